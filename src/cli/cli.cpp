@@ -1,0 +1,320 @@
+#include "cli/cli.h"
+
+#include "imaging/bitmap_file.h"
+#include "imaging/quality.h"
+#include "imaging/sample_images.h"
+#include "stego/embedding.h"
+#include "stego/extraction.h"
+#include "stego/intake.h"
+
+#include <cmath>
+#include <filesystem>
+#include <iomanip>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+namespace ombrel::cli {
+
+namespace {
+
+constexpr const char *kUsageText =
+    "Usage: ombrel COMMAND [ARGUMENTS]\n"
+    "Hides a 512x512 grey watermark in a 1024x768 colour bitmap, and extracts it again.\n"
+    "\n"
+    "Commands:\n"
+    "  embed COVER WATERMARK -o OUT   hide WATERMARK in COVER, write the watermarked image\n"
+    "  extract IMAGE -o OUT           extract the watermark from a watermarked image\n"
+    "  compare A B                    PSNR, MSE and normalised correlation of two images\n"
+    "  demo [DIR]                     run both on the sample images, into DIR\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help      show this help, or a command's help after the command\n"
+    "  --version       show the version\n"
+    "\n"
+    "Exit status: 0 done, 1 input refused or work failed, 2 usage error.\n";
+
+const std::map<std::string, std::string> kCommandHelp = {
+    {"embed",
+     "Usage: ombrel embed COVER WATERMARK [-t N] -o OUT [--wavelet-picture FILE]\n"
+     "                    [--quantised-picture FILE]\n"
+     "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
+     "watermarked image to OUT; prints its PSNR against the cover.\n"
+     "\n"
+     "  -t, --threshold N          coefficients below N are dropped (-255..255, default 0)\n"
+     "  -o, --output OUT           the watermarked image\n"
+     "  --wavelet-picture FILE     picture of the coefficients after thresholding\n"
+     "  --quantised-picture FILE   picture of the coefficients after quantisation\n"},
+    {"extract",
+     "Usage: ombrel extract IMAGE -o OUT\n"
+     "Extracts the 512x512 watermark from a watermarked 1024x768 image; needs nothing else.\n"
+     "\n"
+     "  -o, --output OUT   the extracted watermark\n"},
+    {"compare",
+     "Usage: ombrel compare A B\n"
+     "Prints PSNR (dB), MSE and normalised correlation of the grey values of two images\n"
+     "of the same size.\n"},
+    {"demo",
+     "Usage: ombrel demo [DIR]\n"
+     "Writes the sample cover and watermark into DIR (default ./ombrel-demo), embeds,\n"
+     "extracts, and compares the extracted watermark with the original.\n"},
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Positional arguments and the values of the options a command knows.
+struct Parsed {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;
+    bool help = false;
+};
+
+Parsed parse(const std::vector<std::string> &args, std::size_t from,
+             const std::map<std::string, std::string> &aliases) {
+    Parsed parsed;
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "-h" || a == "--help") {
+            parsed.help = true;
+            continue;
+        }
+        if (a.size() > 1 && a[0] == '-' && a != "-") {
+            std::string name = a, value;
+            bool inlineValue = false;
+            if (const auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+                inlineValue = true;
+            }
+            const auto known = aliases.find(name);
+            if (known == aliases.end())
+                throw UsageError{"unknown option " + name};
+            if (!inlineValue) {
+                if (i + 1 >= args.size())
+                    throw UsageError{"option " + name + " needs a value"};
+                value = args[++i];
+            }
+            parsed.options[known->second] = value;
+        } else {
+            parsed.positional.push_back(a);
+        }
+    }
+    return parsed;
+}
+
+std::optional<std::string> option(const Parsed &p, const std::string &name) {
+    const auto it = p.options.find(name);
+    if (it == p.options.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::string formatDb(double psnr) {
+    if (std::isinf(psnr))
+        return "inf dB (identical)";
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(2) << psnr << " dB";
+    return s.str();
+}
+
+void printQuality(std::ostream &out, const Quality &q, const std::string &indent = "") {
+    out << indent << "PSNR: " << formatDb(q.psnr) << "\n"
+        << indent << "MSE: " << std::fixed << std::setprecision(4) << q.mse << "\n"
+        << indent << "NC: " << std::fixed << std::setprecision(6) << q.nc << "\n";
+}
+
+// A failed command: the one line that goes to stderr.
+struct Refusal {
+    std::string message;
+};
+
+Image load(const std::string &path) {
+    LoadedBitmap loaded = loadBitmap(path);
+    if (!loaded.ok())
+        throw Refusal{loaded.error.message()};
+    return std::move(*loaded.image);
+}
+
+void save(const std::vector<BitmapToWrite> &files) {
+    if (auto error = saveBitmaps(files))
+        throw Refusal{error->message()};
+}
+
+Surface coverSurface(const std::string &path) {
+    Image image = load(path);
+    if (checkCover(image.width, image.height) != Verdict::Suitable)
+        throw Refusal{path + ": " + std::string(text::kCoverWrongSize)};
+    Surface surface(kCoverWidth, kCoverHeight);
+    surface.load(image);
+    return surface;
+}
+
+Surface watermarkSurface(const std::string &path) {
+    Image image = load(path);
+    Surface surface(image.width, image.height);
+    surface.load(image);
+    const WatermarkCheck check = checkWatermark(image.width, image.height, surface);
+    if (check.verdict == Verdict::WrongSize)
+        throw Refusal{path + ": " + std::string(text::kWatermarkWrongSize)};
+    if (check.verdict == Verdict::NotGrey)
+        throw Refusal{path + ": " + std::string(text::kWatermarkNotGrey)};
+    return surface;
+}
+
+int embedCommand(const Parsed &p, std::ostream &out) {
+    if (p.positional.size() != 2)
+        throw UsageError{"embed needs COVER and WATERMARK"};
+    const auto output = option(p, "output");
+    if (!output)
+        throw UsageError{"embed needs -o OUT"};
+    const auto threshold = parseThreshold(option(p, "threshold").value_or("0"));
+    if (!threshold)
+        throw Refusal{std::string(text::kThresholdInvalid)};
+
+    const Surface cover = coverSurface(p.positional[0]);
+    const Surface watermark = watermarkSurface(p.positional[1]);
+    const EmbedResult result = embed(cover, watermark, *threshold);
+
+    std::vector<BitmapToWrite> files{{&result.watermarked.image(), *output}};
+    if (auto f = option(p, "wavelet"))
+        files.push_back({&result.firstPicture.image(), *f});
+    if (auto f = option(p, "quantised"))
+        files.push_back({&result.secondPicture.image(), *f});
+    save(files);
+    for (const auto &f : files)
+        out << "Wrote " << f.path << "\n";
+    const auto q = compareImages(cover.image(), result.watermarked.image());
+    out << "PSNR of the watermarked image against the cover: " << formatDb(q->psnr) << "\n";
+    return kDone;
+}
+
+int extractCommand(const Parsed &p, std::ostream &out) {
+    if (p.positional.size() != 1)
+        throw UsageError{"extract needs IMAGE"};
+    const auto output = option(p, "output");
+    if (!output)
+        throw UsageError{"extract needs -o OUT"};
+    const Surface image = coverSurface(p.positional[0]);
+    const Surface watermark = extract(image);
+    save({{&watermark.image(), *output}});
+    out << "Wrote " << *output << "\n";
+    return kDone;
+}
+
+int compareCommand(const Parsed &p, std::ostream &out) {
+    if (p.positional.size() != 2)
+        throw UsageError{"compare needs A and B"};
+    const Image a = load(p.positional[0]);
+    const Image b = load(p.positional[1]);
+    const auto q = compareImages(a, b);
+    if (!q)
+        throw Refusal{"the images differ in size: " + p.positional[0] + " is " +
+                      std::to_string(a.width) + "x" + std::to_string(a.height) + ", " +
+                      p.positional[1] + " is " + std::to_string(b.width) + "x" +
+                      std::to_string(b.height)};
+    printQuality(out, *q);
+    return kDone;
+}
+
+int demoCommand(const Parsed &p, std::ostream &out) {
+    if (p.positional.size() > 1)
+        throw UsageError{"demo takes at most one folder"};
+    const std::filesystem::path dir = p.positional.empty() ? "ombrel-demo" : p.positional[0];
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec)
+        throw Refusal{dir.string() + ": cannot create the folder: " + ec.message()};
+    auto in = [&](const char *name) { return (dir / name).string(); };
+
+    const Image coverImage = sampleCover();
+    const Image watermarkImage = sampleWatermark();
+    Surface cover(kCoverWidth, kCoverHeight);
+    cover.load(coverImage);
+    Surface watermark(kWatermarkSize, kWatermarkSize);
+    watermark.load(watermarkImage);
+
+    const EmbedResult embedded = embed(cover, watermark, 0);
+    const Surface extracted = extract(embedded.watermarked);
+    const std::vector<BitmapToWrite> files{
+        {&coverImage, in("cover.bmp")},
+        {&watermarkImage, in("watermark.bmp"), BitmapKind::Grey8},
+        {&embedded.watermarked.image(), in("output.bmp")},
+        {&embedded.firstPicture.image(), in("wavlettransformresult.bmp")},
+        {&embedded.secondPicture.image(), in("wavlettransformresultw2.bmp")},
+        {&extracted.image(), in("watermark-extracted.bmp")},
+    };
+    save(files);
+    for (const auto &f : files)
+        out << "Wrote " << f.path << "\n";
+    out << "Watermarked image against the cover:\n";
+    printQuality(out, *compareImages(coverImage, embedded.watermarked.image()), "  ");
+    out << "Extracted watermark against the original:\n";
+    printQuality(out, *compareImages(watermarkImage, extracted.image()), "  ");
+    return kDone;
+}
+
+using Command = int (*)(const Parsed &, std::ostream &);
+
+struct CommandSpec {
+    Command run;
+    std::map<std::string, std::string> options; // spelling -> option name
+};
+
+const std::map<std::string, CommandSpec> &commands() {
+    static const std::map<std::string, CommandSpec> table = {
+        {"embed",
+         {embedCommand,
+          {{"-t", "threshold"},
+           {"--threshold", "threshold"},
+           {"-o", "output"},
+           {"--output", "output"},
+           {"--wavelet-picture", "wavelet"},
+           {"--quantised-picture", "quantised"}}}},
+        {"extract", {extractCommand, {{"-o", "output"}, {"--output", "output"}}}},
+        {"compare", {compareCommand, {}}},
+        {"demo", {demoCommand, {}}},
+    };
+    return table;
+}
+
+} // namespace
+
+int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    if (args.empty()) {
+        err << kUsageText;
+        return kUsage;
+    }
+    const std::string &first = args[0];
+    if (first == "-h" || first == "--help") {
+        out << kUsageText;
+        return kDone;
+    }
+    if (first == "--version") {
+        out << "ombrel " << text::kVersion << "\n";
+        return kDone;
+    }
+    const auto command = commands().find(first);
+    if (command == commands().end()) {
+        err << "ombrel: unknown command '" << first << "'\n" << kUsageText;
+        return kUsage;
+    }
+    try {
+        const Parsed parsed = parse(args, 1, command->second.options);
+        if (parsed.help) {
+            out << kCommandHelp.at(first);
+            return kDone;
+        }
+        return command->second.run(parsed, out);
+    } catch (const UsageError &e) {
+        err << "ombrel " << first << ": " << e.message << "\n" << kCommandHelp.at(first);
+        return kUsage;
+    } catch (const Refusal &r) {
+        err << r.message << "\n";
+        return kRefused;
+    }
+}
+
+} // namespace ombrel::cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace ombrel::cli {
+
+// Exit codes of the command-line tool.
+enum Exit { kDone = 0, kRefused = 1, kUsage = 2 };
+
+// Runs one command line (without the program name); messages go to err,
+// results to out.
+int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+
+} // namespace ombrel::cli

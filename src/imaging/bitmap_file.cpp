@@ -1,0 +1,193 @@
+// The only unit that sees Qt's image types: it turns files into colour words
+// and back.
+#include "imaging/bitmap_file.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QList>
+#include <QSaveFile>
+
+#include <cstring>
+#include <memory>
+
+namespace ombrel {
+
+namespace {
+
+constexpr int kFileHeaderSize = 14;
+
+std::uint32_t le32(const char *p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v; // little-endian hosts only, as Qt's own reader assumes here
+}
+
+std::int32_t les32(const char *p) { return static_cast<std::int32_t>(le32(p)); }
+std::uint16_t le16(const char *p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+// Checks what Qt's reader lets pass: the size claimed by the header against
+// our cap, and uncompressed pixel data that the file does not hold.
+std::optional<std::string> checkHeader(const QByteArray &head, qint64 fileSize) {
+    if (head.size() < 2 || head[0] != 'B' || head[1] != 'M')
+        return "not a Windows bitmap";
+    if (head.size() < kFileHeaderSize + 4)
+        return "truncated bitmap header";
+    const char *p = head.constData();
+    const std::uint32_t pixelOffset = le32(p + 10);
+    const std::uint32_t infoSize = le32(p + 14);
+    long long width = 0, height = 0;
+    int bits = 0;
+    std::uint32_t compression = 0;
+    if (infoSize == 12) {
+        if (head.size() < kFileHeaderSize + 12)
+            return "truncated bitmap header";
+        width = le16(p + 18);
+        height = le16(p + 20);
+        bits = le16(p + 24);
+    } else if (infoSize >= 40) {
+        if (head.size() < kFileHeaderSize + 40)
+            return "truncated bitmap header";
+        width = les32(p + 18);
+        height = les32(p + 22);
+        bits = le16(p + 28);
+        compression = le32(p + 30);
+    } else {
+        return "unsupported bitmap header";
+    }
+    if (height < 0)
+        height = -height; // top-down
+    if (width <= 0 || height <= 0)
+        return "the bitmap has no pixels";
+    if (width * height > kMaxBitmapPixels)
+        return "the bitmap claims " + std::to_string(width) + " x " + std::to_string(height) +
+               " pixels, more than this program accepts";
+    // Uncompressed (0) and bit-field (3, 6) data must be all there.
+    if (compression == 0 || compression == 3 || compression == 6) {
+        const long long stride = ((width * bits + 31) / 32) * 4;
+        if (static_cast<long long>(pixelOffset) + stride * height > fileSize)
+            return "truncated pixel data";
+    }
+    return std::nullopt;
+}
+
+Image fromQImage(const QImage &decoded) {
+    const QImage converted = decoded.convertToFormat(QImage::Format_RGB32);
+    Image image(converted.width(), converted.height());
+    for (int y = 0; y < converted.height(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(converted.constScanLine(y));
+        ColourWord *dst = image.row(y);
+        for (int x = 0; x < converted.width(); ++x)
+            dst[x] = rgb(qRed(src[x]), qGreen(src[x]), qBlue(src[x]));
+    }
+    return image;
+}
+
+QImage toGreyQImage(const Image &image) {
+    QImage out(image.width, image.height, QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int g = 0; g < 256; ++g)
+        table.append(qRgb(g, g, g));
+    out.setColorTable(table);
+    for (int y = 0; y < image.height; ++y) {
+        uchar *dst = out.scanLine(y);
+        const ColourWord *src = image.row(y);
+        for (int x = 0; x < image.width; ++x)
+            dst[x] = split(src[x]).red;
+    }
+    return out;
+}
+
+QImage toQImage(const Image &image) {
+    QImage out(image.width, image.height, QImage::Format_RGB888);
+    for (int y = 0; y < image.height; ++y) {
+        uchar *dst = out.scanLine(y);
+        const ColourWord *src = image.row(y);
+        for (int x = 0; x < image.width; ++x) {
+            const Channels c = split(src[x]);
+            dst[3 * x] = c.red;
+            dst[3 * x + 1] = c.green;
+            dst[3 * x + 2] = c.blue;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+LoadedBitmap loadBitmap(const std::string &path) {
+    LoadedBitmap result;
+    result.error.path = path;
+    auto fail = [&](std::string reason) {
+        result.error.reason = std::move(reason);
+        return result;
+    };
+
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    if (!info.exists())
+        return fail("no such file");
+    if (info.isDir())
+        return fail("is a folder, not a file");
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail("cannot be read: " + file.errorString().toStdString());
+    if (file.size() == 0)
+        return fail("the file is empty");
+    if (auto problem = checkHeader(file.peek(kFileHeaderSize + 40), file.size()))
+        return fail(*problem);
+
+    QImageReader reader(&file, "bmp");
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
+    const QImage decoded = reader.read();
+    if (decoded.isNull())
+        return fail("not a readable bitmap (" + reader.errorString().toStdString() + ")");
+    result.image = fromQImage(decoded);
+    return result;
+}
+
+std::optional<FileError> saveBitmap(const Image &image, const std::string &path,
+                                    BitmapKind kind) {
+    return saveBitmaps({{&image, path, kind}});
+}
+
+std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
+    std::vector<std::unique_ptr<QSaveFile>> pending;
+    for (const BitmapToWrite &f : files) {
+        const QString name = QString::fromStdString(f.path);
+        auto fail = [&](const QString &reason) {
+            for (auto &p : pending)
+                p->cancelWriting();
+            return FileError{f.path, reason.toStdString()};
+        };
+        if (f.path.empty())
+            return fail(QStringLiteral("no file name given"));
+        if (QFileInfo(name).isDir())
+            return fail(QStringLiteral("is a folder, not a file"));
+        auto file = std::make_unique<QSaveFile>(name);
+        if (!file->open(QIODevice::WriteOnly))
+            return fail("cannot be written: " + file->errorString());
+        QImageWriter writer(file.get(), "bmp");
+        const QImage encoded =
+            f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        if (!writer.write(encoded)) {
+            file->cancelWriting();
+            return fail("cannot be written: " + writer.errorString());
+        }
+        pending.push_back(std::move(file));
+    }
+    for (std::size_t i = 0; i < pending.size(); ++i)
+        if (!pending[i]->commit())
+            return FileError{files[i].path, "cannot be written: " + pending[i]->errorString().toStdString()};
+    return std::nullopt;
+}
+
+} // namespace ombrel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "imaging/surface.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ombrel {
+
+// Bitmaps past this many pixels are refused before anything is allocated.
+inline constexpr long long kMaxBitmapPixels = 64LL * 1024 * 1024;
+
+struct FileError {
+    std::string path;
+    std::string reason;
+    // One line naming the file and the reason.
+    std::string message() const { return path + ": " + reason; }
+};
+
+struct LoadedBitmap {
+    std::optional<Image> image;
+    FileError error; // set when image is empty
+
+    bool ok() const { return image.has_value(); }
+};
+
+// Decodes a Windows bitmap (any depth, palette, top-down, RLE, v4/v5 header)
+// into colour words. Anything else, a truncated file or an absurd size is
+// refused with a plain reason.
+LoadedBitmap loadBitmap(const std::string &path);
+
+enum class BitmapKind {
+    Rgb24, // every colour word survives a save and a reload
+    Grey8, // 8 bits through a grey colour table; for pictures that are all grey
+};
+
+// Writes an uncompressed bitmap through a temporary file and a rename, so an
+// existing file is never left half-written.
+std::optional<FileError> saveBitmap(const Image &image, const std::string &path,
+                                    BitmapKind kind = BitmapKind::Rgb24);
+
+struct BitmapToWrite {
+    const Image *image;
+    std::string path;
+    BitmapKind kind = BitmapKind::Rgb24;
+};
+
+// Writes several bitmaps all or nothing: every file is encoded to a temporary
+// beside its target first, and only when all succeeded are they renamed.
+std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files);
+
+} // namespace ombrel

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "imaging/colour.h"
+
+#include <vector>
+
+namespace ombrel {
+
+// A plain picture: colour words row by row from the top-left pixel.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<ColourWord> pixels;
+
+    Image() = default;
+    Image(int w, int h, ColourWord fill = 0);
+
+    bool empty() const { return width <= 0 || height <= 0; }
+    ColourWord at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    ColourWord &at(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    const ColourWord *row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * width; }
+    ColourWord *row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width; }
+
+    friend bool operator==(const Image &, const Image &) = default;
+};
+
+// A pixel buffer with the semantics every screen relies on: reads outside give
+// -1, writes outside are dropped, a load resizes it, and the loaded picture is
+// kept apart from the current image that pixel writes change.
+class Surface {
+public:
+    Surface(int width, int height, ColourWord background = kControlFace);
+
+    int width() const { return image_.width; }
+    int height() const { return image_.height; }
+
+    ColourWord point(int x, int y) const {
+        return contains(x, y) ? image_.at(x, y) : kOutside;
+    }
+    void pset(int x, int y, ColourWord c) {
+        if (contains(x, y))
+            image_.at(x, y) = c;
+    }
+    bool contains(int x, int y) const {
+        return x >= 0 && y >= 0 && x < image_.width && y < image_.height;
+    }
+
+    // An empty picture keeps the size and shows the background.
+    void load(const Image &picture);
+
+    const Image &picture() const { return picture_; }
+    const Image &image() const { return image_; }
+    // Direct access for whole-row work; same pixels as point/pset.
+    Image &image() { return image_; }
+    ColourWord background() const { return background_; }
+
+private:
+    Image image_;
+    Image picture_;
+    ColourWord background_;
+};
+
+} // namespace ombrel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "imaging/surface.h"
+#include "stego/layout.h"
+#include "stego/progress.h"
+
+namespace ombrel {
+
+inline constexpr int kEmbedProgressMax = 3074;
+inline constexpr int kWaveletPictureSize = 536;
+// Pixel surfaces the embedding draws its coefficient pictures on.
+inline Surface makeWaveletSurface() { return Surface(kWaveletPictureSize, kWaveletPictureSize); }
+
+// The embedding, step by step, on matrices that outlive one run: the embedding
+// screen keeps one of these, and a step that is skipped leaves its matrix as
+// the previous run left it.
+class EmbeddingPipeline {
+public:
+    EmbeddingPipeline();
+
+    // Reads cover pixels (1..1024, 1..768) into covermatrix; one tick a row.
+    void readCover(const Surface &cover, Progress &progress);
+    // Reads the red channel of watermark pixels (1..512, 1..512); one tick a row.
+    void readWatermark(const Surface &watermark, Progress &progress);
+    // Two-level transform (a tick each), then every coefficient below the
+    // threshold becomes 0 and every one its magnitude.
+    void transform(int threshold, Progress &progress);
+    // Draws coeffmatrix as grey on a wavelet surface, ticking each row if asked.
+    void drawCoefficients(Surface &picture, Progress *progress) const;
+    // Difference coefficients become their sixteenths, at most 7.
+    void quantise();
+    // Writes every coefficient into the low bits of the cover surface.
+    void embedInto(Surface &cover, Progress &progress) const;
+
+    const CoverMatrix &covermatrix() const { return covermatrix_; }
+    const CoeffMatrix &watermatrix() const { return watermatrix_; }
+    const CoeffMatrix &level1matrix() const { return level1matrix_; }
+    const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
+    int threshold() const { return threshold_; }
+
+private:
+    CoverMatrix covermatrix_;
+    CoeffMatrix watermatrix_;
+    CoeffMatrix level1matrix_;
+    CoeffMatrix coeffmatrix_;
+    int threshold_ = 0;
+};
+
+struct EmbedResult {
+    Surface watermarked;
+    Surface firstPicture;  // magnitudes after thresholding
+    Surface secondPicture; // after quantisation of the differences
+};
+
+// The whole embedding on surfaces, with no window: the cover is copied and
+// the copy watermarked.
+EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold,
+                  const ProgressFn &progress = {});
+
+} // namespace ombrel

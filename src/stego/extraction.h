@@ -1,0 +1,45 @@
+#pragma once
+
+#include "imaging/surface.h"
+#include "stego/layout.h"
+#include "stego/progress.h"
+
+namespace ombrel {
+
+inline constexpr int kExtractProgressMax = 2560;
+inline constexpr int kWatermarkSize = 512;
+inline Surface makeExtractedSurface() { return Surface(kWatermarkSize, kWatermarkSize); }
+
+// The blind extraction on matrices that outlive one run (the extraction
+// screen keeps one); every run overwrites every entry it uses.
+class ExtractionPipeline {
+public:
+    ExtractionPipeline();
+
+    // Reads pixels (1..1024, 1..768) of the image; one tick a row.
+    void readImage(const Surface &image, Progress &progress);
+    // Gathers every coefficient's bits: 128 + 512 + 128 ticks.
+    void gather(Progress &progress);
+    // Difference coefficients times 16; one tick a row.
+    void scale(Progress &progress);
+    // Undoes level 2, then level 1.
+    void invert();
+    // Draws the magnitudes as grey on the extracted-watermark surface.
+    void draw(Surface &picture, Progress &progress);
+
+    const CoverMatrix &covermatrix() const { return covermatrix_; }
+    const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
+    const CoeffMatrix &level1matrix() const { return level1matrix_; }
+    const CoeffMatrix &watermatrix() const { return watermatrix_; }
+
+private:
+    CoverMatrix covermatrix_;
+    CoeffMatrix coeffmatrix_;
+    CoeffMatrix level1matrix_;
+    CoeffMatrix watermatrix_;
+};
+
+// The whole extraction on a surface, with no window.
+Surface extract(const Surface &image, const ProgressFn &progress = {});
+
+} // namespace ombrel

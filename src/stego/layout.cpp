@@ -1,0 +1,138 @@
+#include "stego/layout.h"
+
+#include "imaging/digits.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+
+namespace ombrel {
+
+namespace {
+
+// The digit string of -1 (a read outside the picture) is that of 1: a negative
+// word spells only its parity.
+constexpr ColourWord asDigits(ColourWord w) { return w < 0 ? (w & 1) : w; }
+
+constexpr ColourWord withLowPairs(ColourWord t, int blue, int green, int red) {
+    return (asDigits(t) & ~0x030303) | (blue << 16) | (green << 8) | red;
+}
+
+constexpr int pair(std::int32_t v, int lowBit) { return (v >> lowBit) & 3; }
+constexpr int lowPair(ColourWord w, int shift) { return (asDigits(w) >> shift) & 3; }
+
+// First pixel column of approximation group g (1..43) in cover row y.
+constexpr int groupColumn(int y, int g) { return (y % 2 ? 101 : 103) + 20 * (g - 1); }
+
+constexpr int rightColumn(int y, int x) { return y % 2 ? 2 * (x - 129) + 1 : 2 * (x - 129) + 256; }
+constexpr int lowerColumn(int x, int y) { return x % 2 ? 2 * (y - 128) + 1 : 2 * (y - 128) + 256; }
+
+} // namespace
+
+void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
+    ColourWord *dst = covermatrix.row(y);
+    const int maxX = covermatrix.maxX();
+    int x = 1;
+    if (y < surface.height()) {
+        const ColourWord *src = surface.image().row(y);
+        const int inside = std::min(maxX, surface.width() - 1);
+        for (; x <= inside; ++x)
+            dst[x] = src[x];
+    }
+    for (; x <= maxX; ++x)
+        dst[x] = kOutside;
+}
+
+ColourWord embedDetail(ColourWord t, std::int32_t value) {
+    int blue, green, red;
+    if (value >= 0 && value <= 7) {
+        blue = value & 1;
+        green = (value >> 2) & 1;
+        red = (value >> 1) & 1;
+    } else {
+        // Right(d, 1), Left(d, 1) and Mid(d, 2, 1) of the digit string.
+        const std::string d = dec2bin(value, 3);
+        blue = d.back() - '0';
+        green = d.front() - '0';
+        red = d[1] - '0';
+    }
+    return (asDigits(t) & ~0x010101) | (blue << 16) | (green << 8) | red;
+}
+
+std::int32_t gatherDetail(ColourWord w) {
+    const ColourWord v = asDigits(w);
+    return (((v >> 8) & 1) << 2) | ((v & 1) << 1) | ((v >> 16) & 1);
+}
+
+void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff,
+                           Surface &target) {
+    const std::int32_t *c = coeff.row(y);
+    const ColourWord *t = cover.row(y);
+    for (int g = 1; g <= 43; ++g) {
+        const std::int32_t a = c[3 * g - 2];
+        const std::int32_t b = c[3 * g - 1];
+        // The last group has no third coefficient; its string is all ones.
+        const std::int32_t cc = g == 43 ? 255 : c[3 * g];
+        assert(a >= 0 && a <= 255 && b >= 0 && b <= 255 && cc >= 0 && cc <= 255);
+        const int q = groupColumn(y, g);
+        target.pset(q, y, withLowPairs(t[q], pair(a, 6), pair(b, 0), pair(cc, 4)));
+        target.pset(q + 5, y, withLowPairs(t[q + 5], pair(a, 2), pair(b, 2), pair(cc, 0)));
+        target.pset(q + 10, y, withLowPairs(t[q + 10], pair(cc, 6), pair(b, 4), pair(a, 4)));
+        target.pset(q + 15, y, withLowPairs(t[q + 15], pair(a, 0), pair(b, 6), pair(cc, 2)));
+    }
+}
+
+void embedRightRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff, Surface &target) {
+    const std::int32_t *c = coeff.row(y);
+    const int row = y + 128;
+    const ColourWord *t = cover.row(row);
+    Image &image = target.image();
+    const bool inside = row < target.height();
+    for (int x = 129; x <= 512; ++x) {
+        const int column = rightColumn(y, x);
+        const ColourWord w = embedDetail(t[column], c[x]);
+        if (inside && column < target.width())
+            image.row(row)[column] = w;
+    }
+}
+
+void embedLowerColumn(int x, const CoverMatrix &cover, const CoeffMatrix &coeff,
+                      Surface &target) {
+    const int row = x + 640;
+    const ColourWord *t = cover.row(row);
+    for (int y = 129; y <= 512; ++y) {
+        const int column = lowerColumn(x, y);
+        target.pset(column, row, embedDetail(t[column], coeff(x, y)));
+    }
+}
+
+void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff) {
+    const ColourWord *s = cover.row(y);
+    std::int32_t *c = coeff.row(y);
+    for (int g = 1; g <= 43; ++g) {
+        const int q = groupColumn(y, g);
+        const ColourWord p1 = s[q], p2 = s[q + 5], p3 = s[q + 10], p4 = s[q + 15];
+        c[3 * g - 2] = (lowPair(p1, 16) << 6) | (lowPair(p3, 0) << 4) | (lowPair(p2, 16) << 2) |
+                       lowPair(p4, 16);
+        c[3 * g - 1] = (lowPair(p4, 8) << 6) | (lowPair(p3, 8) << 4) | (lowPair(p2, 8) << 2) |
+                       lowPair(p1, 8);
+        if (g != 43)
+            c[3 * g] = (lowPair(p3, 16) << 6) | (lowPair(p1, 0) << 4) | (lowPair(p4, 0) << 2) |
+                       lowPair(p2, 0);
+    }
+}
+
+void gatherRightRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff) {
+    const ColourWord *s = cover.row(y + 128);
+    std::int32_t *c = coeff.row(y);
+    for (int x = 129; x <= 512; ++x)
+        c[x] = gatherDetail(s[rightColumn(y, x)]);
+}
+
+void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff) {
+    const ColourWord *s = cover.row(x + 640);
+    for (int y = 129; y <= 512; ++y)
+        coeff(x, y) = gatherDetail(s[lowerColumn(x, y)]);
+}
+
+} // namespace ombrel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "imaging/surface.h"
+#include "wavelet/grid.h"
+
+namespace ombrel {
+
+// Colour words of the cover over 0..1024 x 0..768; -1 where a read fell
+// outside the picture (column 1024 and row 768 of a 1024 x 768 cover).
+using CoverMatrix = Grid<ColourWord>;
+inline constexpr int kCoverWidth = 1024;
+inline constexpr int kCoverHeight = 768;
+
+inline CoverMatrix makeCoverMatrix() { return CoverMatrix(kCoverWidth, kCoverHeight); }
+
+// Fills covermatrix(x, y) = surface.point(x, y) for 1 <= x <= 1024, 1 <= y <= row.
+void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix);
+
+// Where every coefficient bit lives in the cover. The approximation band
+// (1..128 x 1..128, 8 bits each) goes two bits per channel into rows 1..128;
+// every other coefficient (3 bits) one bit per channel into one pixel of rows
+// 129..768. Only the low bits change; the kept bits come from covermatrix.
+//
+// Stage 1: approximation row y (1..128), written into cover row y.
+void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff,
+                           Surface &target);
+// Stage 2: coefficients (129..512, y) for y in 1..512, written into row y + 128.
+void embedRightRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff, Surface &target);
+// Stage 3: coefficients (x, 129..512) for x in 1..128, written into row x + 640.
+void embedLowerColumn(int x, const CoverMatrix &cover, const CoeffMatrix &coeff,
+                      Surface &target);
+
+// The same positions read back.
+void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff);
+void gatherRightRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff);
+void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff);
+
+// The colour a detail coefficient gives the cover word t: blue bit 0 = b0,
+// green bit 0 = b2, red bit 0 = b1 for 0..7. Wider values follow their digit
+// strings, so 8 ("1000") reads back as 4.
+ColourWord embedDetail(ColourWord t, std::int32_t value);
+// The 3-bit value a pixel carries: green bit 0, red bit 0, blue bit 0.
+std::int32_t gatherDetail(ColourWord w);
+
+} // namespace ombrel

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace ombrel {
+
+// A matrix indexed (x, y) with 0 <= x <= maxX and 0 <= y <= maxY, x the
+// column. The pipelines use 1..max only; row 0 and column 0 stay untouched.
+// Rows are contiguous so passes along x run over plain arrays.
+template <typename T>
+class Grid {
+public:
+    Grid(int maxX, int maxY, T fill = T{})
+        : maxX_(maxX), maxY_(maxY),
+          cells_(static_cast<std::size_t>(maxX + 1) * (maxY + 1), fill) {}
+
+    int maxX() const { return maxX_; }
+    int maxY() const { return maxY_; }
+    int stride() const { return maxX_ + 1; }
+
+    T &operator()(int x, int y) { return cells_[index(x, y)]; }
+    const T &operator()(int x, int y) const { return cells_[index(x, y)]; }
+    T *row(int y) { return cells_.data() + index(0, y); }
+    const T *row(int y) const { return cells_.data() + index(0, y); }
+
+    friend bool operator==(const Grid &, const Grid &) = default;
+
+private:
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y) * (maxX_ + 1) + x;
+    }
+
+    int maxX_;
+    int maxY_;
+    std::vector<T> cells_;
+};
+
+// Coefficients are whole numbers at every stage (the transform rounds each
+// level, the extraction gathers integers), so integers hold them exactly.
+using CoeffMatrix = Grid<std::int32_t>;
+inline constexpr int kCoeffSize = 512;
+
+inline CoeffMatrix makeCoeffMatrix() { return CoeffMatrix(kCoeffSize, kCoeffSize); }
+
+} // namespace ombrel

@@ -1,0 +1,59 @@
+#include "wavelet/haar.h"
+
+namespace ombrel {
+
+CoeffMatrix fwdwavelet(const CoeffMatrix &source, int n) {
+    CoeffMatrix out = makeCoeffMatrix();
+    const int h = n / 2;
+    for (int y = 1; y <= kCoeffSize; ++y) {
+        const std::int32_t *src = source.row(y);
+        std::int32_t *dst = out.row(y);
+        for (int x = 1; x <= kCoeffSize; ++x)
+            dst[x] = src[x];
+    }
+    // Working on sums of four scaled by 4 gives exactly the values of the two
+    // halving passes, since every intermediate is a whole number over 2 or 4.
+    for (int j = 1; j <= h; ++j) {
+        const std::int32_t *top = source.row(2 * j - 1);
+        const std::int32_t *bottom = source.row(2 * j);
+        std::int32_t *approx = out.row(j);
+        std::int32_t *vertical = out.row(j + h);
+        for (int i = 1; i <= h; ++i) {
+            const std::int32_t a = top[2 * i - 1], b = top[2 * i];
+            const std::int32_t c = bottom[2 * i - 1], d = bottom[2 * i];
+            approx[i] = roundQuarter(a + b + c + d);
+            approx[i + h] = roundQuarter(a - b + c - d);
+            vertical[i] = roundQuarter(a + b - c - d);
+            vertical[i + h] = roundQuarter(a - b - c + d);
+        }
+    }
+    return out;
+}
+
+CoeffMatrix invwavelet(const CoeffMatrix &p, int level) {
+    const int n = level == 2 ? 256 : 512;
+    const int h = n / 2;
+    CoeffMatrix out = p;
+    // Both passes fused: a 2 x 2 output block comes from one coefficient of
+    // each band, undoing y first and x second exactly as two passes would.
+    for (int j = 1; j <= h; ++j) {
+        const std::int32_t *upper = p.row(j);
+        const std::int32_t *lower = p.row(j + h);
+        std::int32_t *odd = out.row(2 * j - 1);
+        std::int32_t *even = out.row(2 * j);
+        for (int i = 1; i <= h; ++i) {
+            const std::int32_t a = upper[i], hd = upper[i + h];
+            const std::int32_t v = lower[i], dd = lower[i + h];
+            // Pass along y: T(i, 2j-1) = a + v, T(i, 2j) = a - v, same for the right half.
+            const std::int32_t ta = a + v, tb = a - v;
+            const std::int32_t th = hd + dd, tk = hd - dd;
+            odd[2 * i - 1] = ta + th;
+            odd[2 * i] = ta - th;
+            even[2 * i - 1] = tb + tk;
+            even[2 * i] = tb - tk;
+        }
+    }
+    return out;
+}
+
+} // namespace ombrel
