@@ -2,6 +2,7 @@
 
 #include "imaging/colour.h"
 
+#include <memory>
 #include <vector>
 
 namespace ombrel {
@@ -48,7 +49,7 @@ public:
     // An empty picture keeps the size and shows the background.
     void load(const Image &picture);
 
-    const Image &picture() const { return picture_; }
+    const Image &picture() const { return *picture_; }
     const Image &image() const { return image_; }
     // Direct access for whole-row work; same pixels as point/pset.
     Image &image() { return image_; }
@@ -56,7 +57,8 @@ public:
 
 private:
     Image image_;
-    Image picture_;
+    // Never changed once loaded, so copies of a surface share it.
+    std::shared_ptr<const Image> picture_;
     ColourWord background_;
 };
 

@@ -7,12 +7,6 @@
 
 namespace ombrel {
 
-namespace {
-
-constexpr bool inApproximation(int x, int y) { return x <= 128 && y <= 128; }
-
-} // namespace
-
 EmbeddingPipeline::EmbeddingPipeline()
     : covermatrix_(makeCoverMatrix()), watermatrix_(makeCoeffMatrix()),
       level1matrix_(makeCoeffMatrix()), coeffmatrix_(makeCoeffMatrix()) {}
@@ -27,17 +21,23 @@ void EmbeddingPipeline::readCover(const Surface &cover, Progress &progress) {
 void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progress) {
     for (int y = 1; y <= kCoeffSize; ++y) {
         std::int32_t *dst = watermatrix_.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x)
-            dst[x] = watermark.point(x, y) & 255;
+        int x = 1;
+        if (y < watermark.height()) {
+            const ColourWord *src = watermark.image().row(y);
+            for (const int inside = std::min(kCoeffSize, watermark.width() - 1); x <= inside; ++x)
+                dst[x] = src[x] & 255;
+        }
+        for (; x <= kCoeffSize; ++x)
+            dst[x] = kOutside & 255;
         progress.tick();
     }
 }
 
 void EmbeddingPipeline::transform(int threshold, Progress &progress) {
     threshold_ = threshold;
-    level1matrix_ = fwdwavelet(watermatrix_, 512);
+    fwdwavelet(watermatrix_, 512, level1matrix_);
     progress.tick();
-    coeffmatrix_ = fwdwavelet(level1matrix_, 256);
+    fwdwavelet(level1matrix_, 256, coeffmatrix_);
     progress.tick();
     for (int y = 1; y <= kCoeffSize; ++y) {
         std::int32_t *c = coeffmatrix_.row(y);
@@ -47,10 +47,17 @@ void EmbeddingPipeline::transform(int threshold, Progress &progress) {
 }
 
 void EmbeddingPipeline::drawCoefficients(Surface &picture, Progress *progress) const {
+    const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
     for (int y = 1; y <= kCoeffSize; ++y) {
         const std::int32_t *c = coeffmatrix_.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x)
-            picture.pset(x, y, rgb(c[x], c[x], c[x]));
+        if (whole) {
+            ColourWord *dst = picture.image().row(y);
+            for (int x = 1; x <= kCoeffSize; ++x)
+                dst[x] = std::clamp(c[x], 0, 255) * 0x010101;
+        } else {
+            for (int x = 1; x <= kCoeffSize; ++x)
+                picture.pset(x, y, rgb(c[x], c[x], c[x]));
+        }
         if (progress)
             progress->tick();
     }
@@ -61,9 +68,9 @@ void EmbeddingPipeline::quantise() {
     // digits would read back as 4); 7 is the nearest value they hold.
     for (int y = 1; y <= kCoeffSize; ++y) {
         std::int32_t *c = coeffmatrix_.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x)
-            if (!inApproximation(x, y))
-                c[x] = std::min(c[x] / 16, 7);
+        // Magnitudes are never negative, so a shift is the quotient.
+        for (int x = y <= 128 ? 129 : 1; x <= kCoeffSize; ++x)
+            c[x] = std::min(c[x] >> 4, 7);
     }
 }
 
@@ -82,19 +89,25 @@ void EmbeddingPipeline::embedInto(Surface &cover, Progress &progress) const {
     }
 }
 
+void EmbeddingPipeline::run(const Surface &cover, const Surface &watermark, int threshold,
+                            EmbedResult &into, Progress &progress) {
+    progress.start(kEmbedProgressMax);
+    readCover(cover, progress);
+    readWatermark(watermark, progress);
+    transform(threshold, progress);
+    drawCoefficients(into.firstPicture, &progress);
+    quantise();
+    drawCoefficients(into.secondPicture, nullptr);
+    into.watermarked = cover;
+    embedInto(into.watermarked, progress);
+}
+
 EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold,
                   const ProgressFn &progressFn) {
     Progress progress(progressFn);
-    progress.start(kEmbedProgressMax);
     EmbeddingPipeline pipeline;
-    pipeline.readCover(cover, progress);
-    pipeline.readWatermark(watermark, progress);
-    pipeline.transform(threshold, progress);
     EmbedResult result{cover, makeWaveletSurface(), makeWaveletSurface()};
-    pipeline.drawCoefficients(result.firstPicture, &progress);
-    pipeline.quantise();
-    pipeline.drawCoefficients(result.secondPicture, nullptr);
-    pipeline.embedInto(result.watermarked, progress);
+    pipeline.run(cover, watermark, threshold, result, progress);
     return result;
 }
 

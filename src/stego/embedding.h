@@ -11,6 +11,12 @@ inline constexpr int kWaveletPictureSize = 536;
 // Pixel surfaces the embedding draws its coefficient pictures on.
 inline Surface makeWaveletSurface() { return Surface(kWaveletPictureSize, kWaveletPictureSize); }
 
+struct EmbedResult {
+    Surface watermarked;
+    Surface firstPicture;  // magnitudes after thresholding
+    Surface secondPicture; // after quantisation of the differences
+};
+
 // The embedding, step by step, on matrices that outlive one run: the embedding
 // screen keeps one of these, and a step that is skipped leaves its matrix as
 // the previous run left it.
@@ -32,6 +38,10 @@ public:
     // Writes every coefficient into the low bits of the cover surface.
     void embedInto(Surface &cover, Progress &progress) const;
 
+    // Every step in order, into surfaces the caller may reuse from run to run.
+    void run(const Surface &cover, const Surface &watermark, int threshold, EmbedResult &into,
+             Progress &progress);
+
     const CoverMatrix &covermatrix() const { return covermatrix_; }
     const CoeffMatrix &watermatrix() const { return watermatrix_; }
     const CoeffMatrix &level1matrix() const { return level1matrix_; }
@@ -46,11 +56,6 @@ private:
     int threshold_ = 0;
 };
 
-struct EmbedResult {
-    Surface watermarked;
-    Surface firstPicture;  // magnitudes after thresholding
-    Surface secondPicture; // after quantisation of the differences
-};
 
 // The whole embedding on surfaces, with no window: the cover is copied and
 // the copy watermarked.

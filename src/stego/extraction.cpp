@@ -2,6 +2,7 @@
 
 #include "wavelet/haar.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace ombrel {
@@ -42,31 +43,41 @@ void ExtractionPipeline::scale(Progress &progress) {
 }
 
 void ExtractionPipeline::invert() {
-    level1matrix_ = invwavelet(coeffmatrix_, 2);
-    watermatrix_ = invwavelet(level1matrix_, 1);
+    invwavelet(coeffmatrix_, 2, level1matrix_);
+    invwavelet(level1matrix_, 1, watermatrix_);
 }
 
 void ExtractionPipeline::draw(Surface &picture, Progress &progress) {
+    const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
     for (int y = 1; y <= kCoeffSize; ++y) {
         std::int32_t *w = watermatrix_.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x) {
+        for (int x = 1; x <= kCoeffSize; ++x)
             w[x] = std::abs(w[x]);
-            picture.pset(x, y, rgb(w[x], w[x], w[x]));
+        // Column and row 512 fall outside a 512 x 512 surface.
+        const int last = whole ? kCoeffSize : std::min(kCoeffSize, picture.width() - 1);
+        if (y < picture.height()) {
+            ColourWord *dst = picture.image().row(y);
+            for (int x = 1; x <= last; ++x)
+                dst[x] = std::min(w[x], 255) * 0x010101;
         }
         progress.tick();
     }
 }
 
+void ExtractionPipeline::run(const Surface &image, Surface &picture, Progress &progress) {
+    progress.start(kExtractProgressMax);
+    readImage(image, progress);
+    gather(progress);
+    scale(progress);
+    invert();
+    draw(picture, progress);
+}
+
 Surface extract(const Surface &image, const ProgressFn &progressFn) {
     Progress progress(progressFn);
-    progress.start(kExtractProgressMax);
     ExtractionPipeline pipeline;
-    pipeline.readImage(image, progress);
-    pipeline.gather(progress);
-    pipeline.scale(progress);
-    pipeline.invert();
     Surface picture = makeExtractedSurface();
-    pipeline.draw(picture, progress);
+    pipeline.run(image, picture, progress);
     return picture;
 }
 

@@ -27,6 +27,9 @@ public:
     // Draws the magnitudes as grey on the extracted-watermark surface.
     void draw(Surface &picture, Progress &progress);
 
+    // Every step in order, onto a surface the caller may reuse.
+    void run(const Surface &image, Surface &picture, Progress &progress);
+
     const CoverMatrix &covermatrix() const { return covermatrix_; }
     const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
     const CoeffMatrix &level1matrix() const { return level1matrix_; }

@@ -43,19 +43,12 @@ void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
         dst[x] = kOutside;
 }
 
-ColourWord embedDetail(ColourWord t, std::int32_t value) {
-    int blue, green, red;
-    if (value >= 0 && value <= 7) {
-        blue = value & 1;
-        green = (value >> 2) & 1;
-        red = (value >> 1) & 1;
-    } else {
-        // Right(d, 1), Left(d, 1) and Mid(d, 2, 1) of the digit string.
-        const std::string d = dec2bin(value, 3);
-        blue = d.back() - '0';
-        green = d.front() - '0';
-        red = d[1] - '0';
-    }
+ColourWord embedDetailWide(ColourWord t, std::int32_t value) {
+    // Right(d, 1), Left(d, 1) and Mid(d, 2, 1) of the digit string.
+    const std::string d = dec2bin(value, 3);
+    const int blue = d.back() - '0';
+    const int green = d.front() - '0';
+    const int red = d[1] - '0';
     return (asDigits(t) & ~0x010101) | (blue << 16) | (green << 8) | red;
 }
 
@@ -86,14 +79,16 @@ void embedRightRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff, Su
     const std::int32_t *c = coeff.row(y);
     const int row = y + 128;
     const ColourWord *t = cover.row(row);
-    Image &image = target.image();
-    const bool inside = row < target.height();
-    for (int x = 129; x <= 512; ++x) {
-        const int column = rightColumn(y, x);
-        const ColourWord w = embedDetail(t[column], c[x]);
-        if (inside && column < target.width())
-            image.row(row)[column] = w;
+    const int first = rightColumn(y, 129);
+    if (row >= target.height() || first + 2 * 383 >= target.width()) {
+        for (int x = 129; x <= 512; ++x)
+            target.pset(rightColumn(y, x), row, embedDetail(t[rightColumn(y, x)], c[x]));
+        return;
     }
+    ColourWord *dst = target.image().row(row) + first;
+    t += first;
+    for (int k = 0; k < 384; ++k)
+        dst[2 * k] = embedDetail(t[2 * k], c[129 + k]);
 }
 
 void embedLowerColumn(int x, const CoverMatrix &cover, const CoeffMatrix &coeff,

@@ -38,7 +38,13 @@ void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff);
 // The colour a detail coefficient gives the cover word t: blue bit 0 = b0,
 // green bit 0 = b2, red bit 0 = b1 for 0..7. Wider values follow their digit
 // strings, so 8 ("1000") reads back as 4.
-ColourWord embedDetail(ColourWord t, std::int32_t value);
+ColourWord embedDetailWide(ColourWord t, std::int32_t value);
+inline ColourWord embedDetail(ColourWord t, std::int32_t value) {
+    if (value < 0 || value > 7)
+        return embedDetailWide(t, value);
+    const ColourWord kept = (t < 0 ? (t & 1) : t) & ~0x010101;
+    return kept | ((value & 1) << 16) | ((value >> 2) << 8) | ((value >> 1) & 1);
+}
 // The 3-bit value a pixel carries: green bit 0, red bit 0, blue bit 0.
 std::int32_t gatherDetail(ColourWord w);
 

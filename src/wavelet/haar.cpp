@@ -2,38 +2,49 @@
 
 namespace ombrel {
 
-CoeffMatrix fwdwavelet(const CoeffMatrix &source, int n) {
-    CoeffMatrix out = makeCoeffMatrix();
+void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
     const int h = n / 2;
+    // Outside the block the source stands as it is.
     for (int y = 1; y <= kCoeffSize; ++y) {
         const std::int32_t *src = source.row(y);
         std::int32_t *dst = out.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x)
+        for (int x = y <= n ? n + 1 : 1; x <= kCoeffSize; ++x)
             dst[x] = src[x];
     }
     // Working on sums of four scaled by 4 gives exactly the values of the two
     // halving passes, since every intermediate is a whole number over 2 or 4.
+    // Vertical sums and differences first, then pairs along the row: the
+    // first loop runs over contiguous memory and both vectorise.
+    std::int32_t sums[kCoeffSize + 1], diffs[kCoeffSize + 1];
     for (int j = 1; j <= h; ++j) {
-        const std::int32_t *top = source.row(2 * j - 1);
-        const std::int32_t *bottom = source.row(2 * j);
-        std::int32_t *approx = out.row(j);
-        std::int32_t *vertical = out.row(j + h);
+        const std::int32_t *__restrict top = source.row(2 * j - 1);
+        const std::int32_t *__restrict bottom = source.row(2 * j);
+        for (int k = 1; k <= n; ++k) {
+            sums[k] = top[k] + bottom[k];
+            diffs[k] = top[k] - bottom[k];
+        }
+        std::int32_t *__restrict approx = out.row(j);
+        std::int32_t *__restrict vertical = out.row(j + h);
         for (int i = 1; i <= h; ++i) {
-            const std::int32_t a = top[2 * i - 1], b = top[2 * i];
-            const std::int32_t c = bottom[2 * i - 1], d = bottom[2 * i];
-            approx[i] = roundQuarter(a + b + c + d);
-            approx[i + h] = roundQuarter(a - b + c - d);
-            vertical[i] = roundQuarter(a + b - c - d);
-            vertical[i + h] = roundQuarter(a - b - c + d);
+            const std::int32_t s1 = sums[2 * i - 1], s2 = sums[2 * i];
+            const std::int32_t d1 = diffs[2 * i - 1], d2 = diffs[2 * i];
+            approx[i] = roundQuarter(s1 + s2);
+            approx[i + h] = roundQuarter(s1 - s2);
+            vertical[i] = roundQuarter(d1 + d2);
+            vertical[i + h] = roundQuarter(d1 - d2);
         }
     }
-    return out;
 }
 
-CoeffMatrix invwavelet(const CoeffMatrix &p, int level) {
+void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &out) {
     const int n = level == 2 ? 256 : 512;
     const int h = n / 2;
-    CoeffMatrix out = p;
+    for (int y = 1; y <= kCoeffSize; ++y) {
+        const std::int32_t *src = p.row(y);
+        std::int32_t *dst = out.row(y);
+        for (int x = y <= n ? n + 1 : 1; x <= kCoeffSize; ++x)
+            dst[x] = src[x];
+    }
     // Both passes fused: a 2 x 2 output block comes from one coefficient of
     // each band, undoing y first and x second exactly as two passes would.
     for (int j = 1; j <= h; ++j) {
@@ -53,7 +64,6 @@ CoeffMatrix invwavelet(const CoeffMatrix &p, int level) {
             even[2 * i] = tb - tk;
         }
     }
-    return out;
 }
 
 } // namespace ombrel

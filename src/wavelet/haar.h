@@ -9,17 +9,27 @@ namespace ombrel {
 // the pair minus the second) at n/2+1..n, along x and then along y, each
 // coefficient rounded to the nearest whole number, ties to even. Everything
 // outside the block is copied from source.
-CoeffMatrix fwdwavelet(const CoeffMatrix &source, int n);
+void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &target);
+inline CoeffMatrix fwdwavelet(const CoeffMatrix &source, int n) {
+    CoeffMatrix target = makeCoeffMatrix();
+    fwdwavelet(source, n, target);
+    return target;
+}
 
 // Undoes one level: level 2 works on the top-left 256 x 256 block, level 1
 // on the whole 512 x 512 matrix; outside the block the input is kept.
-CoeffMatrix invwavelet(const CoeffMatrix &p, int level);
+void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &target);
+inline CoeffMatrix invwavelet(const CoeffMatrix &p, int level) {
+    CoeffMatrix target = makeCoeffMatrix();
+    invwavelet(p, level, target);
+    return target;
+}
 
 // Nearest whole number to s / 4, ties to even.
 constexpr std::int32_t roundQuarter(std::int32_t s) {
     const std::int32_t floor = s >> 2;
-    const std::int32_t rest = s & 3;
-    return floor + (rest > 2 || (rest == 2 && (floor & 1)) ? 1 : 0);
+    // Up when the remainder passes one half, or meets it from an odd floor.
+    return floor + (((s & 3) + (floor & 1)) > 2);
 }
 
 } // namespace ombrel

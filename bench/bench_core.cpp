@@ -1,0 +1,122 @@
+#include "imaging/bitmap_file.h"
+#include "imaging/sample_images.h"
+#include "stego/embedding.h"
+#include "stego/extraction.h"
+#include "wavelet/haar.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace ombrel {
+namespace {
+
+Surface surfaceOf(const Image &image) {
+    Surface s(image.width, image.height);
+    s.load(image);
+    return s;
+}
+
+const Surface &cover() {
+    static const Surface s = surfaceOf(sampleCover());
+    return s;
+}
+const Surface &watermark() {
+    static const Surface s = surfaceOf(sampleWatermark());
+    return s;
+}
+
+// As the embedding screen runs it: its matrices and surfaces live on from
+// run to run.
+void EmbedCore(benchmark::State &state) {
+    EmbeddingPipeline pipeline;
+    EmbedResult result{cover(), makeWaveletSurface(), makeWaveletSurface()};
+    Progress progress;
+    for (auto _ : state) {
+        pipeline.run(cover(), watermark(), 0, result, progress);
+        benchmark::DoNotOptimize(result.watermarked.image().pixels.data());
+    }
+}
+BENCHMARK(EmbedCore)->Unit(benchmark::kMillisecond);
+
+// As the command-line tool runs it: everything allocated afresh.
+void EmbedFresh(benchmark::State &state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(embed(cover(), watermark(), 0));
+}
+BENCHMARK(EmbedFresh)->Unit(benchmark::kMillisecond);
+
+void ExtractCore(benchmark::State &state) {
+    const Surface marked = embed(cover(), watermark(), 0).watermarked;
+    ExtractionPipeline pipeline;
+    Surface picture = makeExtractedSurface();
+    Progress progress;
+    for (auto _ : state) {
+        pipeline.run(marked, picture, progress);
+        benchmark::DoNotOptimize(picture.image().pixels.data());
+    }
+}
+BENCHMARK(ExtractCore)->Unit(benchmark::kMillisecond);
+
+void ExtractFresh(benchmark::State &state) {
+    const Surface marked = embed(cover(), watermark(), 0).watermarked;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(extract(marked));
+}
+BENCHMARK(ExtractFresh)->Unit(benchmark::kMillisecond);
+
+CoeffMatrix watermarkMatrix() {
+    CoeffMatrix m = makeCoeffMatrix();
+    for (int y = 1; y <= 512; ++y)
+        for (int x = 1; x <= 512; ++x)
+            m(x, y) = watermark().point(x, y) & 255;
+    return m;
+}
+
+void ForwardTransform(benchmark::State &state) {
+    const CoeffMatrix m = watermarkMatrix();
+    CoeffMatrix out = makeCoeffMatrix();
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        fwdwavelet(m, n, out);
+        benchmark::DoNotOptimize(out.row(1));
+    }
+}
+BENCHMARK(ForwardTransform)->Arg(512)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+void InverseTransform(benchmark::State &state) {
+    const CoeffMatrix m = fwdwavelet(fwdwavelet(watermarkMatrix(), 512), 256);
+    CoeffMatrix out = makeCoeffMatrix();
+    const int level = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        invwavelet(m, level, out);
+        benchmark::DoNotOptimize(out.row(1));
+    }
+}
+BENCHMARK(InverseTransform)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+std::string scratchFile() {
+    return (std::filesystem::temp_directory_path() / "ombrel-bench.bmp").string();
+}
+
+void BitmapSave(benchmark::State &state) {
+    const std::string path = scratchFile();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(saveBitmap(cover().image(), path));
+    std::remove(path.c_str());
+}
+BENCHMARK(BitmapSave)->Unit(benchmark::kMillisecond);
+
+void BitmapLoad(benchmark::State &state) {
+    const std::string path = scratchFile();
+    saveBitmap(cover().image(), path);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(loadBitmap(path));
+    std::remove(path.c_str());
+}
+BENCHMARK(BitmapLoad)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace ombrel

@@ -1,0 +1,184 @@
+#include "support/bmp_builder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace ombrel::test {
+
+namespace {
+
+void put16(std::string &s, int v) {
+    s += static_cast<char>(v & 255);
+    s += static_cast<char>((v >> 8) & 255);
+}
+void put32(std::string &s, long long v) {
+    for (int i = 0; i < 4; ++i)
+        s += static_cast<char>((v >> (8 * i)) & 255);
+}
+
+int paletteSize(int bits) { return bits <= 8 ? 1 << bits : 0; }
+
+// Palette entry i: distinct, recognisable colours.
+ColourWord paletteColour(int i, int bits) {
+    if (bits == 1)
+        return i ? rgb(255, 255, 255) : rgb(0, 0, 0);
+    return rgb((i * 37) & 255, (i * 91 + 11) & 255, (i * 53 + 200) & 255);
+}
+
+int indexAt(int x, int y, int bits) { return (x * 3 + y * 5) % paletteSize(bits); }
+
+ColourWord directAt(int x, int y, int bits) {
+    if (bits == 16) { // 5 bits a channel, which Qt's reader widens by a shift
+        auto expand = [](int v) { return v << 3; };
+        return rgb(expand((x * 7) & 31), expand((y * 11) & 31), expand((x + y) & 31));
+    }
+    return rgb((x * 40 + y) & 255, (y * 60 + 7) & 255, (x * y * 13) & 255);
+}
+
+} // namespace
+
+Image patternFor(const BmpSpec &spec) {
+    Image image(spec.width, spec.height);
+    for (int y = 0; y < spec.height; ++y)
+        for (int x = 0; x < spec.width; ++x)
+            image.at(x, y) = spec.bits <= 8 ? paletteColour(indexAt(x, y, spec.bits), spec.bits)
+                                            : directAt(x, y, spec.bits);
+    return image;
+}
+
+std::string makeBmp(const BmpSpec &spec) {
+    const int colours = paletteSize(spec.bits);
+    const int entrySize = spec.headerSize == 12 ? 3 : 4;
+    std::string pixels;
+    const int stride = ((spec.width * spec.bits + 31) / 32) * 4;
+    for (int row = 0; row < spec.height; ++row) {
+        const int y = spec.topDown ? row : spec.height - 1 - row;
+        if (spec.compression == 1) {
+            for (int x = 0; x < spec.width; ++x) {
+                pixels += char(1);
+                pixels += static_cast<char>(indexAt(x, y, 8));
+            }
+            pixels += std::string("\0\0", 2);
+            continue;
+        }
+        if (spec.compression == 2) {
+            for (int x = 0; x < spec.width; x += 2) {
+                const int n = std::min(2, spec.width - x);
+                const int hi = indexAt(x, y, 4), lo = n == 2 ? indexAt(x + 1, y, 4) : 0;
+                pixels += static_cast<char>(n);
+                pixels += static_cast<char>((hi << 4) | lo);
+            }
+            pixels += std::string("\0\0", 2);
+            continue;
+        }
+        std::string line(stride, '\0');
+        for (int x = 0; x < spec.width; ++x) {
+            if (spec.bits <= 8) {
+                const int i = indexAt(x, y, spec.bits);
+                const int bit = x * spec.bits;
+                line[bit / 8] = static_cast<char>(line[bit / 8] | (i << (8 - spec.bits - bit % 8)));
+                continue;
+            }
+            const Channels c = split(directAt(x, y, spec.bits));
+            if (spec.bits == 16) {
+                const int v = ((c.red >> 3) << 10) | ((c.green >> 3) << 5) | (c.blue >> 3);
+                line[2 * x] = static_cast<char>(v & 255);
+                line[2 * x + 1] = static_cast<char>(v >> 8);
+            } else {
+                const int n = spec.bits / 8;
+                line[n * x] = static_cast<char>(c.blue);
+                line[n * x + 1] = static_cast<char>(c.green);
+                line[n * x + 2] = static_cast<char>(c.red);
+            }
+        }
+        pixels += line;
+    }
+    if (spec.compression != 0)
+        pixels += std::string("\0\1", 2);
+
+    std::string info;
+    put32(info, spec.headerSize);
+    if (spec.headerSize == 12) {
+        put16(info, spec.width);
+        put16(info, spec.height);
+        put16(info, 1);
+        put16(info, spec.bits);
+    } else {
+        put32(info, spec.width);
+        put32(info, spec.topDown ? -spec.height : spec.height);
+        put16(info, 1);
+        put16(info, spec.bits);
+        put32(info, spec.compression);
+        put32(info, static_cast<long long>(pixels.size()));
+        put32(info, 2835);
+        put32(info, 2835);
+        put32(info, colours);
+        put32(info, 0);
+        if (spec.headerSize >= 108) {
+            // v4/v5: masks (unused without bit fields), colour space "sRGB", rest zero.
+            for (int i = 0; i < 4; ++i)
+                put32(info, 0);
+            info += "BGRs";
+            info.resize(spec.headerSize, '\0');
+        }
+    }
+    std::string palette;
+    for (int i = 0; i < colours; ++i) {
+        const Channels c = split(paletteColour(i, spec.bits));
+        palette += static_cast<char>(c.blue);
+        palette += static_cast<char>(c.green);
+        palette += static_cast<char>(c.red);
+        if (entrySize == 4)
+            palette += '\0';
+    }
+    const long long offset = 14 + info.size() + palette.size();
+    std::string file = "BM";
+    put32(file, offset + static_cast<long long>(pixels.size()));
+    put32(file, 0);
+    put32(file, offset);
+    return file + info + palette + pixels;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "ombrel-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string &name, const std::string &bytes) const {
+    const std::string p = file(name);
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Image randomImage(int width, int height, unsigned seed, bool grey) {
+    std::mt19937 gen(seed);
+    std::uniform_int_distribution<int> byte(0, 255);
+    Image image(width, height);
+    for (auto &p : image.pixels) {
+        const int r = byte(gen);
+        p = grey ? rgb(r, r, r) : rgb(r, byte(gen), byte(gen));
+    }
+    return image;
+}
+
+} // namespace ombrel::test

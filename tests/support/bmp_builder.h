@@ -1,0 +1,49 @@
+#pragma once
+
+#include "imaging/surface.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace ombrel::test {
+
+// Builds Windows bitmap files byte by byte, in every layout the loader must
+// accept, so tests and the fuzz corpus need no binary fixtures.
+struct BmpSpec {
+    int width = 4;
+    int height = 3;
+    int bits = 24;           // 1, 4, 8 (palette), 16 (5-5-5), 24, 32
+    int headerSize = 40;     // 12, 40, 108 (v4) or 124 (v5)
+    bool topDown = false;
+    int compression = 0;     // 0 none, 1 RLE8, 2 RLE4
+};
+
+// The picture a spec encodes: a fixed pattern of colours that the format can
+// carry exactly (palette entries for 1/4/8 bits, 5-bit steps for 16 bits).
+Image patternFor(const BmpSpec &spec);
+
+std::string makeBmp(const BmpSpec &spec);
+
+// A scratch folder removed at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::filesystem::path &path() const { return path_; }
+    std::string file(const std::string &name) const { return (path_ / name).string(); }
+    std::string write(const std::string &name, const std::string &bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::string &path);
+
+// A pseudo-random picture (fixed seed) for round trips.
+Image randomImage(int width, int height, unsigned seed, bool grey = false);
+
+} // namespace ombrel::test

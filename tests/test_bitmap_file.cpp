@@ -1,0 +1,115 @@
+#include "imaging/bitmap_file.h"
+#include "support/bmp_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace ombrel {
+namespace {
+
+using test::BmpSpec;
+
+struct Layout {
+    const char *name;
+    BmpSpec spec;
+};
+
+class DecodesLayout : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(DecodesLayout, GivesTheEncodedColours) {
+    const BmpSpec spec = GetParam().spec;
+    test::TempDir dir;
+    const auto loaded = loadBitmap(dir.write("in.bmp", test::makeBmp(spec)));
+    ASSERT_TRUE(loaded.ok()) << loaded.error.message();
+    EXPECT_TRUE(*loaded.image == test::patternFor(spec));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bitmaps, DecodesLayout,
+    ::testing::Values(Layout{"palette1", {9, 5, 1}}, Layout{"palette4", {7, 3, 4}},
+                      Layout{"palette8", {5, 4, 8}}, Layout{"rgb555", {6, 3, 16}},
+                      Layout{"rgb24", {5, 3, 24}}, Layout{"rgb32", {4, 4, 32}},
+                      Layout{"topdown", {5, 3, 24, 40, true}},
+                      Layout{"os2", {5, 3, 24, 12}}, Layout{"v4", {5, 3, 24, 108}},
+                      Layout{"v5", {5, 3, 8, 124}}, Layout{"rle8", {6, 4, 8, 40, false, 1}},
+                      Layout{"rle4", {7, 4, 4, 40, false, 2}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(BitmapFile, SaveThenLoadGivesEveryColourBack) {
+    test::TempDir dir;
+    for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {7, 7}, {1, 300}, {300, 1}, {1024, 768}}) {
+        const Image image = test::randomImage(w, h, static_cast<unsigned>(w * 31 + h));
+        const std::string path = dir.file("round.bmp");
+        ASSERT_FALSE(saveBitmap(image, path).has_value());
+        const auto loaded = loadBitmap(path);
+        ASSERT_TRUE(loaded.ok()) << loaded.error.message();
+        EXPECT_TRUE(*loaded.image == image) << w << "x" << h;
+        const std::string bytes = test::readFile(path);
+        EXPECT_EQ(bytes[28], 24) << "uncompressed 24 bits a pixel";
+    }
+}
+
+TEST(BitmapFile, GreySaveIsEightBitsAndExact) {
+    test::TempDir dir;
+    const Image image = test::randomImage(33, 17, 5, true);
+    ASSERT_FALSE(saveBitmap(image, dir.file("g.bmp"), BitmapKind::Grey8).has_value());
+    EXPECT_EQ(test::readFile(dir.file("g.bmp"))[28], 8);
+    EXPECT_TRUE(*loadBitmap(dir.file("g.bmp")).image == image);
+}
+
+TEST(BitmapFile, BadFilesAreRefusedWithAReason) {
+    test::TempDir dir;
+    const std::string good = test::makeBmp({64, 64, 24});
+    std::string huge = test::makeBmp({4, 4, 24});
+    for (int i = 0; i < 4; ++i) { // claim 60000 x 60000
+        huge[18 + i] = static_cast<char>((60000 >> (8 * i)) & 255);
+        huge[22 + i] = static_cast<char>((60000 >> (8 * i)) & 255);
+    }
+    const std::string png = "\x89PNG\r\n\x1a\n" + std::string(100, '\0');
+    std::filesystem::create_directory(dir.path() / "folder.bmp");
+    struct Row {
+        const char *name;
+        std::string path;
+        const char *reason;
+    };
+    const Row rows[] = {
+        {"missing", dir.file("none.bmp"), "no such file"},
+        {"zero bytes", dir.write("empty.bmp", ""), "empty"},
+        {"truncated header", dir.write("head.bmp", good.substr(0, 20)), "truncated bitmap header"},
+        {"truncated pixels", dir.write("pixels.bmp", good.substr(0, good.size() - 100)), "truncated pixel data"},
+        {"60000 x 60000", dir.write("huge.bmp", huge), "more than this program accepts"},
+        {"a folder", dir.file("folder.bmp"), "folder"},
+        {"png renamed", dir.write("photo.bmp", png), "not a Windows bitmap"},
+    };
+    for (const Row &r : rows) {
+        const auto loaded = loadBitmap(r.path);
+        EXPECT_FALSE(loaded.ok()) << r.name;
+        EXPECT_NE(loaded.error.reason.find(r.reason), std::string::npos)
+            << r.name << ": " << loaded.error.reason;
+        EXPECT_EQ(loaded.error.message().rfind(r.path, 0), 0u) << "names the file";
+    }
+}
+
+TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
+    test::TempDir dir;
+    const Image image = test::randomImage(8, 8, 1);
+    EXPECT_TRUE(saveBitmap(image, dir.file("no/such/folder/out.bmp")).has_value());
+    EXPECT_TRUE(saveBitmap(image, "").has_value());
+    EXPECT_TRUE(saveBitmap(image, dir.path().string()).has_value());
+
+    // All or nothing: the second file cannot be written, so the first keeps
+    // its old content.
+    const std::string first = dir.write("first.bmp", "old");
+    const auto error = saveBitmaps({{&image, first}, {&image, dir.file("missing/second.bmp")}});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->path, dir.file("missing/second.bmp"));
+    EXPECT_EQ(test::readFile(first), "old");
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+}
+
+} // namespace
+} // namespace ombrel
