@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace ombrel::platform {
+
+enum class Buttons { Ok, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
+
+// Modal message box: no icon; the application title when no title is given.
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    virtual Answer show(const QString &prompt, Buttons buttons, const QString &title) = 0;
+};
+
+// Modal input box; Cancel gives empty text.
+class InputBoxService {
+public:
+    virtual ~InputBoxService() = default;
+    virtual QString ask(const QString &prompt, const QString &title, const QString &reply) = 0;
+};
+
+// Modal save dialog taking a filter such as "bmp file (*.bmp)|*.bmp|"; the
+// chosen name exactly as chosen, or empty text when cancelled. It never asks
+// about overwriting: the screens ask their own question.
+class SaveDialogService {
+public:
+    virtual ~SaveDialogService() = default;
+    virtual QString ask(const QString &filter) = 0;
+};
+
+// Values from the system-wide settings of the application.
+class SettingsService {
+public:
+    virtual ~SettingsService() = default;
+    virtual std::optional<QString> value(const QString &key) = 0;
+};
+
+// Starts a program detached, without a shell and without waiting.
+class LauncherService {
+public:
+    virtual ~LauncherService() = default;
+    virtual bool start(const QString &program) = 0;
+};
+
+// Ends the application at once.
+class ExitService {
+public:
+    virtual ~ExitService() = default;
+    virtual void end() = 0;
+};
+
+struct Services {
+    MessageBoxService *messages;
+    InputBoxService *input;
+    SaveDialogService *save;
+    SettingsService *settings;
+    LauncherService *launcher;
+    ExitService *exit;
+};
+
+// The services in force: the Qt ones unless a test installed its own.
+Services &services();
+void install(const Services &s);
+
+// A save-dialog filter "description|pattern|..." in Qt's "description (pattern)" form.
+QString qtFilter(const QString &filter);
+
+// True for an ordinary file of exactly that name; folders and hidden files do not count.
+bool fileExists(const QString &name);
+
+// "C:\" of the drive-letter world: the user's home folder.
+QString homeDrive();
+// A fixed file such as "output.bmp" in the home folder.
+QString fixedFile(const QString &name);
+
+struct Drive {
+    QString label; // as the drive list shows it
+    QString root;  // folder the drive opens on
+};
+// c: (the home folder) first, then the filesystem root and mounted volumes.
+QList<Drive> drives();
+
+// Settings keys of the system-information lookup, and the program looked for
+// in the folder of the second.
+inline constexpr const char *kSysInfoPathKey = "SystemInformation/Path";
+inline constexpr const char *kSysInfoFolderKey = "SystemInformation/Folder";
+inline constexpr const char *kSysInfoProgram = "hardinfo";
+
+} // namespace ombrel::platform

@@ -1,0 +1,108 @@
+#include "platform/qt_services.h"
+
+#include "stego/intake.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QWidget>
+
+namespace ombrel::platform {
+
+namespace {
+
+QString titleOr(const QString &title) {
+    return title.isEmpty() ? QString::fromUtf8(text::kApplicationTitle.data(),
+                                               static_cast<int>(text::kApplicationTitle.size()))
+                           : title;
+}
+
+} // namespace
+
+class QtServices::Messages : public MessageBoxService {
+public:
+    Answer show(const QString &prompt, Buttons buttons, const QString &title) override {
+        QMessageBox box(QMessageBox::NoIcon, titleOr(title), prompt, QMessageBox::NoButton,
+                        QApplication::activeWindow());
+        if (buttons == Buttons::Ok) {
+            box.setStandardButtons(QMessageBox::Ok);
+            box.exec();
+            return Answer::Ok;
+        }
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+        }
+    }
+};
+
+class QtServices::Input : public InputBoxService {
+public:
+    QString ask(const QString &prompt, const QString &title, const QString &reply) override {
+        bool ok = false;
+        const QString text = QInputDialog::getText(QApplication::activeWindow(), titleOr(title),
+                                                   prompt, QLineEdit::Normal, reply, &ok);
+        return ok ? text : QString();
+    }
+};
+
+class QtServices::Save : public SaveDialogService {
+public:
+    QString ask(const QString &filter) override {
+        const QString qt = qtFilter(filter);
+        QString selected = qt.section(QStringLiteral(";;"), 0, 0); // the first entry, preselected
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), homeDrive(),
+                                            qt, &selected, QFileDialog::DontConfirmOverwrite);
+    }
+};
+
+class QtServices::Settings : public SettingsService {
+public:
+    std::optional<QString> value(const QString &key) override {
+        const QSettings settings(QSettings::IniFormat, QSettings::SystemScope,
+                                 QStringLiteral("ombrel"), QStringLiteral("ombrel-watermark"));
+        const QVariant v = settings.value(key);
+        if (!v.isValid())
+            return std::nullopt;
+        return v.toString();
+    }
+};
+
+class QtServices::Launcher : public LauncherService {
+public:
+    bool start(const QString &program) override {
+        // The program itself, no shell: a settings value cannot run a command line.
+        return !program.isEmpty() && QProcess::startDetached(program, {});
+    }
+};
+
+class QtServices::Exit : public ExitService {
+public:
+    void end() override {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->hide();
+        QCoreApplication::exit(0);
+    }
+};
+
+Services QtServices::services() {
+    static Messages messages;
+    static Input input;
+    static Save save;
+    static Settings settings;
+    static Launcher launcher;
+    static Exit exit;
+    return {&messages, &input, &save, &settings, &launcher, &exit};
+}
+
+} // namespace ombrel::platform

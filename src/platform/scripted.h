@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QList>
+#include <QMap>
+
+#include <deque>
+
+namespace ombrel::platform {
+
+// Services that answer from a script and record what they were asked, so
+// tests drive the windows without a modal dialog ever opening.
+class ScriptedServices : public MessageBoxService,
+                         public InputBoxService,
+                         public SaveDialogService,
+                         public SettingsService,
+                         public LauncherService,
+                         public ExitService {
+public:
+    struct Shown {
+        QString prompt;
+        Buttons buttons;
+        QString title;
+    };
+
+    ScriptedServices();
+    ~ScriptedServices() override;
+
+    // Answers given in order; a message box with nothing scripted answers OK
+    // (or Cancel for Yes/No/Cancel), an input box Cancel, a save dialog Cancel.
+    std::deque<Answer> answers;
+    std::deque<QString> replies;
+    std::deque<QString> saveNames;
+    QMap<QString, QString> settingsValues;
+    bool launchSucceeds = true;
+
+    QList<Shown> messages;
+    QStringList prompts;  // input boxes shown
+    QStringList filters;  // save dialogs shown
+    QStringList launched;
+    bool ended = false;
+
+    Answer show(const QString &prompt, Buttons buttons, const QString &title) override;
+    QString ask(const QString &prompt, const QString &title, const QString &reply) override;
+    QString ask(const QString &filter) override;
+    std::optional<QString> value(const QString &key) override;
+    bool start(const QString &program) override;
+    void end() override;
+
+private:
+    Services previous_;
+};
+
+} // namespace ombrel::platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "windows/window.h"
+
+class QPushButton;
+
+namespace ombrel::windows {
+
+class ImageBox;
+
+// "Extracting the watermark": shows the chosen image and runs the extraction.
+class FrmDecode1 : public Window {
+    Q_OBJECT
+public:
+    FrmDecode1();
+    void formLoad() override;
+
+    ImageBox *imgmod;
+    QPushButton *cmdback, *cmdnext;
+
+protected:
+    void titleBarClose() override { cmdback_Click(); }
+
+private:
+    void cmdback_Click();
+    void cmdnext_Click();
+};
+
+} // namespace ombrel::windows

@@ -1,0 +1,60 @@
+#include "windows/frmdecode2.h"
+
+#include "platform/platform.h"
+#include "windows/controls.h"
+#include "windows/frmdecode1.h"
+#include "windows/frmmain.h"
+#include "windows/registry.h"
+#include "windows/save_flow.h"
+
+namespace ombrel::windows {
+
+FrmDecode2::FrmDecode2()
+    : Window("frmdecode2", QStringLiteral("The watermark"), QSize(585, 505), Border::FixedSingle) {
+    makeLabel(this, "Label1", QStringLiteral("The embedded watermark is the following image :"),
+              QRect(16, 10, 553, 22), Qt::AlignCenter, makeFont("", 9.75));
+    imgwater = new ImageBox(this, "imgwater", QRect(16, 38, 393, 385));
+    cmdsave = makeButton(this, "cmdsave", QStringLiteral("Save watermark image"), QRect(425, 38, 144, 32));
+    cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back"), QRect(16, 458, 130, 32));
+    cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to main menu"), QRect(227, 458, 130, 32));
+    cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(439, 458, 130, 32));
+    connect(cmdback, &QPushButton::clicked, this, &FrmDecode2::cmdback_Click);
+    connect(cmdmain, &QPushButton::clicked, this, &FrmDecode2::cmdmain_Click);
+    connect(cmdsave, &QPushButton::clicked, this, &FrmDecode2::cmdsave_Click);
+    connect(cmdexit, &QPushButton::clicked, this, [] { platform::services().exit->end(); });
+}
+
+void FrmDecode2::formLoad() {
+    if (const auto picture = loadOrReport(platform::fixedFile(QStringLiteral("watermark.bmp")))) {
+        imgwater->showPicture(*picture);
+        loadedOk_ = true;
+    }
+}
+
+FrmDecode2 *FrmDecode2::open() {
+    Registry &r = Registry::instance();
+    FrmDecode2 &w = r.reload<FrmDecode2>();
+    if (w.loadedOk_)
+        return &w;
+    r.unload<FrmDecode2>();
+    return nullptr;
+}
+
+void FrmDecode2::cmdback_Click() {
+    FrmDecode1 &previous = Registry::instance().reload<FrmDecode1>();
+    hide();
+    previous.show();
+}
+
+void FrmDecode2::cmdmain_Click() {
+    hide();
+    Registry::instance().reload<FrmMain>().show();
+}
+
+void FrmDecode2::cmdsave_Click() {
+    runSaveFlow({QStringLiteral("BMP file(*.bmp)|*.bmp|"), QStringLiteral("File already exists"),
+                 QStringLiteral("The file already exists, do you want to overwrite it ?")},
+                Registry::instance().buffers().decwater());
+}
+
+} // namespace ombrel::windows

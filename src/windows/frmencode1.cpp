@@ -1,0 +1,134 @@
+#include "windows/frmencode1.h"
+
+#include "platform/platform.h"
+#include "stego/intake.h"
+#include "windows/controls.h"
+#include "windows/frmencode2.h"
+#include "windows/frmloading.h"
+#include "windows/frmmain.h"
+#include "windows/registry.h"
+
+#include <QProgressBar>
+
+namespace ombrel::windows {
+
+using platform::Buttons;
+
+FrmEncode1::FrmEncode1()
+    : Window("frmEncode1", QStringLiteral("Choosing the water mark"), QSize(579, 579), Border::FixedSingle) {
+    makeLabel(this, "lblencode",
+              QStringLiteral("Please choose the image that you want to encode as a watermark into the "
+                             "cover image, the water mark image should be 512x512 grey scale "),
+              QRect(16, 8, 547, 60), Qt::AlignLeft | Qt::AlignTop, makeFont("Tahoma", 12));
+    makeLabel(this, "lblcover", QStringLiteral("The cover image"), QRect(16, 76, 267, 20), Qt::AlignCenter,
+              makeFont("", 8.25, true));
+    imgcover = new ImageBox(this, "imgcover", QRect(16, 98, 267, 200));
+    makeLabel(this, "lbl1", QStringLiteral("1024x768"), QRect(16, 302, 267, 20), Qt::AlignCenter);
+    makeLabel(this, "lblwater", QStringLiteral("The water mark image"), QRect(356, 76, 160, 20),
+              Qt::AlignCenter, makeFont("", 8.25, true));
+    imgwater = new ImageBox(this, "imgwater", QRect(356, 98, 160, 160));
+    lbl2 = makeLabel(this, "lbl2", QString(), QRect(316, 262, 240, 20), Qt::AlignCenter);
+    Drive2 = new DriveList(this, "Drive2", QRect(16, 330, 267, 26));
+    Dir2 = new DirList(this, "Dir2", QRect(16, 360, 267, 170));
+    File2 = new FileList(this, "File2", QRect(300, 330, 263, 200));
+    makeLabel(this, "lblbmp2", QStringLiteral("only (*.bmp) images can be used"), QRect(300, 290, 263, 20));
+    cmdback = makeButton(this, "cmdback", QStringLiteral("<<  Back"), QRect(16, 540, 120, 30));
+    cmdload = makeButton(this, "cmdload", QStringLiteral("Load image"), QRect(229, 540, 120, 30));
+    cmdnext = makeButton(this, "cmdnext", QStringLiteral("Next  >>"), QRect(443, 540, 120, 30));
+
+    connect(Drive2, &DriveList::changed, this, [this] { Dir2->setPath(Drive2->drive()); });
+    connect(Dir2, &DirList::changed, this, [this] { File2->setPath(Dir2->path()); });
+    connect(File2, &FileList::fileClicked, this, &FrmEncode1::File2_Click);
+    connect(cmdload, &QPushButton::clicked, this, &FrmEncode1::cmdload_Click);
+    connect(cmdnext, &QPushButton::clicked, this, &FrmEncode1::cmdnext_Click);
+    connect(cmdback, &QPushButton::clicked, this, &FrmEncode1::cmdback_Click);
+}
+
+FrmEncode1::State &FrmEncode1::state() { return Registry::instance().state<State>(); }
+
+void FrmEncode1::formLoad() {
+    FrmMain &main = Registry::instance().get<FrmMain>();
+    Drive2->setDrive(main.Drive1->drive());
+    Dir2->setPath(main.Dir1->path());
+    File2->setPath(Dir2->path());
+    if (!main.filenamec.isEmpty())
+        if (auto picture = loadOrReport(main.filenamec))
+            imgcover->showPicture(*picture);
+}
+
+void FrmEncode1::File2_Click(const QString &fileName) {
+    State &s = state();
+    const QString path = File2->pathOf(fileName);
+    const auto picture = loadOrReport(path);
+    if (!picture) {
+        s.path.clear();
+        s.width = s.height = 0;
+        imgwater->clear();
+        lbl2->clear();
+        return;
+    }
+    s.path = path;
+    imgwater->showPicture(*picture);
+    Surface &water = Registry::instance().buffers().picwater();
+    water.load(*picture);
+    s.width = water.picture().width;
+    s.height = water.picture().height;
+    lbl2->setText(numberText(s.width) + QStringLiteral("x") + numberText(s.height));
+}
+
+void FrmEncode1::cmdload_Click() {
+    State &s = state();
+    Surface &water = Registry::instance().buffers().picwater();
+    if (s.path.isEmpty()) {
+        water.load(Image{});
+    } else if (auto picture = loadOrReport(s.path)) {
+        water.load(*picture);
+    } else {
+        s.grey = s.sizeOk = false;
+        return;
+    }
+    s.grey = true;
+    s.sizeOk = true;
+    FrmLoading &loading = Registry::instance().get<FrmLoading>();
+    loading.show();
+    loading.setValue(0);
+    loading.setMax(513);
+    const WatermarkCheck check = checkWatermark(s.width, s.height, water);
+    switch (check.verdict) {
+    case Verdict::WrongSize:
+        loading.hide();
+        s.sizeOk = false;
+        platform::services().messages->show(fromStd(text::kWatermarkWrongSize), Buttons::Ok,
+                                             QStringLiteral("Dimensions error"));
+        return;
+    case Verdict::NotGrey:
+        loading.setValue(check.rowsScanned);
+        loading.setValue(100);
+        loading.hide();
+        platform::services().messages->show(fromStd(text::kWatermarkNotGrey), Buttons::Ok,
+                                             QStringLiteral("Color Depth error"));
+        s.grey = false;
+        return;
+    case Verdict::Suitable:
+        loading.setValue(check.rowsScanned);
+        loading.hide();
+        platform::services().messages->show(fromStd(text::kWatermarkSuitable), Buttons::Ok,
+                                             QStringLiteral("Image is suitable"));
+        return;
+    }
+}
+
+void FrmEncode1::cmdnext_Click() {
+    cmdload_Click();
+    if (state().grey && state().sizeOk) {
+        Registry::instance().reload<FrmEncode2>().show();
+        hide();
+    }
+}
+
+void FrmEncode1::cmdback_Click() {
+    hide();
+    Registry::instance().reload<FrmMain>().show();
+}
+
+} // namespace ombrel::windows

@@ -1,0 +1,71 @@
+#include "windows/frmencode3.h"
+
+#include "platform/platform.h"
+#include "windows/controls.h"
+#include "windows/frmencode2.h"
+#include "windows/frmmain.h"
+#include "windows/registry.h"
+#include "windows/save_flow.h"
+
+namespace ombrel::windows {
+
+FrmEncode3::FrmEncode3()
+    : Window("frmencode3", QStringLiteral("Success .... "), QSize(610, 567), Border::FixedSingle) {
+    makeLabel(this, "lblcong",
+              QStringLiteral("Congratulations , the watermark was successfully embedded into the cover image ... "),
+              QRect(16, 12, 578, 48), Qt::AlignLeft | Qt::AlignTop, makeFont("", 12));
+    makeLabel(this, "lblwav", QStringLiteral("The wavelet transform level 2 result"), QRect(16, 80, 260, 22),
+              Qt::AlignCenter, makeFont("", 9.75));
+    imgwavelet = new ImageBox(this, "imgwavelet", QRect(46, 106, 200, 200));
+    makeLabel(this, "lblresult", QStringLiteral("The resulting image after embedding the watermark"),
+              QRect(300, 80, 294, 22), Qt::AlignCenter, makeFont("", 9.75));
+    imgend = new ImageBox(this, "imgend", QRect(315, 106, 265, 197));
+    cmdsave = makeButton(this, "cmdsave", QStringLiteral("Save the watermarked image"), QRect(315, 330, 265, 32));
+    cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back "), QRect(16, 520, 130, 32));
+    cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to Main menu"), QRect(240, 520, 130, 32));
+    cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(464, 520, 130, 32));
+    connect(cmdback, &QPushButton::clicked, this, &FrmEncode3::cmdback_Click);
+    connect(cmdmain, &QPushButton::clicked, this, &FrmEncode3::cmdmain_Click);
+    connect(cmdsave, &QPushButton::clicked, this, &FrmEncode3::cmdsave_Click);
+    connect(cmdexit, &QPushButton::clicked, this, [] { platform::services().exit->end(); });
+}
+
+void FrmEncode3::formLoad() {
+    Registry::instance().buffers().picwavelet();
+    const auto wavelet = loadOrReport(platform::fixedFile(QStringLiteral("wavlettransformresult.bmp")));
+    if (!wavelet)
+        return;
+    const auto output = loadOrReport(platform::fixedFile(QStringLiteral("output.bmp")));
+    if (!output)
+        return;
+    imgwavelet->showPicture(*wavelet);
+    imgend->showPicture(*output);
+    loadedOk_ = true;
+}
+
+FrmEncode3 *FrmEncode3::open() {
+    Registry &r = Registry::instance();
+    FrmEncode3 &w = r.reload<FrmEncode3>();
+    if (w.loadedOk_)
+        return &w;
+    r.unload<FrmEncode3>();
+    return nullptr;
+}
+
+void FrmEncode3::cmdback_Click() {
+    Registry::instance().reload<FrmEncode2>().show();
+    hide();
+}
+
+void FrmEncode3::cmdmain_Click() {
+    hide();
+    Registry::instance().reload<FrmMain>().show();
+}
+
+void FrmEncode3::cmdsave_Click() {
+    runSaveFlow({QStringLiteral("bmp file (*.bmp)|*.bmp|"), QStringLiteral("File exists"),
+                 QStringLiteral("The file already exists, do you want to overwrite ?")},
+                Registry::instance().buffers().piccover());
+}
+
+} // namespace ombrel::windows

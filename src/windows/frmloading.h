@@ -1,0 +1,27 @@
+#pragma once
+
+#include "stego/progress.h"
+#include "windows/window.h"
+
+class QProgressBar;
+
+namespace ombrel::windows {
+
+// "Loading .....": the progress window of the long operations.
+class FrmLoading : public Window {
+    Q_OBJECT
+public:
+    FrmLoading();
+
+    QProgressBar *ProgressBar1;
+
+    void setValue(int value);
+    void setMax(int max);
+    // Feeds the bar from a pipeline's progress.
+    ProgressFn progress();
+
+protected:
+    void titleBarClose() override {}
+};
+
+} // namespace ombrel::windows

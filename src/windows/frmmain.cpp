@@ -1,0 +1,155 @@
+#include "windows/frmmain.h"
+
+#include "platform/platform.h"
+#include "stego/intake.h"
+#include "windows/controls.h"
+#include "windows/frmabout.h"
+#include "windows/frmdecode1.h"
+#include "windows/frmencode1.h"
+#include "windows/frmloading.h"
+#include "windows/registry.h"
+
+#include <QFileInfo>
+
+namespace ombrel::windows {
+
+using platform::Buttons;
+
+FrmMain::FrmMain()
+    : Window("frmmain", QStringLiteral("Digital Image watermarking in wavelet domain"), QSize(666, 647),
+             Border::FixedSingle) {
+    const QFont times12 = makeFont("Times New Roman", 12);
+    makeLabel(this, "lblintro1",
+              QStringLiteral("Welcome to the Ombrel Colored Digital Watermarking in Wavelet domain"),
+              QRect(16, 8, 634, 32), Qt::AlignCenter, makeFont("Times New Roman", 14.25));
+    makeLabel(this, "lblintro2",
+              QStringLiteral("Please choose the image that you want to encode the watermark into, or the "
+                             "one you want to decode the watermark from .. The cover image or the "
+                             "modulated image should be a colored 1024x768 image , and the watermark "
+                             "image should be 512x512 grey scaled image."),
+              QRect(16, 44, 634, 84), Qt::AlignLeft | Qt::AlignTop, times12);
+    Drive1 = new DriveList(this, "Drive1", QRect(16, 140, 289, 26));
+    Dir1 = new DirList(this, "Dir1", QRect(16, 172, 289, 170));
+    File1 = new FileList(this, "File1", QRect(16, 348, 289, 178));
+    makeLabel(this, "lblbmp1", QStringLiteral("Only (*.bmp)  images can be used"), QRect(16, 530, 289, 20));
+    makeLabel(this, "Label1", QStringLiteral("Cover/Stego image"), QRect(329, 140, 313, 24),
+              Qt::AlignCenter, times12);
+    img1 = new ImageBox(this, "img1", QRect(329, 168, 313, 233));
+    lblpro = makeLabel(this, "lblpro", QString(), QRect(329, 406, 313, 44), Qt::AlignCenter);
+    cmdload = makeButton(this, "cmdload", QStringLiteral("Load image"), QRect(329, 458, 313, 30));
+    cmdencode = makeButton(this, "cmdencode", QStringLiteral("Embed the watermark into the image"),
+                           QRect(329, 494, 313, 30));
+    cmddecode = makeButton(this, "cmddecode", QStringLiteral("Extract the watermark from the image"),
+                           QRect(329, 530, 313, 30));
+    cmdabout = makeButton(this, "cmdabout", QStringLiteral("About this Application"), QRect(16, 600, 200, 30));
+    cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(529, 600, 113, 30));
+
+    connect(Drive1, &DriveList::changed, this, &FrmMain::Drive1_Change);
+    connect(Dir1, &DirList::changed, this, &FrmMain::Dir1_Change);
+    connect(File1, &FileList::fileClicked, this, &FrmMain::File1_Click);
+    connect(cmdload, &QPushButton::clicked, this, &FrmMain::cmdload_Click);
+    connect(cmdencode, &QPushButton::clicked, this, &FrmMain::cmdencode_Click);
+    connect(cmddecode, &QPushButton::clicked, this, &FrmMain::cmddecode_Click);
+    connect(cmdabout, &QPushButton::clicked, this, &FrmMain::cmdabout_Click);
+    connect(cmdexit, &QPushButton::clicked, this, &FrmMain::cmdexit_Click);
+}
+
+void FrmMain::formLoad() {
+    Drive1->setDrive(platform::homeDrive());
+    Dir1->setPath(platform::homeDrive());
+    File1->setPath(Dir1->path());
+    filenamec.clear();
+    coverAccepted = false;
+    pictureWidth = 0;
+    pictureHeight = 0;
+}
+
+void FrmMain::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
+
+void FrmMain::Dir1_Change() { File1->setPath(Dir1->path()); }
+
+void FrmMain::File1_Click(const QString &fileName) {
+    const QString path = File1->pathOf(fileName);
+    const auto picture = loadOrReport(path);
+    if (!picture) {
+        // An unreadable file is not remembered, so no wizard starts with it.
+        filenamec.clear();
+        pictureWidth = pictureHeight = 0;
+        img1->clear();
+        lblpro->clear();
+        return;
+    }
+    filenamec = path;
+    img1->showPicture(*picture);
+    Surface &cover = Registry::instance().buffers().piccover();
+    cover.load(*picture);
+    pictureWidth = cover.picture().width;
+    pictureHeight = cover.picture().height;
+    lblpro->setText(QStringLiteral("Image : ") + fileName + QChar(13) + numberText(pictureWidth) +
+                    QStringLiteral("x") + numberText(pictureHeight));
+}
+
+void FrmMain::cmdload_Click() {
+    coverAccepted = true;
+    Surface &cover = Registry::instance().buffers().piccover();
+    if (filenamec.isEmpty()) {
+        cover.load(Image{});
+    } else if (auto picture = loadOrReport(filenamec)) {
+        cover.load(*picture);
+    } else {
+        coverAccepted = false;
+        return;
+    }
+    FrmLoading &loading = Registry::instance().get<FrmLoading>();
+    loading.show();
+    loading.setValue(0);
+    loading.setMax(769);
+    if (checkCover(pictureWidth, pictureHeight) != Verdict::Suitable) {
+        loading.hide();
+        coverAccepted = false;
+        platform::services().messages->show(fromStd(text::kCoverWrongSize), Buttons::Ok,
+                                             QStringLiteral("Dimensions error"));
+        return;
+    }
+    loading.hide();
+    platform::services().messages->show(fromStd(text::kCoverSuitable), Buttons::Ok,
+                                         QStringLiteral("Image is suitable"));
+}
+
+void FrmMain::cmdencode_Click() {
+    cmdload_Click();
+    if (coverAccepted) {
+        Registry &r = Registry::instance();
+        hide();
+        r.get<FrmDecode1>().hide();
+        r.reload<FrmEncode1>().show();
+        return;
+    }
+    platform::services().messages->show(
+        QStringLiteral("Please load a suitable image to be the cover, and 1024x768 dimensions"), Buttons::Ok,
+        QStringLiteral("Image Error"));
+}
+
+void FrmMain::cmddecode_Click() {
+    cmdload_Click();
+    if (coverAccepted) {
+        hide();
+        Registry::instance().reload<FrmDecode1>().show();
+        return;
+    }
+    platform::services().messages->show(
+        QStringLiteral("Please load a suitable image to be the cover, should be 1024x768 in dimensions"),
+        Buttons::Ok, QStringLiteral("Image Error"));
+}
+
+void FrmMain::cmdabout_Click() {
+    FrmAbout &about = Registry::instance().get<FrmAbout>();
+    about.show();
+    about.raise();
+}
+
+void FrmMain::cmdexit_Click() { platform::services().exit->end(); }
+
+void FrmMain::titleBarClose() { platform::services().exit->end(); }
+
+} // namespace ombrel::windows

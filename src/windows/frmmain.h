@@ -1,0 +1,51 @@
+#pragma once
+
+#include "windows/window.h"
+
+class QLabel;
+class QPushButton;
+
+namespace ombrel::windows {
+
+class DriveList;
+class DirList;
+class FileList;
+class ImageBox;
+
+// "Digital Image watermarking in wavelet domain": the start-up window, where
+// the cover (or the watermarked image) is picked and both wizards begin.
+class FrmMain : public Window {
+    Q_OBJECT
+public:
+    FrmMain();
+    void formLoad() override;
+
+    DriveList *Drive1;
+    DirList *Dir1;
+    FileList *File1;
+    ImageBox *img1;
+    QLabel *lblpro;
+    QPushButton *cmdload, *cmdencode, *cmddecode, *cmdabout, *cmdexit;
+
+    // Kept by the window; its load handler empties them.
+    QString filenamec;
+    bool coverAccepted = false;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+
+    void cmdload_Click();
+
+protected:
+    void titleBarClose() override;
+
+private:
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click(const QString &fileName);
+    void cmdencode_Click();
+    void cmddecode_Click();
+    void cmdabout_Click();
+    void cmdexit_Click();
+};
+
+} // namespace ombrel::windows
