@@ -1,0 +1,51 @@
+#pragma once
+
+#include "imaging/surface.h"
+#include "platform/scripted.h"
+#include "support/bmp_builder.h"
+#include "windows/registry.h"
+
+#include <QString>
+
+#include <memory>
+
+class QPushButton;
+class QWidget;
+
+namespace ombrel::test {
+
+// A fresh run of the program for one test: a temporary home folder, scripted
+// dialogs, every window unloaded at the end.
+class GuiRun {
+public:
+    GuiRun();
+    ~GuiRun();
+
+    platform::ScriptedServices dialogs;
+    QString home() const;
+    QString homeFile(const QString &name) const;
+    // Writes a bitmap into the home folder.
+    QString putBitmap(const QString &name, const Image &image) const;
+
+    // Starts the program: the main window, shown.
+    QWidget &start();
+
+private:
+    TempDir dir_;
+    QByteArray oldHome_;
+};
+
+// Clicks a control found by its name inside a window.
+void click(QWidget &window, const char *button);
+// Clicks a file in a window's file list.
+void clickFile(QWidget &window, const char *list, const QString &fileName);
+// The prompts of the message boxes shown so far, in order.
+QStringList prompts(const platform::ScriptedServices &d);
+QStringList titles(const platform::ScriptedServices &d);
+// Top-level windows visible now, by name.
+QStringList visibleWindows();
+
+Image greyPicture(int w, int h, int level = 120);
+Image loadImage(const QString &path);
+
+} // namespace ombrel::test
