@@ -53,18 +53,18 @@ FrmAbout::FrmAbout()
     lblDescription = makeLabel(
         this, "lblDescription",
         QStringLiteral("Encoding watermarks to images, and decoding watermarks from watermarked images."),
-        QRect(64, 68, 327, 40));
+        QRect(64, 66, 327, 40));
     makeLabel(this, "lblinfo",
               QStringLiteral("Hides a grey-scale watermark in the wavelet domain of a colour bitmap, and "
                              "recovers it from the watermarked image alone."),
-              QRect(64, 112, 327, 48));
+              QRect(64, 108, 327, 48));
     makeLabel(this, "lblcontact", QStringLiteral("Questions and reports: the Ombrel project's issue tracker."),
-              QRect(64, 164, 327, 20));
+              QRect(64, 160, 327, 34));
     auto *line = new QFrame(this);
     line->setObjectName(QStringLiteral("Line1"));
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(8, 196, 391, 4);
+    line->setGeometry(8, 200, 391, 4);
     makeLabel(this, "lblDisclaimer",
               QStringLiteral("Copyright the Ombrel developers. Free to use; provided as is, without warranty."),
               QRect(16, 210, 250, 80));

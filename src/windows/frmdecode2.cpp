@@ -14,7 +14,7 @@ FrmDecode2::FrmDecode2()
     makeLabel(this, "Label1", QStringLiteral("The embedded watermark is the following image :"),
               QRect(16, 10, 553, 22), Qt::AlignCenter, makeFont("", 9.75));
     imgwater = new ImageBox(this, "imgwater", QRect(16, 38, 393, 385));
-    cmdsave = makeButton(this, "cmdsave", QStringLiteral("Save watermark image"), QRect(425, 38, 144, 32));
+    cmdsave = makeButton(this, "cmdsave", QStringLiteral("Save watermark image"), QRect(417, 38, 160, 32));
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back"), QRect(16, 458, 130, 32));
     cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to main menu"), QRect(227, 458, 130, 32));
     cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(439, 458, 130, 32));

@@ -85,7 +85,8 @@ void FrmMain::File1_Click(const QString &fileName) {
     cover.load(*picture);
     pictureWidth = cover.picture().width;
     pictureHeight = cover.picture().height;
-    lblpro->setText(QStringLiteral("Image : ") + fileName + QChar(13) + numberText(pictureWidth) +
+    // Name on the first line, size on the second; Qt labels break at '\n'.
+    lblpro->setText(QStringLiteral("Image : ") + fileName + QLatin1Char('\n') + numberText(pictureWidth) +
                     QStringLiteral("x") + numberText(pictureHeight));
 }
 

@@ -92,7 +92,7 @@ private slots:
             registry().get<FrmMain>().File1->setPath(run.home());
             test::clickFile(main, "File1", QStringLiteral("c.bmp"));
             QCOMPARE(registry().get<FrmMain>().lblpro->text(),
-                     QStringLiteral("Image : c.bmp\r") + QStringLiteral(" %1x %2").arg(width).arg(height));
+                     QStringLiteral("Image : c.bmp\n") + QStringLiteral(" %1x %2").arg(width).arg(height));
         }
         test::click(main, "cmdload");
         QCOMPARE(test::titles(run.dialogs), QStringList{title});
