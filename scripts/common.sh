@@ -2,14 +2,15 @@
 set -euo pipefail
 
 root_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir="${BUILD_DIR:-$root_dir/build}"
 
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  desktop-file-utils appstream groff-base
 )
+fuzz_packages=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
 install_missing() {
   local missing=()
@@ -24,7 +25,10 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {
-  cmake -S "$root_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "$@"
-  cmake --build "$build_dir" --parallel "$(nproc)"
+  local dir=$1
+  shift
+  cmake -S "$root_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "$@"
+  cmake --build "$dir" --parallel "$(nproc)"
 }

@@ -91,6 +91,20 @@ TEST(BitmapFile, BadFilesAreRefusedWithAReason) {
     }
 }
 
+// Inputs the fuzzer found: tiny run-length files claiming millions of pixels.
+TEST(BitmapFile, FuzzFindingsAreRefusedQuickly) {
+    for (const char *name : {"rle4-tall-from-42-bytes.bmp", "rle4-wide-topdown.bmp"}) {
+        const auto loaded = loadBitmap(std::string(OMBREL_SOURCE_DIR "/tests/data/fuzz/") + name);
+        EXPECT_FALSE(loaded.ok()) << name;
+        EXPECT_NE(loaded.error.reason.find("more"), std::string::npos)
+            << name << ": " << loaded.error.reason;
+    }
+    // A sparse but honest run-length picture still loads.
+    test::TempDir dir;
+    const auto rle = loadBitmap(dir.write("rle.bmp", test::makeBmp({64, 64, 8, 40, false, 1})));
+    EXPECT_TRUE(rle.ok()) << rle.error.reason;
+}
+
 TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
     test::TempDir dir;
     const Image image = test::randomImage(8, 8, 1);

@@ -1,7 +1,10 @@
+#include "windows/emblem.h"
 #include "windows/frmmain.h"
 #include "windows/registry.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
@@ -9,6 +12,11 @@ int main(int argc, char **argv) {
     QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     // Ending is explicit: Exit, or closing the main window.
     QApplication::setQuitOnLastWindowClosed(false);
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(QPixmap::fromImage(ombrel::windows::drawEmblem(size)));
+    QApplication::setWindowIcon(icon);
+    QApplication::setDesktopFileName(QStringLiteral("org.ombrel.Watermark"));
     ombrel::windows::Registry::instance().get<ombrel::windows::FrmMain>().show();
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 // and back.
 #include "imaging/bitmap_file.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QList>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -19,6 +21,7 @@ namespace ombrel {
 namespace {
 
 constexpr int kFileHeaderSize = 14;
+constexpr long long kMaxRlePixelsPerByte = 256;
 
 std::uint32_t le32(const char *p) {
     std::uint32_t v;
@@ -75,6 +78,13 @@ std::optional<std::string> checkHeader(const QByteArray &head, qint64 fileSize) 
         if (static_cast<long long>(pixelOffset) + stride * height > fileSize)
             return "truncated pixel data";
     }
+    // A run-length picture spells at most 255 pixels with two bytes; one that
+    // claims far more than its data could spell would only make us allocate.
+    if (compression == 1 || compression == 2) {
+        const long long data = std::max<long long>(1, fileSize - static_cast<long long>(pixelOffset));
+        if (width * height > kMaxRlePixelsPerByte * data)
+            return "the bitmap claims more pixels than its compressed data can hold";
+    }
     return std::nullopt;
 }
 
@@ -122,35 +132,62 @@ QImage toQImage(const Image &image) {
 
 } // namespace
 
-LoadedBitmap loadBitmap(const std::string &path) {
-    LoadedBitmap result;
-    result.error.path = path;
-    auto fail = [&](std::string reason) {
-        result.error.reason = std::move(reason);
-        return result;
-    };
+namespace {
 
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists())
-        return fail("no such file");
-    if (info.isDir())
-        return fail("is a folder, not a file");
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail("cannot be read: " + file.errorString().toStdString());
-    if (file.size() == 0)
-        return fail("the file is empty");
-    if (auto problem = checkHeader(file.peek(kFileHeaderSize + 40), file.size()))
-        return fail(*problem);
-
-    QImageReader reader(&file, "bmp");
+// Everything after the file itself was found: header checks, then Qt's decoder
+// with its allocation capped.
+void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
+    if (size == 0) {
+        result.error.reason = "the file is empty";
+        return;
+    }
+    if (auto problem = checkHeader(device.peek(kFileHeaderSize + 40), size)) {
+        result.error.reason = *problem;
+        return;
+    }
+    QImageReader reader(&device, "bmp");
     reader.setAutoTransform(false);
     reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
     const QImage decoded = reader.read();
-    if (decoded.isNull())
-        return fail("not a readable bitmap (" + reader.errorString().toStdString() + ")");
+    if (decoded.isNull()) {
+        result.error.reason = "not a readable bitmap (" + reader.errorString().toStdString() + ")";
+        return;
+    }
     result.image = fromQImage(decoded);
+}
+
+} // namespace
+
+LoadedBitmap loadBitmap(const std::string &path) {
+    LoadedBitmap result;
+    result.error.path = path;
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    if (!info.exists()) {
+        result.error.reason = "no such file";
+        return result;
+    }
+    if (info.isDir()) {
+        result.error.reason = "is a folder, not a file";
+        return result;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error.reason = "cannot be read: " + file.errorString().toStdString();
+        return result;
+    }
+    decode(file, file.size(), result);
+    return result;
+}
+
+LoadedBitmap decodeBitmap(const char *data, std::size_t size, const std::string &name) {
+    LoadedBitmap result;
+    result.error.path = name;
+    const QByteArray bytes = QByteArray::fromRawData(data, static_cast<qsizetype>(size));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    decode(buffer, static_cast<qint64>(size), result);
     return result;
 }
 

@@ -8,8 +8,9 @@
 
 namespace ombrel {
 
-// Bitmaps past this many pixels are refused before anything is allocated.
-inline constexpr long long kMaxBitmapPixels = 64LL * 1024 * 1024;
+// Bitmaps past this many pixels (8192 x 4096) are refused before anything is
+// allocated; this program works on 1024 x 768 and 512 x 512.
+inline constexpr long long kMaxBitmapPixels = 32LL * 1024 * 1024;
 
 struct FileError {
     std::string path;
@@ -29,6 +30,9 @@ struct LoadedBitmap {
 // into colour words. Anything else, a truncated file or an absurd size is
 // refused with a plain reason.
 LoadedBitmap loadBitmap(const std::string &path);
+
+// The same for bytes already in memory; name only labels the error.
+LoadedBitmap decodeBitmap(const char *data, std::size_t size, const std::string &name);
 
 enum class BitmapKind {
     Rgb24, // every colour word survives a save and a reload

@@ -3,50 +3,22 @@
 #include "platform/platform.h"
 #include "stego/intake.h"
 #include "windows/controls.h"
+#include "windows/emblem.h"
 #include "windows/registry.h"
 
 #include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 
 namespace ombrel::windows {
-
-namespace {
-
-// Our own 32 x 32 emblem: an umbrella in a ring.
-QPixmap drawIcon() {
-    QPixmap icon(32, 32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 90), 2));
-    p.setBrush(QColor(235, 235, 245));
-    p.drawEllipse(QRectF(1.5, 1.5, 29, 29));
-    QPainterPath canopy;
-    canopy.moveTo(6, 16);
-    canopy.arcTo(QRectF(6, 6, 20, 20), 180, -180);
-    canopy.closeSubpath();
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(200, 90, 60));
-    p.drawPath(canopy);
-    p.setPen(QPen(QColor(40, 40, 40), 1.5));
-    p.setBrush(Qt::NoBrush);
-    p.drawLine(QPointF(16, 16), QPointF(16, 24));
-    p.drawArc(QRectF(12, 21, 4, 5), 0, -180 * 16);
-    return icon;
-}
-
-} // namespace
 
 FrmAbout::FrmAbout()
     : Window("frmAbout", QStringLiteral("About MyApp"), QSize(407, 307), Border::FixedDialog) {
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(16, 16, 32, 32);
-    picIcon->setPixmap(drawIcon());
+    picIcon->setPixmap(QPixmap::fromImage(drawEmblem(32)));
     lblTitle = makeLabel(this, "lblTitle", QStringLiteral("Application Title"), QRect(64, 16, 327, 22),
                          Qt::AlignLeft | Qt::AlignTop, makeFont("", 9.75, true));
     lblVersion = makeLabel(this, "lblVersion", QStringLiteral("Version"), QRect(64, 42, 327, 18));
