@@ -13,12 +13,6 @@
 namespace ombrel {
 namespace {
 
-Surface surfaceOf(const Image &image) {
-    Surface s(image.width, image.height);
-    s.load(image);
-    return s;
-}
-
 const Surface &cover() {
     static const Surface s = surfaceOf(sampleCover());
     return s;

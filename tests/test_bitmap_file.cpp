@@ -8,33 +8,18 @@
 namespace ombrel {
 namespace {
 
-using test::BmpSpec;
-
-struct Layout {
-    const char *name;
-    BmpSpec spec;
-};
-
-class DecodesLayout : public ::testing::TestWithParam<Layout> {};
+class DecodesLayout : public ::testing::TestWithParam<test::NamedLayout> {};
 
 TEST_P(DecodesLayout, GivesTheEncodedColours) {
-    const BmpSpec spec = GetParam().spec;
+    const test::BmpLayout layout = GetParam().layout;
     test::TempDir dir;
-    const auto loaded = loadBitmap(dir.write("in.bmp", test::makeBmp(spec)));
+    const auto loaded = loadBitmap(dir.write("in.bmp", test::makeBmp(layout)));
     ASSERT_TRUE(loaded.ok()) << loaded.error.message();
-    EXPECT_TRUE(*loaded.image == test::patternFor(spec));
+    EXPECT_TRUE(*loaded.image == test::patternFor(layout));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bitmaps, DecodesLayout,
-    ::testing::Values(Layout{"palette1", {9, 5, 1}}, Layout{"palette4", {7, 3, 4}},
-                      Layout{"palette8", {5, 4, 8}}, Layout{"rgb555", {6, 3, 16}},
-                      Layout{"rgb24", {5, 3, 24}}, Layout{"rgb32", {4, 4, 32}},
-                      Layout{"topdown", {5, 3, 24, 40, true}},
-                      Layout{"os2", {5, 3, 24, 12}}, Layout{"v4", {5, 3, 24, 108}},
-                      Layout{"v5", {5, 3, 8, 124}}, Layout{"rle8", {6, 4, 8, 40, false, 1}},
-                      Layout{"rle4", {7, 4, 4, 40, false, 2}}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Bitmaps, DecodesLayout, ::testing::ValuesIn(test::everyLayout()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(BitmapFile, SaveThenLoadGivesEveryColourBack) {
     test::TempDir dir;

@@ -10,12 +10,6 @@
 namespace ombrel {
 namespace {
 
-Surface surfaceOf(const Image &image) {
-    Surface s(image.width, image.height);
-    s.load(image);
-    return s;
-}
-
 // The 447 coefficients whose pixels lie outside a 1024 x 768 cover.
 bool lostPosition(int x, int y) {
     return (x == 128 && y > 128) || (y == 512 && x <= 128 && x % 2 == 0);

@@ -147,16 +147,12 @@ Surface coverSurface(const std::string &path) {
     Image image = load(path);
     if (checkCover(image.width, image.height) != Verdict::Suitable)
         throw Refusal{path + ": " + std::string(text::kCoverWrongSize)};
-    Surface surface(kCoverWidth, kCoverHeight);
-    surface.load(image);
-    return surface;
+    return surfaceOf(image);
 }
 
 Surface watermarkSurface(const std::string &path) {
-    Image image = load(path);
-    Surface surface(image.width, image.height);
-    surface.load(image);
-    const WatermarkCheck check = checkWatermark(image.width, image.height, surface);
+    const Surface surface = surfaceOf(load(path));
+    const WatermarkCheck check = checkWatermark(surface.width(), surface.height(), surface);
     if (check.verdict == Verdict::WrongSize)
         throw Refusal{path + ": " + std::string(text::kWatermarkWrongSize)};
     if (check.verdict == Verdict::NotGrey)
@@ -231,12 +227,7 @@ int demoCommand(const Parsed &p, std::ostream &out) {
 
     const Image coverImage = sampleCover();
     const Image watermarkImage = sampleWatermark();
-    Surface cover(kCoverWidth, kCoverHeight);
-    cover.load(coverImage);
-    Surface watermark(kWatermarkSize, kWatermarkSize);
-    watermark.load(watermarkImage);
-
-    const EmbedResult embedded = embed(cover, watermark, 0);
+    const EmbedResult embedded = embed(surfaceOf(coverImage), surfaceOf(watermarkImage), 0);
     const Surface extracted = extract(embedded.watermarked);
     const std::vector<BitmapToWrite> files{
         {&coverImage, in("cover.bmp")},

@@ -17,4 +17,10 @@ void Surface::load(const Image &picture) {
         image_ = picture;
 }
 
+Surface surfaceOf(const Image &picture) {
+    Surface s(picture.width, picture.height);
+    s.load(picture);
+    return s;
+}
+
 } // namespace ombrel

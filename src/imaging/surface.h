@@ -62,4 +62,7 @@ private:
     ColourWord background_;
 };
 
+// A surface holding a loaded picture, at the picture's size.
+Surface surfaceOf(const Image &picture);
+
 } // namespace ombrel

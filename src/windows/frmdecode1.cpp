@@ -59,8 +59,7 @@ void FrmDecode1::cmdnext_Click() {
         return;
     }
     loading.hide();
-    r.unload<FrmDecode2>();
-    if (FrmDecode2 *result = FrmDecode2::open()) {
+    if (FrmDecode2 *result = r.reloadIfLoaded<FrmDecode2>()) {
         result->show();
         hide();
     }

@@ -31,15 +31,6 @@ void FrmDecode2::formLoad() {
     }
 }
 
-FrmDecode2 *FrmDecode2::open() {
-    Registry &r = Registry::instance();
-    FrmDecode2 &w = r.reload<FrmDecode2>();
-    if (w.loadedOk_)
-        return &w;
-    r.unload<FrmDecode2>();
-    return nullptr;
-}
-
 void FrmDecode2::cmdback_Click() {
     FrmDecode1 &previous = Registry::instance().reload<FrmDecode1>();
     hide();

@@ -14,10 +14,8 @@ class FrmDecode2 : public Window {
 public:
     FrmDecode2();
     void formLoad() override;
+    bool loadSucceeded() const override { return loadedOk_; }
 
-    // Loads the screen afresh; nullptr (after a message naming the file) when
-    // the extracted watermark cannot be read back.
-    static FrmDecode2 *open();
 
     ImageBox *imgwater;
     QPushButton *cmdback, *cmdmain, *cmdsave, *cmdexit;

@@ -107,8 +107,7 @@ void FrmEncode2::cmdnext_Click() {
     if (runSaveFlow(texts, b.piccover()) == SaveOutcome::Cancelled)
         return;
     hide();
-    r.unload<FrmEncode3>();
-    if (FrmEncode3 *done = FrmEncode3::open())
+    if (FrmEncode3 *done = r.reloadIfLoaded<FrmEncode3>())
         done->show();
     else
         show();

@@ -43,15 +43,6 @@ void FrmEncode3::formLoad() {
     loadedOk_ = true;
 }
 
-FrmEncode3 *FrmEncode3::open() {
-    Registry &r = Registry::instance();
-    FrmEncode3 &w = r.reload<FrmEncode3>();
-    if (w.loadedOk_)
-        return &w;
-    r.unload<FrmEncode3>();
-    return nullptr;
-}
-
 void FrmEncode3::cmdback_Click() {
     Registry::instance().reload<FrmEncode2>().show();
     hide();

@@ -14,10 +14,8 @@ class FrmEncode3 : public Window {
 public:
     FrmEncode3();
     void formLoad() override;
+    bool loadSucceeded() const override { return loadedOk_; }
 
-    // Loads the screen afresh; nullptr (after a message naming the file) when
-    // a picture it shows cannot be read.
-    static FrmEncode3 *open();
 
     ImageBox *imgwavelet, *imgend;
     QPushButton *cmdback, *cmdmain, *cmdsave, *cmdexit;

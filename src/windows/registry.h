@@ -64,6 +64,17 @@ public:
         return get<W>();
     }
 
+    // Reload, and unload again when the load handler failed; the failure has
+    // been reported to the user by then.
+    template <class W>
+    W *reloadIfLoaded() {
+        W &w = reload<W>();
+        if (w.loadSucceeded())
+            return &w;
+        unload<W>();
+        return nullptr;
+    }
+
     void unload(Window *w);
 
     // Window-level values of W that survive its unloading.

@@ -17,6 +17,8 @@ public:
 
     // The window's load handler.
     virtual void formLoad() {}
+    // False when the load handler could not read what the window shows.
+    virtual bool loadSucceeded() const { return true; }
 
 protected:
     // Closing through the title bar; by default the window is unloaded.

@@ -155,6 +155,19 @@ private slots:
         screen.hide();
     }
 
+    // A result screen whose picture cannot be read does not open; the user is
+    // told which file and why.
+    void unreadableResultFile() {
+        test::GuiRun run;
+        QVERIFY(registry().reloadIfLoaded<FrmDecode2>() == nullptr);
+        QVERIFY(registry().reloadIfLoaded<FrmEncode3>() == nullptr);
+        QCOMPARE(run.dialogs.messages.size(), 2);
+        QVERIFY(run.dialogs.messages[0].prompt.startsWith(run.homeFile(QStringLiteral("watermark.bmp")) + ": "));
+        QVERIFY(run.dialogs.messages[1].prompt.startsWith(
+            run.homeFile(QStringLiteral("wavlettransformresult.bmp")) + ": "));
+        QVERIFY(!registry().loaded<FrmDecode2>() && !registry().loaded<FrmEncode3>());
+    }
+
     void bothWizardsInOneRun() {
         test::GuiRun run;
         run.putBitmap(QStringLiteral("cover.bmp"), sampleCover());

@@ -41,33 +41,33 @@ ColourWord directAt(int x, int y, int bits) {
 
 } // namespace
 
-Image patternFor(const BmpSpec &spec) {
-    Image image(spec.width, spec.height);
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x)
-            image.at(x, y) = spec.bits <= 8 ? paletteColour(indexAt(x, y, spec.bits), spec.bits)
-                                            : directAt(x, y, spec.bits);
+Image patternFor(const BmpLayout &layout) {
+    Image image(layout.width, layout.height);
+    for (int y = 0; y < layout.height; ++y)
+        for (int x = 0; x < layout.width; ++x)
+            image.at(x, y) = layout.bits <= 8 ? paletteColour(indexAt(x, y, layout.bits), layout.bits)
+                                            : directAt(x, y, layout.bits);
     return image;
 }
 
-std::string makeBmp(const BmpSpec &spec) {
-    const int colours = paletteSize(spec.bits);
-    const int entrySize = spec.headerSize == 12 ? 3 : 4;
+std::string makeBmp(const BmpLayout &layout) {
+    const int colours = paletteSize(layout.bits);
+    const int entrySize = layout.headerSize == 12 ? 3 : 4;
     std::string pixels;
-    const int stride = ((spec.width * spec.bits + 31) / 32) * 4;
-    for (int row = 0; row < spec.height; ++row) {
-        const int y = spec.topDown ? row : spec.height - 1 - row;
-        if (spec.compression == 1) {
-            for (int x = 0; x < spec.width; ++x) {
+    const int stride = ((layout.width * layout.bits + 31) / 32) * 4;
+    for (int row = 0; row < layout.height; ++row) {
+        const int y = layout.topDown ? row : layout.height - 1 - row;
+        if (layout.compression == 1) {
+            for (int x = 0; x < layout.width; ++x) {
                 pixels += char(1);
                 pixels += static_cast<char>(indexAt(x, y, 8));
             }
             pixels += std::string("\0\0", 2);
             continue;
         }
-        if (spec.compression == 2) {
-            for (int x = 0; x < spec.width; x += 2) {
-                const int n = std::min(2, spec.width - x);
+        if (layout.compression == 2) {
+            for (int x = 0; x < layout.width; x += 2) {
+                const int n = std::min(2, layout.width - x);
                 const int hi = indexAt(x, y, 4), lo = n == 2 ? indexAt(x + 1, y, 4) : 0;
                 pixels += static_cast<char>(n);
                 pixels += static_cast<char>((hi << 4) | lo);
@@ -76,20 +76,20 @@ std::string makeBmp(const BmpSpec &spec) {
             continue;
         }
         std::string line(stride, '\0');
-        for (int x = 0; x < spec.width; ++x) {
-            if (spec.bits <= 8) {
-                const int i = indexAt(x, y, spec.bits);
-                const int bit = x * spec.bits;
-                line[bit / 8] = static_cast<char>(line[bit / 8] | (i << (8 - spec.bits - bit % 8)));
+        for (int x = 0; x < layout.width; ++x) {
+            if (layout.bits <= 8) {
+                const int i = indexAt(x, y, layout.bits);
+                const int bit = x * layout.bits;
+                line[bit / 8] = static_cast<char>(line[bit / 8] | (i << (8 - layout.bits - bit % 8)));
                 continue;
             }
-            const Channels c = split(directAt(x, y, spec.bits));
-            if (spec.bits == 16) {
+            const Channels c = split(directAt(x, y, layout.bits));
+            if (layout.bits == 16) {
                 const int v = ((c.red >> 3) << 10) | ((c.green >> 3) << 5) | (c.blue >> 3);
                 line[2 * x] = static_cast<char>(v & 255);
                 line[2 * x + 1] = static_cast<char>(v >> 8);
             } else {
-                const int n = spec.bits / 8;
+                const int n = layout.bits / 8;
                 line[n * x] = static_cast<char>(c.blue);
                 line[n * x + 1] = static_cast<char>(c.green);
                 line[n * x + 2] = static_cast<char>(c.red);
@@ -97,38 +97,38 @@ std::string makeBmp(const BmpSpec &spec) {
         }
         pixels += line;
     }
-    if (spec.compression != 0)
+    if (layout.compression != 0)
         pixels += std::string("\0\1", 2);
 
     std::string info;
-    put32(info, spec.headerSize);
-    if (spec.headerSize == 12) {
-        put16(info, spec.width);
-        put16(info, spec.height);
+    put32(info, layout.headerSize);
+    if (layout.headerSize == 12) {
+        put16(info, layout.width);
+        put16(info, layout.height);
         put16(info, 1);
-        put16(info, spec.bits);
+        put16(info, layout.bits);
     } else {
-        put32(info, spec.width);
-        put32(info, spec.topDown ? -spec.height : spec.height);
+        put32(info, layout.width);
+        put32(info, layout.topDown ? -layout.height : layout.height);
         put16(info, 1);
-        put16(info, spec.bits);
-        put32(info, spec.compression);
+        put16(info, layout.bits);
+        put32(info, layout.compression);
         put32(info, static_cast<long long>(pixels.size()));
         put32(info, 2835);
         put32(info, 2835);
         put32(info, colours);
         put32(info, 0);
-        if (spec.headerSize >= 108) {
+        if (layout.headerSize >= 108) {
             // v4/v5: masks (unused without bit fields), colour space "sRGB", rest zero.
             for (int i = 0; i < 4; ++i)
                 put32(info, 0);
             info += "BGRs";
-            info.resize(spec.headerSize, '\0');
+            info.resize(layout.headerSize, '\0');
         }
     }
     std::string palette;
     for (int i = 0; i < colours; ++i) {
-        const Channels c = split(paletteColour(i, spec.bits));
+        const Channels c = split(paletteColour(i, layout.bits));
         palette += static_cast<char>(c.blue);
         palette += static_cast<char>(c.green);
         palette += static_cast<char>(c.red);
@@ -141,6 +141,18 @@ std::string makeBmp(const BmpSpec &spec) {
     put32(file, 0);
     put32(file, offset);
     return file + info + palette + pixels;
+}
+
+const std::vector<NamedLayout> &everyLayout() {
+    static const std::vector<NamedLayout> layouts = {
+        {"palette1", {9, 5, 1}},           {"palette4", {7, 3, 4}},
+        {"palette8", {5, 4, 8}},           {"rgb555", {6, 3, 16}},
+        {"rgb24", {5, 3, 24}},             {"rgb32", {4, 4, 32}},
+        {"topdown", {5, 3, 24, 40, true}}, {"os2", {5, 3, 24, 12}},
+        {"v4", {5, 3, 24, 108}},           {"v5", {5, 3, 8, 124}},
+        {"rle8", {6, 4, 8, 40, false, 1}}, {"rle4", {7, 4, 4, 40, false, 2}},
+    };
+    return layouts;
 }
 
 TempDir::TempDir() {

@@ -10,7 +10,7 @@ namespace ombrel::test {
 
 // Builds Windows bitmap files byte by byte, in every layout the loader must
 // accept, so tests and the fuzz corpus need no binary fixtures.
-struct BmpSpec {
+struct BmpLayout {
     int width = 4;
     int height = 3;
     int bits = 24;           // 1, 4, 8 (palette), 16 (5-5-5), 24, 32
@@ -19,11 +19,18 @@ struct BmpSpec {
     int compression = 0;     // 0 none, 1 RLE8, 2 RLE4
 };
 
-// The picture a spec encodes: a fixed pattern of colours that the format can
+// The picture a layout encodes: a fixed pattern of colours that the format can
 // carry exactly (palette entries for 1/4/8 bits, 5-bit steps for 16 bits).
-Image patternFor(const BmpSpec &spec);
+Image patternFor(const BmpLayout &layout);
 
-std::string makeBmp(const BmpSpec &spec);
+std::string makeBmp(const BmpLayout &layout);
+
+struct NamedLayout {
+    const char *name;
+    BmpLayout layout;
+};
+// One small picture of every layout the loader accepts.
+const std::vector<NamedLayout> &everyLayout();
 
 // A scratch folder removed at the end of the test.
 class TempDir {
