@@ -3,14 +3,12 @@
 #include "platform/platform.h"
 #include "windows/controls.h"
 #include "windows/frmdecode1.h"
-#include "windows/frmmain.h"
 #include "windows/registry.h"
-#include "windows/save_flow.h"
 
 namespace ombrel::windows {
 
 FrmDecode2::FrmDecode2()
-    : Window("frmdecode2", QStringLiteral("The watermark"), QSize(585, 505), Border::FixedSingle) {
+    : ResultScreen("frmdecode2", QStringLiteral("The watermark"), QSize(585, 505), Border::FixedSingle) {
     makeLabel(this, "Label1", QStringLiteral("The embedded watermark is the following image :"),
               QRect(16, 10, 553, 22), Qt::AlignCenter, makeFont("", 9.75));
     imgwater = new ImageBox(this, "imgwater", QRect(16, 38, 393, 385));
@@ -18,10 +16,7 @@ FrmDecode2::FrmDecode2()
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back"), QRect(16, 458, 130, 32));
     cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to main menu"), QRect(227, 458, 130, 32));
     cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(439, 458, 130, 32));
-    connect(cmdback, &QPushButton::clicked, this, &FrmDecode2::cmdback_Click);
-    connect(cmdmain, &QPushButton::clicked, this, &FrmDecode2::cmdmain_Click);
-    connect(cmdsave, &QPushButton::clicked, this, &FrmDecode2::cmdsave_Click);
-    connect(cmdexit, &QPushButton::clicked, this, [] { platform::services().exit->end(); });
+    connectCommands();
 }
 
 void FrmDecode2::formLoad() {
@@ -31,21 +26,17 @@ void FrmDecode2::formLoad() {
     }
 }
 
-void FrmDecode2::cmdback_Click() {
+void FrmDecode2::goBack() {
     FrmDecode1 &previous = Registry::instance().reload<FrmDecode1>();
     hide();
     previous.show();
 }
 
-void FrmDecode2::cmdmain_Click() {
-    hide();
-    Registry::instance().reload<FrmMain>().show();
+SaveFlowTexts FrmDecode2::saveTexts() const {
+    return {QStringLiteral("BMP file(*.bmp)|*.bmp|"), QStringLiteral("File already exists"),
+            QStringLiteral("The file already exists, do you want to overwrite it ?")};
 }
 
-void FrmDecode2::cmdsave_Click() {
-    runSaveFlow({QStringLiteral("BMP file(*.bmp)|*.bmp|"), QStringLiteral("File already exists"),
-                 QStringLiteral("The file already exists, do you want to overwrite it ?")},
-                Registry::instance().buffers().decwater());
-}
+const Surface &FrmDecode2::savedSurface() const { return Registry::instance().buffers().decwater(); }
 
 } // namespace ombrel::windows

@@ -1,33 +1,24 @@
 #pragma once
 
-#include "windows/window.h"
-
-class QPushButton;
+#include "windows/result_screen.h"
 
 namespace ombrel::windows {
 
 class ImageBox;
 
 // "The watermark": the end of the extraction wizard.
-class FrmDecode2 : public Window {
+class FrmDecode2 : public ResultScreen {
     Q_OBJECT
 public:
     FrmDecode2();
     void formLoad() override;
-    bool loadSucceeded() const override { return loadedOk_; }
-
 
     ImageBox *imgwater;
-    QPushButton *cmdback, *cmdmain, *cmdsave, *cmdexit;
 
 protected:
-    void titleBarClose() override { cmdback_Click(); }
-
-private:
-    bool loadedOk_ = false;
-    void cmdback_Click();
-    void cmdmain_Click();
-    void cmdsave_Click();
+    void goBack() override;
+    SaveFlowTexts saveTexts() const override;
+    const Surface &savedSurface() const override;
 };
 
 } // namespace ombrel::windows

@@ -102,9 +102,7 @@ void FrmEncode2::cmdnext_Click() {
     if (!fixedSave(b.piccover(), "output.bmp"))
         return;
 
-    const SaveFlowTexts texts{QStringLiteral("bmp file (*.bmp)|*.bmp|"), QStringLiteral("File exists"),
-                              QStringLiteral("The file already exists, do you want to overwrite ?")};
-    if (runSaveFlow(texts, b.piccover()) == SaveOutcome::Cancelled)
+    if (runSaveFlow(watermarkedSaveTexts(), b.piccover()) == SaveOutcome::Cancelled)
         return;
     hide();
     if (FrmEncode3 *done = r.reloadIfLoaded<FrmEncode3>())

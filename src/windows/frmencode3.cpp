@@ -3,14 +3,12 @@
 #include "platform/platform.h"
 #include "windows/controls.h"
 #include "windows/frmencode2.h"
-#include "windows/frmmain.h"
 #include "windows/registry.h"
-#include "windows/save_flow.h"
 
 namespace ombrel::windows {
 
 FrmEncode3::FrmEncode3()
-    : Window("frmencode3", QStringLiteral("Success .... "), QSize(610, 567), Border::FixedSingle) {
+    : ResultScreen("frmencode3", QStringLiteral("Success .... "), QSize(610, 567), Border::FixedSingle) {
     makeLabel(this, "lblcong",
               QStringLiteral("Congratulations , the watermark was successfully embedded into the cover image ... "),
               QRect(16, 12, 578, 48), Qt::AlignLeft | Qt::AlignTop, makeFont("", 12));
@@ -24,10 +22,7 @@ FrmEncode3::FrmEncode3()
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back "), QRect(16, 520, 130, 32));
     cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to Main menu"), QRect(240, 520, 130, 32));
     cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(464, 520, 130, 32));
-    connect(cmdback, &QPushButton::clicked, this, &FrmEncode3::cmdback_Click);
-    connect(cmdmain, &QPushButton::clicked, this, &FrmEncode3::cmdmain_Click);
-    connect(cmdsave, &QPushButton::clicked, this, &FrmEncode3::cmdsave_Click);
-    connect(cmdexit, &QPushButton::clicked, this, [] { platform::services().exit->end(); });
+    connectCommands();
 }
 
 void FrmEncode3::formLoad() {
@@ -43,20 +38,18 @@ void FrmEncode3::formLoad() {
     loadedOk_ = true;
 }
 
-void FrmEncode3::cmdback_Click() {
+void FrmEncode3::goBack() {
     Registry::instance().reload<FrmEncode2>().show();
     hide();
 }
 
-void FrmEncode3::cmdmain_Click() {
-    hide();
-    Registry::instance().reload<FrmMain>().show();
+SaveFlowTexts watermarkedSaveTexts() {
+    return {QStringLiteral("bmp file (*.bmp)|*.bmp|"), QStringLiteral("File exists"),
+            QStringLiteral("The file already exists, do you want to overwrite ?")};
 }
 
-void FrmEncode3::cmdsave_Click() {
-    runSaveFlow({QStringLiteral("bmp file (*.bmp)|*.bmp|"), QStringLiteral("File exists"),
-                 QStringLiteral("The file already exists, do you want to overwrite ?")},
-                Registry::instance().buffers().piccover());
-}
+SaveFlowTexts FrmEncode3::saveTexts() const { return watermarkedSaveTexts(); }
+
+const Surface &FrmEncode3::savedSurface() const { return Registry::instance().buffers().piccover(); }
 
 } // namespace ombrel::windows

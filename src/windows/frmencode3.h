@@ -1,33 +1,28 @@
 #pragma once
 
-#include "windows/window.h"
-
-class QPushButton;
+#include "windows/result_screen.h"
 
 namespace ombrel::windows {
 
 class ImageBox;
 
+// How the watermarked image is saved under a chosen name, here and at the
+// end of the embedding itself.
+SaveFlowTexts watermarkedSaveTexts();
+
 // "Success .... ": the end of the embedding wizard.
-class FrmEncode3 : public Window {
+class FrmEncode3 : public ResultScreen {
     Q_OBJECT
 public:
     FrmEncode3();
     void formLoad() override;
-    bool loadSucceeded() const override { return loadedOk_; }
-
 
     ImageBox *imgwavelet, *imgend;
-    QPushButton *cmdback, *cmdmain, *cmdsave, *cmdexit;
 
 protected:
-    void titleBarClose() override { cmdback_Click(); }
-
-private:
-    bool loadedOk_ = false;
-    void cmdback_Click();
-    void cmdmain_Click();
-    void cmdsave_Click();
+    void goBack() override;
+    SaveFlowTexts saveTexts() const override;
+    const Surface &savedSurface() const override;
 };
 
 } // namespace ombrel::windows

@@ -35,6 +35,8 @@ private:
     QByteArray oldHome_;
 };
 
+inline windows::Registry &registry() { return windows::Registry::instance(); }
+
 // Clicks a control found by its name inside a window.
 void click(QWidget &window, const char *button);
 // Clicks a file in a window's file list.

@@ -20,10 +20,9 @@ using namespace ombrel;
 using namespace ombrel::windows;
 using platform::Answer;
 using platform::Buttons;
+using test::registry;
 
 namespace {
-
-Registry &registry() { return Registry::instance(); }
 
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 

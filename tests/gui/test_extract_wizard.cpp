@@ -25,10 +25,9 @@ using namespace ombrel;
 using namespace ombrel::windows;
 using platform::Answer;
 using platform::Buttons;
+using test::registry;
 
 namespace {
-
-Registry &registry() { return Registry::instance(); }
 
 // Writes a watermarked image with the tool, as a user would have from an
 // earlier run.
