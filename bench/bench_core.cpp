@@ -1,3 +1,4 @@
+#include "cli/cli.h"
 #include "imaging/bitmap_file.h"
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 namespace ombrel {
@@ -111,6 +113,31 @@ void BitmapLoad(benchmark::State &state) {
     std::remove(path.c_str());
 }
 BENCHMARK(BitmapLoad)->Unit(benchmark::kMillisecond);
+
+// The tool as a script calls it: read, check, embed or extract, write.
+void CliEndToEnd(benchmark::State &state) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string cover = (dir / "ombrel-bench-cover.bmp").string();
+    const std::string mark = (dir / "ombrel-bench-watermark.bmp").string();
+    const std::string out = (dir / "ombrel-bench-out.bmp").string();
+    const std::string back = (dir / "ombrel-bench-back.bmp").string();
+    saveBitmap(sampleCover(), cover);
+    saveBitmap(sampleWatermark(), mark, BitmapKind::Grey8);
+    const bool embedding = state.range(0) == 0;
+    std::ostringstream sink;
+    if (!embedding)
+        cli::run({"embed", cover, mark, "-o", out}, sink, sink);
+    for (auto _ : state) {
+        const int code = embedding ? cli::run({"embed", cover, mark, "-o", out}, sink, sink)
+                                   : cli::run({"extract", out, "-o", back}, sink, sink);
+        if (code != 0)
+            state.SkipWithError("the tool failed");
+        sink.str({});
+    }
+    for (const auto &f : {cover, mark, out, back})
+        std::remove(f.c_str());
+}
+BENCHMARK(CliEndToEnd)->ArgName("extract")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace ombrel
