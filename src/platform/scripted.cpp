@@ -2,6 +2,20 @@
 
 namespace ombrel::platform {
 
+namespace {
+
+// The next scripted answer, or the fallback when the script has run out.
+template <typename T>
+T next(std::deque<T> &script, T fallback) {
+    if (script.empty())
+        return fallback;
+    T value = script.front();
+    script.pop_front();
+    return value;
+}
+
+} // namespace
+
 ScriptedServices::ScriptedServices() : previous_(services()) {
     install({this, this, this, this, this, this});
 }
@@ -10,30 +24,17 @@ ScriptedServices::~ScriptedServices() { install(previous_); }
 
 Answer ScriptedServices::show(const QString &prompt, Buttons buttons, const QString &title) {
     messages.append({prompt, buttons, title});
-    if (!answers.empty()) {
-        const Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    return next(answers, buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel);
 }
 
 QString ScriptedServices::ask(const QString &prompt, const QString &, const QString &) {
     prompts.append(prompt);
-    if (replies.empty())
-        return {};
-    const QString r = replies.front();
-    replies.pop_front();
-    return r;
+    return next(replies, QString());
 }
 
 QString ScriptedServices::ask(const QString &filter) {
     filters.append(filter);
-    if (saveNames.empty())
-        return {};
-    const QString n = saveNames.front();
-    saveNames.pop_front();
-    return n;
+    return next(saveNames, QString());
 }
 
 std::optional<QString> ScriptedServices::value(const QString &key) {
