@@ -3,26 +3,19 @@
 #include "api/ombrel.h"
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
+#include "support/pixels.h"
 
 #include <benchmark/benchmark.h>
 
 namespace ombrel {
 namespace {
 
-Pixels bytes(const Image &image, int channels) {
-    Pixels p(image.width, image.height, channels);
-    for (std::size_t i = 0; i < image.pixels.size(); ++i)
-        for (int c = 0; c < channels; ++c)
-            p.data[i * channels + c] = static_cast<std::uint8_t>(image.pixels[i] >> (8 * c));
-    return p;
-}
-
 const Pixels &cover() {
-    static const Pixels p = bytes(sampleCover(), 3);
+    static const Pixels p = test::bytesOf(sampleCover(), 3);
     return p;
 }
 const Pixels &watermark() {
-    static const Pixels p = bytes(sampleWatermark(), 1);
+    static const Pixels p = test::bytesOf(sampleWatermark(), 1);
     return p;
 }
 

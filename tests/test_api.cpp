@@ -1,6 +1,7 @@
 #include "api/ombrel.h"
 #include "imaging/sample_images.h"
 #include "support/bmp_builder.h"
+#include "support/pixels.h"
 #include "support/reference.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,7 @@
 namespace ombrel {
 namespace {
 
-// Colour words to bytes without the code under test.
-Pixels bytesOf(const Image &image, int channels) {
-    Pixels p(image.width, image.height, channels);
-    for (std::size_t i = 0; i < image.pixels.size(); ++i)
-        for (int c = 0; c < channels; ++c)
-            p.data[i * channels + c] = static_cast<std::uint8_t>(image.pixels[i] >> (8 * c));
-    return p;
-}
+using test::bytesOf;
 
 Pixels filled(int width, int height, int channels, std::uint8_t level) {
     Pixels p(width, height, channels);
