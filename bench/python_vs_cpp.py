@@ -3,8 +3,9 @@
 
     bench/python_vs_cpp.py [BUILD_DIR]      (default: build)
 
-Runs build/bench/ombrel_bench_api for the C++ figures, then times the module
-built in BUILD_DIR/python on the sample cover and watermark, and prints both.
+Alternates short runs of BUILD_DIR/bench/ombrel_bench_api (the C++ figures)
+with timings of the module built in BUILD_DIR/python, on the sample cover and
+watermark, and prints the medians of both side by side.
 """
 
 import json
@@ -25,26 +26,23 @@ from PIL import Image  # noqa: E402
 
 import ombrel  # noqa: E402
 
-REPEATS = 7
+ROUNDS = 9
 
 
-def cpp_medians():
+def cpp_round():
+    """One short run of every C++ benchmark: name -> ms a call."""
     done = subprocess.run(
-        [build / "bench" / "ombrel_bench_api", "--benchmark_format=json",
-         f"--benchmark_repetitions={REPEATS}", "--benchmark_report_aggregates_only=true"],
+        [build / "bench" / "ombrel_bench_api", "--benchmark_format=json", "--benchmark_min_time=0.2"],
         capture_output=True, text=True, check=True)
-    runs = json.loads(done.stdout)["benchmarks"]
-    return {r["run_name"]: r["real_time"] for r in runs if r["aggregate_name"] == "median"}
+    return {r["run_name"]: r["real_time"] for r in json.loads(done.stdout)["benchmarks"]}
 
 
-def python_median(call, loops=200):
-    times = []
-    for _ in range(REPEATS):
-        start = time.perf_counter()
-        for _ in range(loops):
-            call()
-        times.append((time.perf_counter() - start) / loops * 1e3)
-    return statistics.median(times)
+def python_round(call, seconds=0.2):
+    loops, start = 0, time.perf_counter()
+    while time.perf_counter() - start < seconds:
+        call()
+        loops += 1
+    return (time.perf_counter() - start) / loops * 1e3
 
 
 def threaded_ms(call, threads, per_thread=100):
@@ -62,17 +60,33 @@ watermark = np.asarray(Image.open(root / "samples" / "watermark.bmp").convert("L
 embed = lambda: ombrel.embed(cover, watermark, 0)  # noqa: E731
 marked = embed()
 
-cpp = cpp_medians()
-py_embed = python_median(embed)
-py_extract = python_median(lambda: ombrel.extract(marked))
+# The machine's load drifts, so C++ and Python take turns, round by round,
+# and the medians are taken over the rounds.
+rounds = []
+for _ in range(ROUNDS):
+    cpp = cpp_round()
+    cpp["PythonEmbed"] = python_round(embed)
+    cpp["PythonExtract"] = python_round(lambda: ombrel.extract(marked))
+    rounds.append(cpp)
+
+
+def median(name):
+    return statistics.median(r[name] for r in rounds)
+
+
 one, two = threaded_ms(embed, 1, 200), threaded_ms(embed, 2, 100)
 
-print(f"{'what (1024 x 768 cover, median of ' + str(REPEATS) + ')':52} {'ms':>8}")
-print(f"{'C++ core embed (surfaces)':52} {cpp['CoreEmbed']:8.3f}")
-print(f"{'C++ ombrel::mark (bytes in, bytes out)':52} {cpp['ApiMark']:8.3f}")
-print(f"{'C++ ombrel::embed (with PSNR)':52} {cpp['ApiEmbedWithPsnr']:8.3f}")
-print(f"{'Python ombrel.embed':52} {py_embed:8.3f}")
-print(f"{'C++ ombrel::extract':52} {cpp['ApiExtract']:8.3f}")
-print(f"{'Python ombrel.extract':52} {py_extract:8.3f}")
-print(f"{'Python ombrel.embed minus C++ core embed':52} {py_embed - cpp['CoreEmbed']:8.3f}")
+rows = [
+    ("C++ core embed (surfaces)", median("CoreEmbed")),
+    ("C++ ombrel::mark (bytes in, bytes out)", median("ApiMark")),
+    ("C++ ombrel::embed (with PSNR)", median("ApiEmbedWithPsnr")),
+    ("Python ombrel.embed", median("PythonEmbed")),
+    ("C++ ombrel::extract", median("ApiExtract")),
+    ("Python ombrel.extract", median("PythonExtract")),
+    ("Python ombrel.embed minus C++ core embed",
+     statistics.median(r["PythonEmbed"] - r["CoreEmbed"] for r in rounds)),
+]
+print(f"{'1024 x 768 cover, median of ' + str(ROUNDS) + ' alternating rounds':52} {'ms':>8}")
+for what, ms in rows:
+    print(f"{what:52} {ms:8.3f}")
 print(f"200 embeds on 1 thread {one:.0f} ms, on 2 threads {two:.0f} ms ({os.cpu_count()} cores)")
