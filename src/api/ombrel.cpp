@@ -68,12 +68,11 @@ Surface coverSurface(PixelView cover) {
     return surfaceFrom(cover);
 }
 
-struct Run {
-    Surface cover;
-    EmbedResult result;
-};
-
-Run run(PixelView coverView, PixelView watermarkView, int threshold) {
+// Checks the inputs as the tool does, then embeds straight into the cover's
+// surface: the coefficient pictures and the copies that the tool keeps for
+// its files are not needed here, and skipping them pays for the conversion
+// of the buffers. The steps are those of EmbeddingPipeline::run.
+Surface marked(PixelView coverView, PixelView watermarkView, int threshold) {
     if (threshold < -255 || threshold > 255)
         refuse(Error::Code::ThresholdInvalid, text::kThresholdInvalid);
     Surface cover = coverSurface(coverView);
@@ -83,8 +82,16 @@ Run run(PixelView coverView, PixelView watermarkView, int threshold) {
     const Surface watermark = surfaceFrom(watermarkView);
     if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)
         refuse(Error::Code::WatermarkNotGrey, text::kWatermarkNotGrey);
-    EmbedResult result = ombrel::embed(cover, watermark, threshold);
-    return {std::move(cover), std::move(result)};
+
+    EmbeddingPipeline pipeline;
+    Progress progress;
+    pipeline.readCover(cover, progress);
+    pipeline.readWatermark(watermark, progress);
+    pipeline.transform(threshold, progress);
+    pipeline.quantise();
+    // The kept bits come from covermatrix, so the cover can be the target.
+    pipeline.embedInto(cover, progress);
+    return cover;
 }
 
 Quality compare(PixelView a, PixelView b) {
@@ -106,13 +113,12 @@ Pixels::Pixels(int width, int height, int channels)
       data(static_cast<std::size_t>(width) * height * channels) {}
 
 Embedded embed(PixelView cover, PixelView watermark, int threshold) {
-    const Run r = run(cover, watermark, threshold);
-    const Image &marked = r.result.watermarked.image();
-    return {rgbOf(marked), compareImages(r.cover.image(), marked)->psnr};
+    const Surface image = marked(cover, watermark, threshold);
+    return {rgbOf(image.image()), compareImages(surfaceFrom(cover).image(), image.image())->psnr};
 }
 
 Pixels mark(PixelView cover, PixelView watermark, int threshold) {
-    return rgbOf(run(cover, watermark, threshold).result.watermarked.image());
+    return rgbOf(marked(cover, watermark, threshold).image());
 }
 
 Pixels extract(PixelView image) {
