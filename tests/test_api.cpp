@@ -54,6 +54,8 @@ struct Refusal {
     const char *words;
 };
 
+void PrintTo(const Refusal &r, std::ostream *os) { *os << r.name; }
+
 class Refusals : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(Refusals, NameTheReasonInTheToolsWords) {

@@ -25,6 +25,8 @@ struct Case {
     std::vector<int> expected;
 };
 
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
 class Fit : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Fit, MatchesLevelsWorkedOutByHand) {
