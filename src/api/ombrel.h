@@ -7,8 +7,8 @@
 //
 //   #include <ombrel/ombrel.h>
 //   ombrel::Embedded marked = ombrel::embed(cover, watermark, 0);
-//   ombrel::Pixels mark = ombrel::extract(marked.image);
-//   double nc = ombrel::nc(watermark, mark);
+//   ombrel::Pixels found = ombrel::extract(marked.image);
+//   double nc = ombrel::nc(watermark, found);
 //
 // Results are bit for bit those of the `ombrel` command-line tool.
 
