@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   desktop-file-utils appstream groff-base
+  pybind11-dev python3-dev python3-numpy python3-pil python3-pytest
 )
 fuzz_packages=(clang libfuzzer-14-dev libclang-rt-14-dev)
 

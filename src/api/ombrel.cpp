@@ -1,0 +1,132 @@
+#include "api/ombrel.h"
+
+#include "imaging/quality.h"
+#include "stego/embedding.h"
+#include "stego/extraction.h"
+#include "stego/intake.h"
+
+namespace ombrel {
+
+namespace {
+
+constexpr int kMarkSize = 512;
+
+[[noreturn]] void refuse(Error::Code code, std::string_view words) {
+    throw Error(code, std::string(words));
+}
+
+void checkView(PixelView v) {
+    if (v.channels != 1 && v.channels != 3)
+        refuse(Error::Code::BadChannels,
+               "a picture has 1 channel (grey) or 3 (red, green, blue), not " +
+                   std::to_string(v.channels));
+    if (v.width <= 0 || v.height <= 0 || v.data == nullptr)
+        refuse(Error::Code::Empty, "the picture is empty");
+}
+
+// Colour words straight into a surface's pixels: one pass, no extra copy.
+Surface surfaceFrom(PixelView v) {
+    Surface s(v.width, v.height);
+    ColourWord *out = s.image().pixels.data();
+    const std::size_t n = static_cast<std::size_t>(v.width) * v.height;
+    const std::uint8_t *p = v.data;
+    if (v.channels == 3) {
+        for (std::size_t i = 0; i < n; ++i, p += 3)
+            out[i] = p[0] | (p[1] << 8) | (p[2] << 16);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = p[i] * 0x010101;
+    }
+    return s;
+}
+
+Pixels rgbOf(const Image &image) {
+    Pixels out(image.width, image.height, 3);
+    std::uint8_t *p = out.data.data();
+    for (const ColourWord w : image.pixels) {
+        *p++ = static_cast<std::uint8_t>(w);
+        *p++ = static_cast<std::uint8_t>(w >> 8);
+        *p++ = static_cast<std::uint8_t>(w >> 16);
+    }
+    return out;
+}
+
+Pixels greyOf(const Image &image) {
+    Pixels out(image.width, image.height, 1);
+    for (std::size_t i = 0; i < image.pixels.size(); ++i)
+        out.data[i] = static_cast<std::uint8_t>(image.pixels[i]); // drawn as grey: red is the level
+    return out;
+}
+
+Surface coverSurface(PixelView cover) {
+    checkView(cover);
+    if (checkCover(cover.width, cover.height) != Verdict::Suitable)
+        refuse(Error::Code::CoverWrongSize, text::kCoverWrongSize);
+    if (cover.channels != 3)
+        refuse(Error::Code::BadChannels, "a picture to embed in or extract from has 3 channels "
+                                         "(red, green, blue), not 1");
+    return surfaceFrom(cover);
+}
+
+// Checks the inputs as the tool does, then embeds straight into the cover's
+// surface: the coefficient pictures and the copies that the tool keeps for
+// its files are not needed here, and skipping them pays for the conversion
+// of the buffers. The steps are those of EmbeddingPipeline::run.
+Surface marked(PixelView coverView, PixelView watermarkView, int threshold) {
+    if (threshold < -255 || threshold > 255)
+        refuse(Error::Code::ThresholdInvalid, text::kThresholdInvalid);
+    Surface cover = coverSurface(coverView);
+    checkView(watermarkView);
+    if (watermarkView.width != kMarkSize || watermarkView.height != kMarkSize)
+        refuse(Error::Code::WatermarkWrongSize, text::kWatermarkWrongSize);
+    const Surface watermark = surfaceFrom(watermarkView);
+    if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)
+        refuse(Error::Code::WatermarkNotGrey, text::kWatermarkNotGrey);
+
+    EmbeddingPipeline pipeline;
+    Progress progress;
+    pipeline.readCover(cover, progress);
+    pipeline.readWatermark(watermark, progress);
+    pipeline.transform(threshold, progress);
+    pipeline.quantise();
+    // The kept bits come from covermatrix, so the cover can be the target.
+    pipeline.embedInto(cover, progress);
+    return cover;
+}
+
+Quality compare(PixelView a, PixelView b) {
+    checkView(a);
+    checkView(b);
+    const auto q = compareImages(surfaceFrom(a).image(), surfaceFrom(b).image());
+    if (!q)
+        refuse(Error::Code::SizesDiffer,
+               "the images differ in size: " + std::to_string(a.width) + "x" +
+                   std::to_string(a.height) + " and " + std::to_string(b.width) + "x" +
+                   std::to_string(b.height));
+    return *q;
+}
+
+} // namespace
+
+Pixels::Pixels(int width, int height, int channels)
+    : width(width), height(height), channels(channels),
+      data(static_cast<std::size_t>(width) * height * channels) {}
+
+Embedded embed(PixelView cover, PixelView watermark, int threshold) {
+    const Surface image = marked(cover, watermark, threshold);
+    return {rgbOf(image.image()), compareImages(surfaceFrom(cover).image(), image.image())->psnr};
+}
+
+Pixels mark(PixelView cover, PixelView watermark, int threshold) {
+    return rgbOf(marked(cover, watermark, threshold).image());
+}
+
+Pixels extract(PixelView image) {
+    return greyOf(ombrel::extract(coverSurface(image)).image());
+}
+
+double psnr(PixelView a, PixelView b) { return compare(a, b).psnr; }
+
+double nc(PixelView a, PixelView b) { return compare(a, b).nc; }
+
+} // namespace ombrel

@@ -1,0 +1,94 @@
+#pragma once
+
+// Ombrel's watermarking for other programs: hides a 512 x 512 grey watermark
+// in a 1024 x 768 colour picture, extracts it again blind, and measures the
+// result. Plain 8-bit pixel buffers in, plain buffers out; nothing here needs
+// Qt or any other library.
+//
+//   #include <ombrel/ombrel.h>
+//   ombrel::Embedded marked = ombrel::embed(cover, watermark, 0);
+//   ombrel::Pixels found = ombrel::extract(marked.image);
+//   double nc = ombrel::nc(watermark, found);
+//
+// Results are bit for bit those of the `ombrel` command-line tool.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace ombrel {
+
+// A picture of 8-bit samples, row by row from the top-left pixel, with no
+// padding: channels 3 is red, green, blue for each pixel; channels 1 is grey.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    std::vector<std::uint8_t> data; // width * height * channels bytes
+
+    Pixels() = default;
+    Pixels(int width, int height, int channels);
+
+    friend bool operator==(const Pixels &, const Pixels &) = default;
+};
+
+// The same layout over memory the caller owns (a numpy array, a decoder's
+// buffer); it must stay alive during the call.
+struct PixelView {
+    const std::uint8_t *data = nullptr;
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+
+    PixelView() = default;
+    PixelView(const std::uint8_t *data, int width, int height, int channels)
+        : data(data), width(width), height(height), channels(channels) {}
+    PixelView(const Pixels &p) : data(p.data.data()), width(p.width), height(p.height), channels(p.channels) {}
+};
+
+// Why a call refused its input. what() gives the same words as `ombrel`.
+class Error : public std::invalid_argument {
+public:
+    enum class Code {
+        CoverWrongSize,     // the cover is not 1024 x 768
+        WatermarkWrongSize, // the watermark is not 512 x 512
+        WatermarkNotGrey,   // a watermark pixel that the embedding reads is not grey
+        ThresholdInvalid,   // outside -255..255
+        BadChannels,        // channels is neither 1 nor 3, or 1 where colour is needed
+        SizesDiffer,        // two pictures to compare differ in size
+        Empty,              // no pixels, or no buffer
+    };
+    Error(Code code, const std::string &message) : std::invalid_argument(message), code_(code) {}
+    Code code() const { return code_; }
+
+private:
+    Code code_;
+};
+
+struct Embedded {
+    Pixels image;    // 1024 x 768, 3 channels
+    double psnr = 0; // of image against the cover, in dB; infinite when equal
+};
+
+// Hides the watermark in a copy of the cover. The cover is 1024 x 768 with 3
+// channels. The watermark is 512 x 512, grey (1 channel), or 3 channels whose
+// red, green and blue are equal at every pixel the embedding reads (all but
+// column 0 and row 0); its red channel is what is hidden. Coefficients below
+// threshold (-255..255) are dropped.
+Embedded embed(PixelView cover, PixelView watermark, int threshold = 0);
+
+// The marked picture alone, for callers that do not need its PSNR.
+Pixels mark(PixelView cover, PixelView watermark, int threshold = 0);
+
+// The 512 x 512 grey watermark hidden in a 1024 x 768 picture (3 channels).
+// Any such picture gives some watermark: nothing tells a marked one apart.
+Pixels extract(PixelView image);
+
+// Peak signal-to-noise ratio in dB and normalised correlation of the grey
+// values (ITU-R BT.601 luma) of two pictures of the same width and height;
+// either may be grey or colour. psnr is infinite for identical pictures.
+double psnr(PixelView a, PixelView b);
+double nc(PixelView a, PixelView b);
+
+} // namespace ombrel

@@ -1,0 +1,122 @@
+// `import ombrel`: the C++ API on numpy arrays.
+
+#include "api/ombrel.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <sstream>
+
+namespace py = pybind11;
+
+namespace {
+
+using Bytes = py::array_t<std::uint8_t, py::array::c_style>;
+
+std::string describe(const py::array &a) {
+    std::ostringstream s;
+    s << py::str(a.dtype()).cast<std::string>() << "[";
+    for (py::ssize_t i = 0; i < a.ndim(); ++i)
+        s << (i ? ", " : "") << a.shape(i);
+    s << "]";
+    return s.str();
+}
+
+// An array of one of the given shapes (rows, columns[, channels]); a
+// non-contiguous one is copied. A wrong shape or dtype names what was expected.
+Bytes checked(const py::array &a, const char *what, int rows, int columns, bool greyAllowed,
+              bool colourAllowed) {
+    const bool grey = a.ndim() == 2;
+    const bool shapeOk = a.ndim() >= 2 && a.shape(0) == rows && a.shape(1) == columns &&
+                         ((grey && greyAllowed) ||
+                          (a.ndim() == 3 && a.shape(2) == 3 && colourAllowed));
+    if (!shapeOk || !a.dtype().is(py::dtype::of<std::uint8_t>())) {
+        std::ostringstream s;
+        s << what << " must be ";
+        if (greyAllowed)
+            s << "uint8[" << rows << ", " << columns << "]";
+        if (greyAllowed && colourAllowed)
+            s << " or ";
+        if (colourAllowed)
+            s << "uint8[" << rows << ", " << columns << ", 3]";
+        s << ", not " << describe(a);
+        throw py::value_error(s.str());
+    }
+    return Bytes::ensure(a);
+}
+
+// Any size, same for both, grey or colour.
+Bytes picture(const py::array &a, const char *what) {
+    if (!a.dtype().is(py::dtype::of<std::uint8_t>()) ||
+        !(a.ndim() == 2 || (a.ndim() == 3 && a.shape(2) == 3)))
+        throw py::value_error(std::string(what) + " must be uint8[height, width] or " +
+                              "uint8[height, width, 3], not " + describe(a));
+    return Bytes::ensure(a);
+}
+
+ombrel::PixelView view(const Bytes &a) {
+    return {a.data(), static_cast<int>(a.shape(1)), static_cast<int>(a.shape(0)),
+            a.ndim() == 3 ? 3 : 1};
+}
+
+// Hands the result's buffer to numpy without a copy.
+py::array toArray(ombrel::Pixels &&p) {
+    auto *bytes = new std::vector<std::uint8_t>(std::move(p.data));
+    py::capsule owner(bytes, [](void *b) { delete static_cast<std::vector<std::uint8_t> *>(b); });
+    std::vector<py::ssize_t> shape{p.height, p.width};
+    if (p.channels == 3)
+        shape.push_back(3);
+    return Bytes(shape, bytes->data(), owner);
+}
+
+py::array embed(const py::array &coverArray, const py::array &watermarkArray, int threshold) {
+    const Bytes cover = checked(coverArray, "cover", 768, 1024, false, true);
+    const Bytes watermark = checked(watermarkArray, "watermark", 512, 512, true, true);
+    ombrel::Pixels marked;
+    {
+        py::gil_scoped_release unlocked;
+        marked = ombrel::mark(view(cover), view(watermark), threshold);
+    }
+    return toArray(std::move(marked));
+}
+
+py::array extract(const py::array &imageArray) {
+    const Bytes image = checked(imageArray, "image", 768, 1024, false, true);
+    ombrel::Pixels mark;
+    {
+        py::gil_scoped_release unlocked;
+        mark = ombrel::extract(view(image));
+    }
+    return toArray(std::move(mark));
+}
+
+template <double (*measure)(ombrel::PixelView, ombrel::PixelView)>
+double compare(const py::array &aArray, const py::array &bArray) {
+    const Bytes a = picture(aArray, "a");
+    const Bytes b = picture(bArray, "b");
+    py::gil_scoped_release unlocked;
+    return measure(view(a), view(b));
+}
+
+} // namespace
+
+PYBIND11_MODULE(ombrel, m) {
+    m.doc() = "Hides a 512x512 grey watermark in a 1024x768 colour image and extracts it "
+              "again, bit for bit as the ombrel command-line tool does.";
+    m.attr("__version__") = OMBREL_VERSION;
+    // The core's refusals carry the tool's own words.
+    py::register_exception<ombrel::Error>(m, "Error", PyExc_ValueError);
+
+    m.def("embed", &embed, py::arg("cover"), py::arg("watermark"), py::arg("threshold") = 0,
+          "Hides watermark (uint8[512, 512], or uint8[512, 512, 3] with equal channels) in "
+          "cover (uint8[768, 1024, 3]); coefficients below threshold (-255..255) are dropped. "
+          "Returns the watermarked uint8[768, 1024, 3].");
+    m.def("extract", &extract, py::arg("image"),
+          "The watermark hidden in image (uint8[768, 1024, 3]), as uint8[512, 512].");
+    m.def("psnr", &compare<&ombrel::psnr>, py::arg("a"), py::arg("b"),
+          "Peak signal-to-noise ratio in dB of the BT.601 grey values of two arrays of the same "
+          "height and width (grey or RGB); inf when they are equal.");
+    m.def("nc", &compare<&ombrel::nc>, py::arg("a"), py::arg("b"),
+          "Normalised correlation of the BT.601 grey values of two arrays of the same height "
+          "and width (grey or RGB).");
+}

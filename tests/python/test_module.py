@@ -1,0 +1,143 @@
+"""The Python module against the ombrel tool, bit for bit, and its refusals."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import threading
+from pathlib import Path
+
+import numpy as np
+import pytest
+from PIL import Image
+
+import ombrel
+
+SOURCE = Path(os.environ["OMBREL_SOURCE_DIR"])
+CLI = os.environ["OMBREL_CLI"]
+SAMPLES = SOURCE / "samples"
+
+
+def load(path):
+    return np.asarray(Image.open(path).convert("RGB"))
+
+
+@pytest.fixture(scope="module")
+def cover():
+    return load(SAMPLES / "cover.bmp")
+
+
+@pytest.fixture(scope="module")
+def watermark():
+    return np.asarray(Image.open(SAMPLES / "watermark.bmp").convert("L"))
+
+
+def cli(*args):
+    done = subprocess.run([CLI, *map(str, args)], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+@pytest.mark.parametrize("threshold", [0, 7, -255, 200])
+def test_embed_and_extract_give_the_tools_bytes(tmp_path, cover, watermark, threshold):
+    marked_file, mark_file = tmp_path / "marked.bmp", tmp_path / "mark.bmp"
+    cli("embed", SAMPLES / "cover.bmp", SAMPLES / "watermark.bmp", "-t", threshold, "-o", marked_file)
+    cli("extract", marked_file, "-o", mark_file)
+
+    marked = ombrel.embed(cover, watermark, threshold)
+    assert marked.dtype == np.uint8 and marked.shape == (768, 1024, 3)
+    assert np.array_equal(marked, load(marked_file))
+    found = ombrel.extract(marked)
+    assert found.dtype == np.uint8 and found.shape == (512, 512)
+    assert np.array_equal(found, load(mark_file)[:, :, 0])
+
+
+def test_psnr_and_nc_agree_with_compare(tmp_path, cover, watermark):
+    marked_file = tmp_path / "marked.bmp"
+    cli("embed", SAMPLES / "cover.bmp", SAMPLES / "watermark.bmp", "-o", marked_file)
+    said = cli("compare", SAMPLES / "cover.bmp", marked_file)
+    marked = load(marked_file)
+    assert f"PSNR: {ombrel.psnr(cover, marked):.2f} dB" in said
+    assert f"NC: {ombrel.nc(cover, marked):.6f}" in said
+    assert ombrel.psnr(watermark, watermark) == float("inf")
+
+
+def test_a_grey_rgb_watermark_is_the_same_watermark(cover, watermark):
+    rgb = np.repeat(watermark[:, :, None], 3, axis=2)
+    assert np.array_equal(ombrel.embed(cover, rgb), ombrel.embed(cover, watermark))
+
+
+def test_non_contiguous_arrays_are_copied(cover, watermark):
+    wide = np.zeros((768, 2048, 3), np.uint8)
+    wide[:, ::2] = cover
+    fortran = np.asfortranarray(watermark)
+    assert not wide[:, ::2].flags.c_contiguous and not fortran.flags.c_contiguous
+    assert np.array_equal(ombrel.embed(wide[:, ::2], fortran), ombrel.embed(cover, watermark))
+    marked = ombrel.embed(cover, watermark)
+    assert np.array_equal(ombrel.extract(np.asfortranarray(marked)), ombrel.extract(marked))
+
+
+COVER = np.zeros((768, 1024, 3), np.uint8)
+MARK = np.zeros((512, 512), np.uint8)
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda: ombrel.embed(COVER[:767], MARK), "cover must be uint8[768, 1024, 3], not uint8[767, 1024, 3]"),
+        (lambda: ombrel.embed(COVER[:, :, 0], MARK), "cover must be uint8[768, 1024, 3], not uint8[768, 1024]"),
+        (lambda: ombrel.embed(COVER.astype(np.float32), MARK),
+         "cover must be uint8[768, 1024, 3], not float32[768, 1024, 3]"),
+        (lambda: ombrel.embed(COVER, MARK[:, :511]),
+         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint8[512, 511]"),
+        (lambda: ombrel.embed(COVER, np.zeros((512, 512, 4), np.uint8)),
+         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint8[512, 512, 4]"),
+        (lambda: ombrel.embed(COVER, MARK.astype(np.uint16)),
+         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint16[512, 512]"),
+        (lambda: ombrel.extract(np.zeros((512, 512), np.uint8)),
+         "image must be uint8[768, 1024, 3], not uint8[512, 512]"),
+        (lambda: ombrel.nc(MARK, np.zeros((512, 512, 2), np.uint8)),
+         "b must be uint8[height, width] or uint8[height, width, 3], not uint8[512, 512, 2]"),
+        (lambda: ombrel.psnr(MARK, MARK[:256]), "the images differ in size: 512x512 and 512x256"),
+        (lambda: ombrel.embed(COVER, MARK, 256),
+         "The threshold value is not in range, or invalid, please enter a threshold value in the range (-255,255)"),
+        (lambda: ombrel.embed(COVER, np.dstack([MARK, MARK, MARK + 1])), "The image is not grey scale (8 bit)"),
+    ],
+)
+def test_refusals_name_what_was_expected(call, message):
+    with pytest.raises(ValueError) as refused:
+        call()
+    assert str(refused.value) == message
+
+
+def test_threads_embed_at_the_same_time(cover, watermark):
+    expected = ombrel.embed(cover, watermark, 5)
+    results = [None] * 4
+
+    def work(i):
+        results[i] = ombrel.embed(cover, watermark, 5)
+
+    threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert all(np.array_equal(r, expected) for r in results)
+
+
+def readme_section(heading):
+    readme = (SOURCE / "README.md").read_text()
+    section = readme.split(f"## {heading}\n", 1)[1].split("\n## ", 1)[0]
+    code, output = re.findall(r"```[a-z]*\n(.*?)```", section, re.S)[:2]
+    return code, output
+
+
+def test_the_readme_example_runs_and_prints_what_it_shows(tmp_path):
+    code, output = readme_section("From Python")
+    shutil.copytree(SAMPLES, tmp_path / "samples")
+    env = {**os.environ, "PYTHONPATH": str(Path(ombrel.__file__).parent)}
+    done = subprocess.run([sys.executable, "-c", code], cwd=tmp_path, env=env, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == output
+    assert (tmp_path / "marked.png").exists()

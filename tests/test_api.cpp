@@ -1,0 +1,134 @@
+#include "api/ombrel.h"
+#include "imaging/sample_images.h"
+#include "support/bmp_builder.h"
+#include "support/pixels.h"
+#include "support/reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ombrel {
+namespace {
+
+using test::bytesOf;
+
+Pixels filled(int width, int height, int channels, std::uint8_t level) {
+    Pixels p(width, height, channels);
+    std::fill(p.data.begin(), p.data.end(), level);
+    return p;
+}
+
+TEST(Api, EmbedAndExtractFollowTheReferenceBitForBit) {
+    const Image cover = test::randomImage(1024, 768, 7);
+    const Image watermark = sampleWatermark();
+    const test::ReferenceEmbed ref = test::referenceEmbed(cover, watermark, 3);
+
+    const Embedded marked = embed(bytesOf(cover, 3), bytesOf(watermark, 1), 3);
+    EXPECT_TRUE(marked.image == bytesOf(ref.watermarked, 3));
+    EXPECT_TRUE(mark(bytesOf(cover, 3), bytesOf(watermark, 3), 3) == marked.image);
+    EXPECT_TRUE(extract(marked.image) == bytesOf(test::referenceExtract(ref.watermarked), 1));
+    EXPECT_GT(marked.psnr, 40.0);
+    EXPECT_LT(marked.psnr, 70.0);
+}
+
+TEST(Api, AColourWatermarkNeedsGreyOnlyWhereItIsRead) {
+    const Pixels cover = filled(1024, 768, 3, 90);
+    Pixels grey = filled(512, 512, 1, 200);
+    Pixels colour = filled(512, 512, 3, 200);
+    // Row 0 and column 0 are never read, so colour there does not count.
+    colour.data[0] = 10;
+    colour.data[3 * 511 + 2] = 10;
+    colour.data[3 * 512 * 511 + 1] = 10;
+    grey.data[0] = 10;
+    EXPECT_TRUE(mark(cover, colour, 0) == mark(cover, grey, 0));
+}
+
+struct Refusal {
+    const char *name;
+    int coverWidth, coverChannels;
+    int markHeight, markChannels;
+    bool markColoured; // pixel (5, 9) of a colour watermark is not grey
+    int threshold;
+    Error::Code code;
+    const char *words;
+};
+
+void PrintTo(const Refusal &r, std::ostream *os) { *os << r.name; }
+
+class Refusals : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(Refusals, NameTheReasonInTheToolsWords) {
+    const Refusal &r = GetParam();
+    const Pixels cover = filled(r.coverWidth, 768, r.coverChannels, 50);
+    Pixels watermark = filled(512, r.markHeight, r.markChannels, 0);
+    if (r.markColoured)
+        watermark.data[(9 * 512 + 5) * 3 + 1] = 1;
+    try {
+        embed(cover, watermark, r.threshold);
+        FAIL() << "accepted";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.code(), r.code);
+        EXPECT_STREQ(e.what(), r.words);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Api, Refusals,
+    ::testing::Values(
+        Refusal{"CoverTooNarrow", 1023, 3, 512, 1, false, 0, Error::Code::CoverWrongSize,
+                "The image is not 1024x768, please choose an image with 1024x768 dimensions"},
+        Refusal{"GreyCover", 1024, 1, 512, 1, false, 0, Error::Code::BadChannels,
+                "a picture to embed in or extract from has 3 channels (red, green, blue), not 1"},
+        Refusal{"TwoChannels", 1024, 2, 512, 1, false, 0, Error::Code::BadChannels,
+                "a picture has 1 channel (grey) or 3 (red, green, blue), not 2"},
+        Refusal{"WatermarkTooShort", 1024, 3, 511, 1, false, 0, Error::Code::WatermarkWrongSize,
+                "The image is not 512x512, please choose an image with 512x512 dimensions"},
+        Refusal{"ColourWatermark", 1024, 3, 512, 3, true, 0, Error::Code::WatermarkNotGrey,
+                "The image is not grey scale (8 bit)"},
+        Refusal{"ThresholdAbove", 1024, 3, 512, 1, false, 256, Error::Code::ThresholdInvalid,
+                "The threshold value is not in range, or invalid, please enter a threshold "
+                "value in the range (-255,255)"},
+        Refusal{"ThresholdBelow", 1024, 3, 512, 1, false, -256, Error::Code::ThresholdInvalid,
+                "The threshold value is not in range, or invalid, please enter a threshold "
+                "value in the range (-255,255)"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Api, ThresholdsAtTheEndsOfTheRangeAreTaken) {
+    const Pixels cover = filled(1024, 768, 3, 0), watermark = filled(512, 512, 1, 0);
+    EXPECT_NO_THROW(mark(cover, watermark, 255));
+    EXPECT_NO_THROW(mark(cover, watermark, -255));
+}
+
+TEST(Api, ExtractAndCompareRefuseWhatTheyCannotRead) {
+    EXPECT_THROW(extract(filled(1024, 767, 3, 0)), Error);
+    EXPECT_THROW(extract(PixelView(nullptr, 1024, 768, 3)), Error);
+    try {
+        psnr(filled(4, 3, 3, 0), filled(3, 4, 1, 0));
+        FAIL() << "accepted";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.code(), Error::Code::SizesDiffer);
+        EXPECT_STREQ(e.what(), "the images differ in size: 4x3 and 3x4");
+    }
+}
+
+TEST(Api, PsnrAndNcOnGreyValues) {
+    Pixels a = filled(2, 1, 1, 0), b = filled(2, 1, 1, 0);
+    b.data[1] = 255;
+    // MSE 255^2 / 2, so PSNR = 10 log10(2).
+    EXPECT_NEAR(psnr(a, b), 3.0103, 1e-4);
+    EXPECT_TRUE(std::isinf(psnr(a, a)));
+
+    a.data = {100, 200};
+    b.data = {200, 100};
+    EXPECT_NEAR(nc(a, b), 0.8, 1e-12); // 40000 / 50000
+
+    // Pure red is 0.299 * 255 = 76.245 in grey; against a grey 76 the
+    // difference is 0.245, MSE 0.060025.
+    Pixels red = filled(1, 1, 3, 0), grey = filled(1, 1, 1, 76);
+    red.data[0] = 255;
+    EXPECT_NEAR(psnr(red, grey), 60.3475, 1e-4);
+}
+
+} // namespace
+} // namespace ombrel
