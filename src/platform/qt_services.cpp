@@ -1,6 +1,6 @@
 #include "platform/qt_services.h"
 
-#include "stego/intake.h"
+#include "text/texts.h"
 
 #include <QApplication>
 #include <QFileDialog>

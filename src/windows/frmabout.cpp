@@ -1,7 +1,7 @@
 #include "windows/frmabout.h"
 
 #include "platform/platform.h"
-#include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/emblem.h"
 #include "windows/registry.h"

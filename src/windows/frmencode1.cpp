@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/frmencode2.h"
 #include "windows/frmloading.h"

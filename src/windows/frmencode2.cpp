@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "stego/embedding.h"
 #include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/frmencode1.h"
 #include "windows/frmencode3.h"

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 #include "gui/harness.h"
 #include "imaging/sample_images.h"
-#include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/frmencode1.h"
 #include "windows/frmencode2.h"

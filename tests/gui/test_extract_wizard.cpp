@@ -2,7 +2,7 @@
 #include "gui/harness.h"
 #include "imaging/quality.h"
 #include "imaging/sample_images.h"
-#include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/frmabout.h"
 #include "windows/frmdecode1.h"
