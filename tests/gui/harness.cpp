@@ -3,6 +3,7 @@
 #include "imaging/bitmap_file.h"
 #include "windows/controls.h"
 #include "windows/frmmain.h"
+#include "windows/session.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -14,14 +15,19 @@
 
 namespace ombrel::test {
 
-GuiRun::GuiRun() : oldHome_(qgetenv("HOME")) {
-    qputenv("HOME", QByteArray::fromStdString(dir_.path().string()));
-}
+GuiRun::GuiRun() { dialogs.homeFolder = home(); }
 
 GuiRun::~GuiRun() {
+    // Noted before the reset hides them all, for the test's cleanup to check.
+    leftovers() = visibleWindows();
     windows::Registry::instance().reset();
+    windows::Session::instance().reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    qputenv("HOME", oldHome_);
+}
+
+QStringList &leftovers() {
+    static QStringList windows;
+    return windows;
 }
 
 QString GuiRun::home() const { return QString::fromStdString(dir_.path().string()); }
