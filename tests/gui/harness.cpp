@@ -1,6 +1,7 @@
 #include "gui/harness.h"
 
 #include "imaging/bitmap_file.h"
+#include "imaging/sample_images.h"
 #include "windows/controls.h"
 #include "windows/frmmain.h"
 #include "windows/session.h"
@@ -39,6 +40,11 @@ QString GuiRun::putBitmap(const QString &name, const Image &image) const {
     if (saveBitmap(image, path.toStdString()))
         throw std::runtime_error("cannot write a test bitmap");
     return path;
+}
+
+void GuiRun::putSamples() const {
+    putBitmap(QStringLiteral("cover.bmp"), sampleCover());
+    putBitmap(QStringLiteral("watermark.bmp"), sampleWatermark());
 }
 
 QWidget &GuiRun::start() {

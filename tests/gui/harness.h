@@ -28,6 +28,8 @@ public:
     QString homeFile(const QString &name) const;
     // Writes a bitmap into the home folder.
     QString putBitmap(const QString &name, const Image &image) const;
+    // The sample cover.bmp and watermark.bmp, for either wizard.
+    void putSamples() const;
 
     // Starts the program: the main window, shown.
     QWidget &start();

@@ -1,5 +1,4 @@
 #include "gui/harness.h"
-#include "imaging/sample_images.h"
 #include "platform/qt_services.h"
 #include "windows/controls.h"
 #include "windows/frmabout.h"
@@ -22,6 +21,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 using namespace ombrel;
 using namespace ombrel::windows;
@@ -65,19 +65,14 @@ void whenModal(std::function<void(QWidget *)> check) {
     timer->start();
 }
 
-// Both wizards from the main window, with cover.bmp and watermark.bmp in c:.
-void putSamples(test::GuiRun &run) {
-    run.putBitmap(QStringLiteral("cover.bmp"), sampleCover());
-    run.putBitmap(QStringLiteral("watermark.bmp"), sampleWatermark());
-}
-
 } // namespace
 
 class Windows : public QObject {
     Q_OBJECT
 private slots:
-    // What the test left on screen, as its run ended and before the reset.
-    void cleanup() { QCOMPARE(test::leftovers(), QStringList()); }
+    // What the test left on screen, as its run ended and before the reset;
+    // taken, so a failure is reported once.
+    void cleanup() { QCOMPARE(std::exchange(test::leftovers(), {}), QStringList()); }
 
     // Every caption, label and tooltip a person reads, written out here.
     void visibleTexts_data() {
@@ -173,7 +168,7 @@ private slots:
     // progress window included.
     void handOvers() {
         test::GuiRun run;
-        putSamples(run);
+        run.putSamples();
         QWidget &main = run.start();
         test::clickFile(main, "File1", QStringLiteral("cover.bmp"));
         test::click(main, "cmdencode");
@@ -222,7 +217,7 @@ private slots:
     // chooser opens where the main window was browsing.
     void foldersUpAndAcross() {
         test::GuiRun run;
-        putSamples(run);
+        run.putSamples();
         QVERIFY(QDir(run.home()).mkdir(QStringLiteral("pics")));
         run.putBitmap(QStringLiteral("pics/inner.bmp"), test::greyPicture(4, 4));
         QWidget &main = run.start();
@@ -286,7 +281,7 @@ private slots:
 
     void realThresholdBox() {
         test::GuiRun run;
-        putSamples(run);
+        run.putSamples();
         platform::QtServices qt;
         platform::Services mixed = platform::services();
         mixed.input = qt.services().input;
