@@ -4,6 +4,7 @@
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "stego/intake.h"
+#include "text/texts.h"
 
 namespace ombrel {
 

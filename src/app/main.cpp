@@ -1,3 +1,4 @@
+#include "text/texts.h"
 #include "windows/emblem.h"
 #include "windows/frmmain.h"
 #include "windows/registry.h"
@@ -9,7 +10,7 @@
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ombrel-watermark"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(OMBREL_VERSION));
     // Ending is explicit: Exit, or closing the main window.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon icon;

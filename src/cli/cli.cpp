@@ -6,6 +6,7 @@
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "stego/intake.h"
+#include "text/texts.h"
 
 #include <cmath>
 #include <filesystem>

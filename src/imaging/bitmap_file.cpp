@@ -1,6 +1,7 @@
 // The only unit that sees Qt's image types: it turns files into colour words
 // and back.
 #include "imaging/bitmap_file.h"
+#include "imaging/qt_image.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -88,6 +89,8 @@ std::optional<std::string> checkHeader(const QByteArray &head, qint64 fileSize) 
     return std::nullopt;
 }
 
+} // namespace
+
 Image fromQImage(const QImage &decoded) {
     const QImage converted = decoded.convertToFormat(QImage::Format_RGB32);
     Image image(converted.width(), converted.height());
@@ -99,6 +102,8 @@ Image fromQImage(const QImage &decoded) {
     }
     return image;
 }
+
+namespace {
 
 QImage toGreyQImage(const Image &image) {
     QImage out(image.width, image.height, QImage::Format_Indexed8);
@@ -115,6 +120,8 @@ QImage toGreyQImage(const Image &image) {
     return out;
 }
 
+} // namespace
+
 QImage toQImage(const Image &image) {
     QImage out(image.width, image.height, QImage::Format_RGB888);
     for (int y = 0; y < image.height; ++y) {
@@ -129,8 +136,6 @@ QImage toQImage(const Image &image) {
     }
     return out;
 }
-
-} // namespace
 
 namespace {
 

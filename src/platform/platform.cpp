@@ -30,20 +30,23 @@ QString qtFilter(const QString &filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-bool fileExists(const QString &name) {
+bool fileExists(const QString &name) { return services().files->exists(name); }
+
+QString homeDrive() { return services().files->home(); }
+
+QList<Drive> drives() { return services().files->drives(); }
+
+QString fixedFile(const QString &name) { return QDir(homeDrive()).filePath(name); }
+
+bool isOrdinaryFile(const QString &name) {
     if (name.isEmpty())
         return false;
     const QFileInfo info(name);
     return info.exists() && info.isFile() && !info.isHidden();
 }
 
-QString homeDrive() { return QDir::homePath(); }
-
-QString fixedFile(const QString &name) { return QDir(homeDrive()).filePath(name); }
-
-QList<Drive> drives() {
-    QList<Drive> list{{QStringLiteral("c: [") + QDir::toNativeSeparators(homeDrive()) + QLatin1Char(']'),
-                       homeDrive()},
+QList<Drive> drivesWithHome(const QString &home) {
+    QList<Drive> list{{QStringLiteral("c: [") + QDir::toNativeSeparators(home) + QLatin1Char(']'), home},
                       {QStringLiteral("/"), QStringLiteral("/")}};
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
@@ -56,5 +59,7 @@ QList<Drive> drives() {
     }
     return list;
 }
+
+QString fromStd(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 } // namespace ombrel::platform

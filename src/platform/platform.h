@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <string_view>
 
 namespace ombrel::platform {
 
@@ -54,6 +55,23 @@ public:
     virtual void end() = 0;
 };
 
+struct Drive {
+    QString label; // as the drive list shows it
+    QString root;  // folder the drive opens on
+};
+
+// The file system as the windows see it.
+class FileSystemService {
+public:
+    virtual ~FileSystemService() = default;
+    // True for an ordinary file of exactly that name; folders and hidden files do not count.
+    virtual bool exists(const QString &name) = 0;
+    // "C:\\" of the drive-letter world: the user's home folder.
+    virtual QString home() = 0;
+    // c: (the home folder) first, then the filesystem root and mounted volumes.
+    virtual QList<Drive> drives() = 0;
+};
+
 struct Services {
     MessageBoxService *messages;
     InputBoxService *input;
@@ -61,6 +79,7 @@ struct Services {
     SettingsService *settings;
     LauncherService *launcher;
     ExitService *exit;
+    FileSystemService *files;
 };
 
 // The services in force: the Qt ones unless a test installed its own.
@@ -70,20 +89,19 @@ void install(const Services &s);
 // A save-dialog filter "description|pattern|..." in Qt's "description (pattern)" form.
 QString qtFilter(const QString &filter);
 
-// True for an ordinary file of exactly that name; folders and hidden files do not count.
+// The file-system service's answers, for short.
 bool fileExists(const QString &name);
-
-// "C:\" of the drive-letter world: the user's home folder.
 QString homeDrive();
+QList<Drive> drives();
 // A fixed file such as "output.bmp" in the home folder.
 QString fixedFile(const QString &name);
 
-struct Drive {
-    QString label; // as the drive list shows it
-    QString root;  // folder the drive opens on
-};
-// c: (the home folder) first, then the filesystem root and mounted volumes.
-QList<Drive> drives();
+// The real file system's answers, whoever serves them.
+bool isOrdinaryFile(const QString &name);
+QList<Drive> drivesWithHome(const QString &home);
+
+// UTF-8 text from the program's words and the core's messages.
+QString fromStd(std::string_view s);
 
 // Settings keys of the system-information lookup, and the program looked for
 // in the folder of the second.

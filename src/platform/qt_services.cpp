@@ -1,6 +1,8 @@
 #include "platform/qt_services.h"
 
-#include "stego/intake.h"
+#include "text/texts.h"
+
+#include <QDir>
 
 #include <QApplication>
 #include <QFileDialog>
@@ -15,9 +17,7 @@ namespace ombrel::platform {
 namespace {
 
 QString titleOr(const QString &title) {
-    return title.isEmpty() ? QString::fromUtf8(text::kApplicationTitle.data(),
-                                               static_cast<int>(text::kApplicationTitle.size()))
-                           : title;
+    return title.isEmpty() ? fromStd(text::kApplicationTitle) : title;
 }
 
 } // namespace
@@ -95,6 +95,13 @@ public:
     }
 };
 
+class QtServices::Files : public FileSystemService {
+public:
+    bool exists(const QString &name) override { return isOrdinaryFile(name); }
+    QString home() override { return QDir::homePath(); }
+    QList<Drive> drives() override { return drivesWithHome(home()); }
+};
+
 Services QtServices::services() {
     static Messages messages;
     static Input input;
@@ -102,7 +109,8 @@ Services QtServices::services() {
     static Settings settings;
     static Launcher launcher;
     static Exit exit;
-    return {&messages, &input, &save, &settings, &launcher, &exit};
+    static Files files;
+    return {&messages, &input, &save, &settings, &launcher, &exit, &files};
 }
 
 } // namespace ombrel::platform

@@ -5,7 +5,8 @@
 namespace ombrel::platform {
 
 // The services as a person meets them: Qt's dialogs, QSettings in system
-// scope, QProcess for the launcher.
+// scope, QProcess for the launcher, the real
+// file system with the user's home folder as c:.
 class QtServices {
 public:
     Services services();
@@ -17,6 +18,7 @@ private:
     class Settings;
     class Launcher;
     class Exit;
+    class Files;
 };
 
 } // namespace ombrel::platform

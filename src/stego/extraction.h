@@ -6,7 +6,6 @@
 
 namespace ombrel {
 
-inline constexpr int kExtractProgressMax = 2560;
 inline constexpr int kWatermarkSize = 512;
 inline Surface makeExtractedSurface() { return Surface(kWatermarkSize, kWatermarkSize); }
 

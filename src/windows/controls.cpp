@@ -1,6 +1,6 @@
 #include "windows/controls.h"
 
-#include "imaging/bitmap_file.h"
+#include "imaging/qt_image.h"
 #include "platform/platform.h"
 
 #include <QDir>
@@ -8,23 +8,6 @@
 #include <QPixmap>
 
 namespace ombrel::windows {
-
-namespace {
-
-QImage toQImage(const Image &picture) {
-    QImage out(picture.width, picture.height, QImage::Format_RGB32);
-    for (int y = 0; y < picture.height; ++y) {
-        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-        const ColourWord *src = picture.row(y);
-        for (int x = 0; x < picture.width; ++x) {
-            const Channels c = split(src[x]);
-            dst[x] = qRgb(c.red, c.green, c.blue);
-        }
-    }
-    return out;
-}
-
-} // namespace
 
 ImageBox::ImageBox(QWidget *parent, const char *name, QRect geometry) : QLabel(parent) {
     setObjectName(QString::fromLatin1(name));
@@ -135,26 +118,6 @@ QFont makeFont(const char *family, double points, bool bold) {
 
 QString numberText(long long value) {
     return (value >= 0 ? QStringLiteral(" ") : QString()) + QString::number(value);
-}
-
-QString fromStd(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::optional<Image> loadOrReport(const QString &path) {
-    LoadedBitmap loaded = loadBitmap(path.toStdString());
-    if (loaded.ok())
-        return std::move(*loaded.image);
-    platform::services().messages->show(fromStd(loaded.error.message()), platform::Buttons::Ok, {});
-    return std::nullopt;
-}
-
-bool saveOrReport(const Surface &surface, const QString &path) {
-    if (auto error = saveBitmap(surface.image(), path.toStdString())) {
-        platform::services().messages->show(fromStd(error->message()), platform::Buttons::Ok, {});
-        return false;
-    }
-    return true;
 }
 
 } // namespace ombrel::windows

@@ -7,9 +7,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include <optional>
-#include <string>
-
 namespace ombrel::windows {
 
 // A display-only picture stretched to the control's fixed size, in a
@@ -71,12 +68,5 @@ QFont makeFont(const char *family, double points, bool bold = false);
 
 // Decimal text with one leading blank for non-negative numbers.
 QString numberText(long long value);
-
-QString fromStd(std::string_view s);
-
-// Reads a bitmap; on failure shows a message box naming the file and the reason.
-std::optional<Image> loadOrReport(const QString &path);
-// Saves a surface; on failure shows a message box naming the file and the reason.
-bool saveOrReport(const Surface &surface, const QString &path);
 
 } // namespace ombrel::windows

@@ -1,7 +1,7 @@
 #include "windows/frmabout.h"
 
 #include "platform/platform.h"
-#include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/emblem.h"
 #include "windows/registry.h"
@@ -48,9 +48,9 @@ FrmAbout::FrmAbout()
 }
 
 void FrmAbout::formLoad() {
-    const QString title = fromStd(text::kApplicationTitle);
+    const QString title = platform::fromStd(text::kApplicationTitle);
     setWindowTitle(QStringLiteral("About ") + title);
-    lblVersion->setText(QStringLiteral("Version ") + fromStd(text::kVersion));
+    lblVersion->setText(QStringLiteral("Version ") + platform::fromStd(text::kVersion));
     lblTitle->setText(title);
 }
 
@@ -68,7 +68,7 @@ void FrmAbout::StartSysInfo() {
     // The first location is used as it stands; a bad value fails to start.
     if (!command || !s.launcher->start(*command))
         s.messages->show(QStringLiteral("System Information Is Unavailable At This Time"),
-                         platform::Buttons::Ok, fromStd(text::kApplicationTitle));
+                         platform::Buttons::Ok, platform::fromStd(text::kApplicationTitle));
 }
 
 void FrmAbout::keyPressEvent(QKeyEvent *event) {

@@ -14,14 +14,15 @@ public:
     FrmAbout();
     void formLoad() override;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
     QLabel *picIcon, *lblTitle, *lblVersion, *lblDescription;
     QPushButton *cmdOK, *cmdSysInfo;
 
     // Starts the configured system information program, or says it cannot.
     void StartSysInfo();
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
 };
 
 } // namespace ombrel::windows

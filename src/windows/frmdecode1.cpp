@@ -3,21 +3,13 @@
 #include "platform/platform.h"
 #include "stego/extraction.h"
 #include "windows/controls.h"
-#include "windows/frmdecode2.h"
+#include "windows/flow.h"
 #include "windows/frmloading.h"
-#include "windows/frmmain.h"
+#include "windows/picture_files.h"
 #include "windows/registry.h"
+#include "windows/session.h"
 
 namespace ombrel::windows {
-
-namespace {
-
-// The extraction's matrices outlive the screen.
-struct DecodeState {
-    ExtractionPipeline pipeline;
-};
-
-} // namespace
 
 FrmDecode1::FrmDecode1()
     : Window("frmDecode1", QStringLiteral("Extracting the watermark"), QSize(595, 515), Border::FixedDialog) {
@@ -35,34 +27,23 @@ FrmDecode1::FrmDecode1()
 }
 
 void FrmDecode1::formLoad() {
-    Registry &r = Registry::instance();
-    imgmod->showPicture(r.buffers().piccover().picture());
-    r.get<FrmLoading>().hide();
+    imgmod->showPicture(Session::instance().buffers.piccover().picture());
+    Registry::instance().get<FrmLoading>().hide();
 }
 
-void FrmDecode1::cmdback_Click() {
-    Registry &r = Registry::instance();
-    FrmMain &main = r.reload<FrmMain>();
-    hide();
-    main.show();
-}
+void FrmDecode1::cmdback_Click() { extraction_flow::back(*this); }
 
 void FrmDecode1::cmdnext_Click() {
-    Registry &r = Registry::instance();
-    FrmLoading &loading = r.get<FrmLoading>();
+    Session &session = Session::instance();
+    FrmLoading &loading = Registry::instance().get<FrmLoading>();
     loading.show();
     Progress progress(loading.progress());
-    Surface &picture = r.buffers().decwater();
-    r.state<DecodeState>().pipeline.run(r.buffers().piccover(), picture, progress);
-    if (!saveOrReport(picture, platform::fixedFile(QStringLiteral("watermark.bmp")))) {
-        loading.hide();
-        return;
-    }
+    Surface &picture = session.buffers.decwater();
+    session.extraction().run(session.buffers.piccover(), picture, progress);
+    const bool written = saveOrReport(picture, fixed_files::path(fixed_files::kExtracted));
     loading.hide();
-    if (FrmDecode2 *result = r.reloadIfLoaded<FrmDecode2>()) {
-        result->show();
-        hide();
-    }
+    if (written)
+        extraction_flow::next(*this);
 }
 
 } // namespace ombrel::windows

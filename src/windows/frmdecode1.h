@@ -15,13 +15,13 @@ public:
     FrmDecode1();
     void formLoad() override;
 
-    ImageBox *imgmod;
-    QPushButton *cmdback, *cmdnext;
-
 protected:
     void titleBarClose() override { cmdback_Click(); }
 
 private:
+    ImageBox *imgmod;
+    QPushButton *cmdback, *cmdnext;
+
     void cmdback_Click();
     void cmdnext_Click();
 };

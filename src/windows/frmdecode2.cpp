@@ -2,8 +2,8 @@
 
 #include "platform/platform.h"
 #include "windows/controls.h"
-#include "windows/frmdecode1.h"
-#include "windows/registry.h"
+#include "windows/flow.h"
+#include "windows/session.h"
 
 namespace ombrel::windows {
 
@@ -20,23 +20,19 @@ FrmDecode2::FrmDecode2()
 }
 
 void FrmDecode2::formLoad() {
-    if (const auto picture = loadOrReport(platform::fixedFile(QStringLiteral("watermark.bmp")))) {
+    if (const auto picture = loadOrReport(fixed_files::path(fixed_files::kExtracted))) {
         imgwater->showPicture(*picture);
         loadedOk_ = true;
     }
 }
 
-void FrmDecode2::goBack() {
-    FrmDecode1 &previous = Registry::instance().reload<FrmDecode1>();
-    hide();
-    previous.show();
-}
+void FrmDecode2::goBack() { extraction_flow::back(*this); }
 
 SaveFlowTexts FrmDecode2::saveTexts() const {
     return {QStringLiteral("BMP file(*.bmp)|*.bmp|"), QStringLiteral("File already exists"),
             QStringLiteral("The file already exists, do you want to overwrite it ?")};
 }
 
-const Surface &FrmDecode2::savedSurface() const { return Registry::instance().buffers().decwater(); }
+const Surface &FrmDecode2::savedSurface() const { return Session::instance().buffers.decwater(); }
 
 } // namespace ombrel::windows

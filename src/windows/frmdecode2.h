@@ -13,12 +13,13 @@ public:
     FrmDecode2();
     void formLoad() override;
 
-    ImageBox *imgwater;
-
 protected:
     void goBack() override;
     SaveFlowTexts saveTexts() const override;
     const Surface &savedSurface() const override;
+
+private:
+    ImageBox *imgwater;
 };
 
 } // namespace ombrel::windows

@@ -2,17 +2,19 @@
 
 #include "platform/platform.h"
 #include "stego/intake.h"
+#include "stego/progress.h"
+#include "text/texts.h"
 #include "windows/controls.h"
-#include "windows/frmencode2.h"
+#include "windows/flow.h"
 #include "windows/frmloading.h"
-#include "windows/frmmain.h"
+#include "windows/picture_files.h"
 #include "windows/registry.h"
-
-#include <QProgressBar>
+#include "windows/session.h"
 
 namespace ombrel::windows {
 
 using platform::Buttons;
+using platform::fromStd;
 
 FrmEncode1::FrmEncode1()
     : Window("frmEncode1", QStringLiteral("Choosing the water mark"), QSize(579, 579), Border::FixedSingle) {
@@ -44,20 +46,18 @@ FrmEncode1::FrmEncode1()
     connect(cmdback, &QPushButton::clicked, this, &FrmEncode1::cmdback_Click);
 }
 
-FrmEncode1::State &FrmEncode1::state() { return Registry::instance().state<State>(); }
-
 void FrmEncode1::formLoad() {
-    FrmMain &main = Registry::instance().get<FrmMain>();
-    Drive2->setDrive(main.Drive1->drive());
-    Dir2->setPath(main.Dir1->path());
+    const Session &session = Session::instance();
+    Drive2->setDrive(session.browsing.drive);
+    Dir2->setPath(session.browsing.folder);
     File2->setPath(Dir2->path());
-    if (!main.filenamec.isEmpty())
-        if (auto picture = loadOrReport(main.filenamec))
+    if (!session.cover.path.isEmpty())
+        if (auto picture = loadOrReport(session.cover.path))
             imgcover->showPicture(*picture);
 }
 
 void FrmEncode1::File2_Click(const QString &fileName) {
-    State &s = state();
+    Session::Watermark &s = Session::instance().watermark;
     const QString path = File2->pathOf(fileName);
     const auto picture = loadOrReport(path);
     if (!picture) {
@@ -69,7 +69,7 @@ void FrmEncode1::File2_Click(const QString &fileName) {
     }
     s.path = path;
     imgwater->showPicture(*picture);
-    Surface &water = Registry::instance().buffers().picwater();
+    Surface &water = Session::instance().buffers.picwater();
     water.load(*picture);
     s.width = water.picture().width;
     s.height = water.picture().height;
@@ -77,8 +77,8 @@ void FrmEncode1::File2_Click(const QString &fileName) {
 }
 
 void FrmEncode1::cmdload_Click() {
-    State &s = state();
-    Surface &water = Registry::instance().buffers().picwater();
+    Session::Watermark &s = Session::instance().watermark;
+    Surface &water = Session::instance().buffers.picwater();
     if (s.path.isEmpty()) {
         water.load(Image{});
     } else if (auto picture = loadOrReport(s.path)) {
@@ -92,7 +92,7 @@ void FrmEncode1::cmdload_Click() {
     FrmLoading &loading = Registry::instance().get<FrmLoading>();
     loading.show();
     loading.setValue(0);
-    loading.setMax(513);
+    loading.setMax(kWatermarkScanProgressMax);
     const WatermarkCheck check = checkWatermark(s.width, s.height, water);
     switch (check.verdict) {
     case Verdict::WrongSize:
@@ -120,15 +120,11 @@ void FrmEncode1::cmdload_Click() {
 
 void FrmEncode1::cmdnext_Click() {
     cmdload_Click();
-    if (state().grey && state().sizeOk) {
-        Registry::instance().reload<FrmEncode2>().show();
-        hide();
-    }
+    const Session::Watermark &s = Session::instance().watermark;
+    if (s.grey && s.sizeOk)
+        embedding_flow::next(*this);
 }
 
-void FrmEncode1::cmdback_Click() {
-    hide();
-    Registry::instance().reload<FrmMain>().show();
-}
+void FrmEncode1::cmdback_Click() { embedding_flow::back(*this); }
 
 } // namespace ombrel::windows

@@ -12,22 +12,18 @@ class DirList;
 class FileList;
 class ImageBox;
 
-// "Choosing the water mark": the first screen of the embedding wizard.
+// "Choosing the water mark": the first screen of the embedding wizard. The
+// pick is kept in the session, so a reopened chooser still knows it.
 class FrmEncode1 : public Window {
     Q_OBJECT
 public:
-    // Kept across unloading: a reopened chooser still knows the last watermark.
-    struct State {
-        QString path;
-        int width = 0;
-        int height = 0;
-        bool grey = false;
-        bool sizeOk = false;
-    };
-
     FrmEncode1();
     void formLoad() override;
 
+protected:
+    void titleBarClose() override { cmdback_Click(); }
+
+private:
     DriveList *Drive2;
     DirList *Dir2;
     FileList *File2;
@@ -36,12 +32,6 @@ public:
     QPushButton *cmdload, *cmdnext, *cmdback;
 
     void cmdload_Click();
-
-protected:
-    void titleBarClose() override { cmdback_Click(); }
-
-private:
-    State &state();
     void File2_Click(const QString &fileName);
     void cmdnext_Click();
     void cmdback_Click();

@@ -3,25 +3,18 @@
 #include "platform/platform.h"
 #include "stego/embedding.h"
 #include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
-#include "windows/frmencode1.h"
+#include "windows/flow.h"
 #include "windows/frmencode3.h"
 #include "windows/frmloading.h"
+#include "windows/picture_files.h"
 #include "windows/registry.h"
-#include "windows/save_flow.h"
+#include "windows/session.h"
 
 namespace ombrel::windows {
 
 using platform::Buttons;
-
-namespace {
-
-// The pipeline's matrices outlive the screen, as its threshold does.
-struct EncodeState {
-    EmbeddingPipeline pipeline;
-};
-
-} // namespace
 
 FrmEncode2::FrmEncode2()
     : Window("frmencode2", QStringLiteral("Wavelet transform and embedding"), QSize(570, 569),
@@ -46,7 +39,7 @@ FrmEncode2::FrmEncode2()
 }
 
 void FrmEncode2::formLoad() {
-    PixelBuffers &b = Registry::instance().buffers();
+    PixelBuffers &b = Session::instance().buffers;
     imgcover->showPicture(b.piccover().picture());
     imgwater->showPicture(b.picwater().picture());
     coverWidth = b.piccover().picture().width;
@@ -60,60 +53,71 @@ void FrmEncode2::formLoad() {
 }
 
 void FrmEncode2::cmdnext_Click() {
-    Registry &r = Registry::instance();
-    PixelBuffers &b = r.buffers();
-    platform::Services &s = platform::services();
-    EmbeddingPipeline &pipeline = r.state<EncodeState>().pipeline;
-    FrmLoading &loading = r.get<FrmLoading>();
+    FrmLoading &loading = Registry::instance().get<FrmLoading>();
     Progress progress(loading.progress());
     progress.start(kEmbedProgressMax);
     loading.show();
 
-    if (coverWidth == kCoverWidth && coverHeight == kCoverHeight)
-        pipeline.readCover(b.piccover(), progress);
-    if (waterWidth == 512 && waterWidth == waterHeight)
-        pipeline.readWatermark(b.picwater(), progress);
+    readInputs(progress);
+    const int threshold = askThreshold();
+    // A fixed file that cannot be written stops the run here, reported.
+    if (!transformAndWriteFixedFiles(threshold, progress)) {
+        loading.hide();
+        return;
+    }
+    embed(progress);
+    loading.hide();
+    if (!writeWatermarked() || !saveUnderChosenName())
+        return;
+    embedding_flow::next(*this);
+}
 
+void FrmEncode2::readInputs(Progress &progress) {
+    Session &session = Session::instance();
+    if (coverWidth == kCoverWidth && coverHeight == kCoverHeight)
+        session.embedding().readCover(session.buffers.piccover(), progress);
+    if (waterWidth == kCoeffSize && waterWidth == waterHeight)
+        session.embedding().readWatermark(session.buffers.picwater(), progress);
+}
+
+int FrmEncode2::askThreshold() {
+    platform::Services &s = platform::services();
     std::optional<int> threshold;
     while (!(threshold = parseThreshold(
                  s.input->ask(QStringLiteral("Please enter the threshold value"), QStringLiteral("Threshould"),
                               QStringLiteral("0"))
                      .toStdString())))
-        s.messages->show(fromStd(text::kThresholdInvalid), Buttons::Ok, QStringLiteral("Error in threshold value"));
+        s.messages->show(platform::fromStd(text::kThresholdInvalid), Buttons::Ok,
+                         QStringLiteral("Error in threshold value"));
+    return *threshold;
+}
 
-    pipeline.transform(*threshold, progress);
-    Surface &wavelet = b.picwavelet();
+bool FrmEncode2::transformAndWriteFixedFiles(int threshold, Progress &progress) {
+    Session &session = Session::instance();
+    EmbeddingPipeline &pipeline = session.embedding();
+    Surface &wavelet = session.buffers.picwavelet();
+    pipeline.transform(threshold, progress);
     pipeline.drawCoefficients(wavelet, &progress);
-    // A fixed file that cannot be written stops the run here, reported.
-    auto fixedSave = [&](const Surface &surface, const char *name) {
-        if (saveOrReport(surface, platform::fixedFile(QString::fromLatin1(name))))
-            return true;
-        loading.hide();
+    if (!saveOrReport(wavelet, fixed_files::path(fixed_files::kFirstPicture)))
         return false;
-    };
-    if (!fixedSave(wavelet, "wavlettransformresult.bmp"))
-        return;
     pipeline.quantise();
     pipeline.drawCoefficients(wavelet, nullptr);
-    if (!fixedSave(wavelet, "wavlettransformresultw2.bmp"))
-        return;
-    pipeline.embedInto(b.piccover(), progress);
-    loading.hide();
-    if (!fixedSave(b.piccover(), "output.bmp"))
-        return;
-
-    if (runSaveFlow(watermarkedSaveTexts(), b.piccover()) == SaveOutcome::Cancelled)
-        return;
-    hide();
-    if (FrmEncode3 *done = r.reloadIfLoaded<FrmEncode3>())
-        done->show();
-    else
-        show();
+    return saveOrReport(wavelet, fixed_files::path(fixed_files::kSecondPicture));
 }
 
-void FrmEncode2::cmdback_Click() {
-    Registry::instance().reload<FrmEncode1>().show();
-    hide();
+void FrmEncode2::embed(Progress &progress) {
+    Session &session = Session::instance();
+    session.embedding().embedInto(session.buffers.piccover(), progress);
 }
+
+bool FrmEncode2::writeWatermarked() {
+    return saveOrReport(Session::instance().buffers.piccover(), fixed_files::path(fixed_files::kWatermarked));
+}
+
+bool FrmEncode2::saveUnderChosenName() {
+    return runSaveFlow(watermarkedSaveTexts(), Session::instance().buffers.piccover()) != SaveOutcome::Cancelled;
+}
+
+void FrmEncode2::cmdback_Click() { embedding_flow::back(*this); }
 
 } // namespace ombrel::windows

@@ -5,8 +5,13 @@
 class QLabel;
 class QPushButton;
 
+namespace ombrel {
+class Progress;
+}
+
 namespace ombrel::windows {
 
+class FrmLoading;
 class ImageBox;
 
 // "Wavelet transform and embedding": shows both pictures with their sizes and
@@ -17,6 +22,10 @@ public:
     FrmEncode2();
     void formLoad() override;
 
+protected:
+    void titleBarClose() override { cmdback_Click(); }
+
+private:
     ImageBox *imgcover, *imgwater;
     QLabel *lblcoverx, *lblcovery, *lblwaterx, *lblwatery;
     QPushButton *cmdnext, *cmdback;
@@ -24,12 +33,18 @@ public:
     // Sizes recorded at load; the pipeline reads a picture only when they fit.
     int coverWidth = 0, coverHeight = 0, waterWidth = 0, waterHeight = 0;
 
-protected:
-    void titleBarClose() override { cmdback_Click(); }
-
-private:
     void cmdnext_Click();
     void cmdback_Click();
+
+    // The steps of one embedding, in order.
+    void readInputs(Progress &progress);
+    static int askThreshold();
+    // False when a fixed file could not be written (reported by then).
+    static bool transformAndWriteFixedFiles(int threshold, Progress &progress);
+    static void embed(Progress &progress);
+    static bool writeWatermarked();
+    // False when the user cancelled at the overwrite question.
+    static bool saveUnderChosenName();
 };
 
 } // namespace ombrel::windows

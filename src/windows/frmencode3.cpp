@@ -2,8 +2,8 @@
 
 #include "platform/platform.h"
 #include "windows/controls.h"
-#include "windows/frmencode2.h"
-#include "windows/registry.h"
+#include "windows/flow.h"
+#include "windows/session.h"
 
 namespace ombrel::windows {
 
@@ -26,11 +26,11 @@ FrmEncode3::FrmEncode3()
 }
 
 void FrmEncode3::formLoad() {
-    Registry::instance().buffers().picwavelet();
-    const auto wavelet = loadOrReport(platform::fixedFile(QStringLiteral("wavlettransformresult.bmp")));
+    Session::instance().buffers.picwavelet();
+    const auto wavelet = loadOrReport(fixed_files::path(fixed_files::kFirstPicture));
     if (!wavelet)
         return;
-    const auto output = loadOrReport(platform::fixedFile(QStringLiteral("output.bmp")));
+    const auto output = loadOrReport(fixed_files::path(fixed_files::kWatermarked));
     if (!output)
         return;
     imgwavelet->showPicture(*wavelet);
@@ -38,10 +38,7 @@ void FrmEncode3::formLoad() {
     loadedOk_ = true;
 }
 
-void FrmEncode3::goBack() {
-    Registry::instance().reload<FrmEncode2>().show();
-    hide();
-}
+void FrmEncode3::goBack() { embedding_flow::back(*this); }
 
 SaveFlowTexts watermarkedSaveTexts() {
     return {QStringLiteral("bmp file (*.bmp)|*.bmp|"), QStringLiteral("File exists"),
@@ -50,6 +47,6 @@ SaveFlowTexts watermarkedSaveTexts() {
 
 SaveFlowTexts FrmEncode3::saveTexts() const { return watermarkedSaveTexts(); }
 
-const Surface &FrmEncode3::savedSurface() const { return Registry::instance().buffers().piccover(); }
+const Surface &FrmEncode3::savedSurface() const { return Session::instance().buffers.piccover(); }
 
 } // namespace ombrel::windows

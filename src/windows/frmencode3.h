@@ -17,12 +17,13 @@ public:
     FrmEncode3();
     void formLoad() override;
 
-    ImageBox *imgwavelet, *imgend;
-
 protected:
     void goBack() override;
     SaveFlowTexts saveTexts() const override;
     const Surface &savedSurface() const override;
+
+private:
+    ImageBox *imgwavelet, *imgend;
 };
 
 } // namespace ombrel::windows

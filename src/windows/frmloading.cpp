@@ -13,11 +13,7 @@ FrmLoading::FrmLoading()
     ProgressBar1->setValue(0);
 }
 
-void FrmLoading::setValue(int value) {
-    if (value > ProgressBar1->maximum())
-        ProgressBar1->setMaximum(value);
-    ProgressBar1->setValue(value);
-}
+void FrmLoading::setValue(int value) { ProgressBar1->setValue(value); }
 
 void FrmLoading::setMax(int max) { ProgressBar1->setMaximum(max); }
 
@@ -25,7 +21,7 @@ ProgressFn FrmLoading::progress() {
     return [this](int value, int max) {
         if (ProgressBar1->maximum() != max)
             setMax(max);
-        ProgressBar1->setValue(value);
+        setValue(value);
     };
 }
 

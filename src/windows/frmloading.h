@@ -13,8 +13,6 @@ class FrmLoading : public Window {
 public:
     FrmLoading();
 
-    QProgressBar *ProgressBar1;
-
     void setValue(int value);
     void setMax(int max);
     // Feeds the bar from a pipeline's progress.
@@ -22,6 +20,9 @@ public:
 
 protected:
     void titleBarClose() override {}
+
+private:
+    QProgressBar *ProgressBar1;
 };
 
 } // namespace ombrel::windows

@@ -2,18 +2,20 @@
 
 #include "platform/platform.h"
 #include "stego/intake.h"
+#include "stego/progress.h"
+#include "text/texts.h"
 #include "windows/controls.h"
+#include "windows/flow.h"
 #include "windows/frmabout.h"
-#include "windows/frmdecode1.h"
-#include "windows/frmencode1.h"
 #include "windows/frmloading.h"
+#include "windows/picture_files.h"
 #include "windows/registry.h"
-
-#include <QFileInfo>
+#include "windows/session.h"
 
 namespace ombrel::windows {
 
 using platform::Buttons;
+using platform::fromStd;
 
 FrmMain::FrmMain()
     : Window("frmmain", QStringLiteral("Digital Image watermarking in wavelet domain"), QSize(666, 647),
@@ -58,56 +60,64 @@ void FrmMain::formLoad() {
     Drive1->setDrive(platform::homeDrive());
     Dir1->setPath(platform::homeDrive());
     File1->setPath(Dir1->path());
-    filenamec.clear();
-    coverAccepted = false;
-    pictureWidth = 0;
-    pictureHeight = 0;
+    Session::instance().cover = {};
+    notePlace();
 }
 
-void FrmMain::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
+void FrmMain::notePlace() { Session::instance().browsing = {Drive1->drive(), Dir1->path()}; }
 
-void FrmMain::Dir1_Change() { File1->setPath(Dir1->path()); }
+void FrmMain::Drive1_Change() {
+    Dir1->setPath(Drive1->drive());
+    notePlace();
+}
+
+void FrmMain::Dir1_Change() {
+    File1->setPath(Dir1->path());
+    notePlace();
+}
 
 void FrmMain::File1_Click(const QString &fileName) {
+    Session::Cover &chosen = Session::instance().cover;
     const QString path = File1->pathOf(fileName);
     const auto picture = loadOrReport(path);
     if (!picture) {
         // An unreadable file is not remembered, so no wizard starts with it.
-        filenamec.clear();
-        pictureWidth = pictureHeight = 0;
+        chosen.path.clear();
+        chosen.width = chosen.height = 0;
         img1->clear();
         lblpro->clear();
         return;
     }
-    filenamec = path;
+    chosen.path = path;
     img1->showPicture(*picture);
-    Surface &cover = Registry::instance().buffers().piccover();
+    Surface &cover = Session::instance().buffers.piccover();
     cover.load(*picture);
-    pictureWidth = cover.picture().width;
-    pictureHeight = cover.picture().height;
+    chosen.width = cover.picture().width;
+    chosen.height = cover.picture().height;
     // Name on the first line, size on the second; Qt labels break at '\n'.
-    lblpro->setText(QStringLiteral("Image : ") + fileName + QLatin1Char('\n') + numberText(pictureWidth) +
-                    QStringLiteral("x") + numberText(pictureHeight));
+    lblpro->setText(QStringLiteral("Image : ") + fileName + QLatin1Char('\n') + numberText(chosen.width) +
+                    QStringLiteral("x") + numberText(chosen.height));
 }
 
 void FrmMain::cmdload_Click() {
-    coverAccepted = true;
-    Surface &cover = Registry::instance().buffers().piccover();
-    if (filenamec.isEmpty()) {
+    Session::Cover &chosen = Session::instance().cover;
+    chosen.accepted = true;
+    Surface &cover = Session::instance().buffers.piccover();
+    if (chosen.path.isEmpty()) {
         cover.load(Image{});
-    } else if (auto picture = loadOrReport(filenamec)) {
+    } else if (auto picture = loadOrReport(chosen.path)) {
         cover.load(*picture);
     } else {
-        coverAccepted = false;
+        chosen.accepted = false;
         return;
     }
     FrmLoading &loading = Registry::instance().get<FrmLoading>();
     loading.show();
     loading.setValue(0);
-    loading.setMax(769);
-    if (checkCover(pictureWidth, pictureHeight) != Verdict::Suitable) {
+    loading.setMax(kCoverLoadProgressMax);
+    if (checkCover(chosen.width, chosen.height) != Verdict::Suitable) {
         loading.hide();
-        coverAccepted = false;
+        chosen.accepted = false;
         platform::services().messages->show(fromStd(text::kCoverWrongSize), Buttons::Ok,
                                              QStringLiteral("Dimensions error"));
         return;
@@ -119,11 +129,8 @@ void FrmMain::cmdload_Click() {
 
 void FrmMain::cmdencode_Click() {
     cmdload_Click();
-    if (coverAccepted) {
-        Registry &r = Registry::instance();
-        hide();
-        r.get<FrmDecode1>().hide();
-        r.reload<FrmEncode1>().show();
+    if (Session::instance().cover.accepted) {
+        embedding_flow::start(*this);
         return;
     }
     platform::services().messages->show(
@@ -133,9 +140,8 @@ void FrmMain::cmdencode_Click() {
 
 void FrmMain::cmddecode_Click() {
     cmdload_Click();
-    if (coverAccepted) {
-        hide();
-        Registry::instance().reload<FrmDecode1>().show();
+    if (Session::instance().cover.accepted) {
+        extraction_flow::start(*this);
         return;
     }
     platform::services().messages->show(

@@ -13,13 +13,18 @@ class FileList;
 class ImageBox;
 
 // "Digital Image watermarking in wavelet domain": the start-up window, where
-// the cover (or the watermarked image) is picked and both wizards begin.
+// the cover (or the watermarked image) is picked and both wizards begin. The
+// pick is kept in the session's cover, which its load handler empties.
 class FrmMain : public Window {
     Q_OBJECT
 public:
     FrmMain();
     void formLoad() override;
 
+protected:
+    void titleBarClose() override;
+
+private:
     DriveList *Drive1;
     DirList *Dir1;
     FileList *File1;
@@ -27,18 +32,9 @@ public:
     QLabel *lblpro;
     QPushButton *cmdload, *cmdencode, *cmddecode, *cmdabout, *cmdexit;
 
-    // Kept by the window; its load handler empties them.
-    QString filenamec;
-    bool coverAccepted = false;
-    int pictureWidth = 0;
-    int pictureHeight = 0;
-
+    // The browsing place, as the watermark chooser will open on it.
+    void notePlace();
     void cmdload_Click();
-
-protected:
-    void titleBarClose() override;
-
-private:
     void Drive1_Change();
     void Dir1_Change();
     void File1_Click(const QString &fileName);

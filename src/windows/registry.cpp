@@ -1,34 +1,8 @@
 #include "windows/registry.h"
 
-#include "stego/embedding.h"
-#include "stego/extraction.h"
 #include "windows/window.h"
 
 namespace ombrel::windows {
-
-Surface &PixelBuffers::piccover() {
-    if (!cover_)
-        cover_.emplace(1024, 768);
-    return *cover_;
-}
-
-Surface &PixelBuffers::picwater() {
-    if (!water_)
-        water_.emplace(333, 377);
-    return *water_;
-}
-
-Surface &PixelBuffers::picwavelet() {
-    if (!wavelet_)
-        wavelet_.emplace(makeWaveletSurface());
-    return *wavelet_;
-}
-
-Surface &PixelBuffers::decwater() {
-    if (!decwater_)
-        decwater_.emplace(makeExtractedSurface());
-    return *decwater_;
-}
 
 Registry &Registry::instance() {
     static Registry registry;
@@ -56,8 +30,6 @@ void Registry::destroy(Map::iterator it) {
 void Registry::reset() {
     while (!windows_.empty())
         destroy(windows_.begin());
-    states_.clear();
-    buffers_ = PixelBuffers();
 }
 
 } // namespace ombrel::windows

@@ -1,34 +1,17 @@
 #pragma once
 
-#include "imaging/surface.h"
-
 #include <QPointer>
 
 #include <map>
-#include <memory>
-#include <optional>
 #include <typeindex>
 
 namespace ombrel::windows {
 
 class Window;
 
-// The four pixel buffers the screens hand images through. They live from
-// their first use to the end of the run and are never shown.
-class PixelBuffers {
-public:
-    Surface &piccover();    // frmcover.piccover: the cover, later the watermarked image
-    Surface &picwater();    // frmwater.picwater: the watermark
-    Surface &picwavelet();  // frmwav.picwavelet: the coefficient pictures
-    Surface &decwater();    // frmdecwater.picwater: the extracted watermark
-
-private:
-    std::optional<Surface> cover_, water_, wavelet_, decwater_;
-};
-
 // Every window is one application-wide instance addressed by its type:
 // loaded (created, Form_Load run) at first reference, unloaded with its
-// controls destroyed, while the values its own code keeps live on.
+// controls destroyed. What a run keeps lives in the Session, not here.
 class Registry {
 public:
     static Registry &instance();
@@ -77,18 +60,7 @@ public:
 
     void unload(Window *w);
 
-    // Window-level values of W that survive its unloading.
-    template <class State>
-    State &state() {
-        auto &slot = states_[std::type_index(typeid(State))];
-        if (!slot)
-            slot = std::make_shared<State>();
-        return *std::static_pointer_cast<State>(slot);
-    }
-
-    PixelBuffers &buffers() { return buffers_; }
-
-    // A fresh run: every window unloaded, every kept value and buffer gone.
+    // A fresh run: every window unloaded.
     void reset();
 
 private:
@@ -96,8 +68,6 @@ private:
     void destroy(Map::iterator it);
 
     Map windows_;
-    std::map<std::type_index, std::shared_ptr<void>> states_;
-    PixelBuffers buffers_;
 };
 
 } // namespace ombrel::windows

@@ -1,8 +1,7 @@
 #include "windows/result_screen.h"
 
 #include "platform/platform.h"
-#include "windows/frmmain.h"
-#include "windows/registry.h"
+#include "windows/flow.h"
 
 #include <QPushButton>
 
@@ -15,10 +14,7 @@ void ResultScreen::connectCommands() {
     connect(cmdexit, &QPushButton::clicked, this, [] { platform::services().exit->end(); });
 }
 
-void ResultScreen::cmdmain_Click() {
-    hide();
-    Registry::instance().reload<FrmMain>().show();
-}
+void ResultScreen::cmdmain_Click() { toMainMenu(*this); }
 
 void ResultScreen::cmdsave_Click() { runSaveFlow(saveTexts(), savedSurface()); }
 

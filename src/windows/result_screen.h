@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/save_flow.h"
+#include "windows/picture_files.h"
 #include "windows/window.h"
 
 class QPushButton;
@@ -15,9 +15,9 @@ public:
     using Window::Window;
     bool loadSucceeded() const override { return loadedOk_; }
 
+protected:
     QPushButton *cmdback = nullptr, *cmdmain = nullptr, *cmdsave = nullptr, *cmdexit = nullptr;
 
-protected:
     // Wires the four buttons once the screen has made them.
     void connectCommands();
     virtual void goBack() = 0;

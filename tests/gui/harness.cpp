@@ -1,8 +1,10 @@
 #include "gui/harness.h"
 
 #include "imaging/bitmap_file.h"
+#include "imaging/sample_images.h"
 #include "windows/controls.h"
 #include "windows/frmmain.h"
+#include "windows/session.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -14,14 +16,19 @@
 
 namespace ombrel::test {
 
-GuiRun::GuiRun() : oldHome_(qgetenv("HOME")) {
-    qputenv("HOME", QByteArray::fromStdString(dir_.path().string()));
-}
+GuiRun::GuiRun() { dialogs.homeFolder = home(); }
 
 GuiRun::~GuiRun() {
+    // Noted before the reset hides them all, for the test's cleanup to check.
+    leftovers() = visibleWindows();
     windows::Registry::instance().reset();
+    windows::Session::instance().reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    qputenv("HOME", oldHome_);
+}
+
+QStringList &leftovers() {
+    static QStringList windows;
+    return windows;
 }
 
 QString GuiRun::home() const { return QString::fromStdString(dir_.path().string()); }
@@ -33,6 +40,11 @@ QString GuiRun::putBitmap(const QString &name, const Image &image) const {
     if (saveBitmap(image, path.toStdString()))
         throw std::runtime_error("cannot write a test bitmap");
     return path;
+}
+
+void GuiRun::putSamples() const {
+    putBitmap(QStringLiteral("cover.bmp"), sampleCover());
+    putBitmap(QStringLiteral("watermark.bmp"), sampleWatermark());
 }
 
 QWidget &GuiRun::start() {

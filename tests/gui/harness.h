@@ -1,16 +1,18 @@
 #pragma once
 
 #include "imaging/surface.h"
-#include "platform/scripted.h"
+#include "gui/scripted.h"
 #include "support/bmp_builder.h"
 #include "windows/registry.h"
 
 #include <QString>
+#include <QWidget>
 
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 class QPushButton;
-class QWidget;
 
 namespace ombrel::test {
 
@@ -26,13 +28,14 @@ public:
     QString homeFile(const QString &name) const;
     // Writes a bitmap into the home folder.
     QString putBitmap(const QString &name, const Image &image) const;
+    // The sample cover.bmp and watermark.bmp, for either wizard.
+    void putSamples() const;
 
     // Starts the program: the main window, shown.
     QWidget &start();
 
 private:
     TempDir dir_;
-    QByteArray oldHome_;
 };
 
 inline windows::Registry &registry() { return windows::Registry::instance(); }
@@ -46,6 +49,16 @@ QStringList prompts(const platform::ScriptedServices &d);
 QStringList titles(const platform::ScriptedServices &d);
 // Top-level windows visible now, by name.
 QStringList visibleWindows();
+// The windows a run left visible at its end; every test's cleanup checks it.
+QStringList &leftovers();
+
+// A control of a window by its name; a missing one fails the test loudly.
+template <class T>
+T &child(QWidget &window, const char *name) {
+    if (T *found = window.findChild<T *>(QString::fromLatin1(name)))
+        return *found;
+    throw std::runtime_error(std::string("no control ") + name);
+}
 
 Image greyPicture(int w, int h, int level = 120);
 Image loadImage(const QString &path);

@@ -2,7 +2,7 @@
 #include "gui/harness.h"
 #include "imaging/quality.h"
 #include "imaging/sample_images.h"
-#include "stego/intake.h"
+#include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/frmabout.h"
 #include "windows/frmdecode1.h"
@@ -12,6 +12,7 @@
 #include "windows/frmencode3.h"
 #include "windows/frmloading.h"
 #include "windows/frmmain.h"
+#include "windows/session.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QTest>
 
 #include <sstream>
+#include <utility>
 
 using namespace ombrel;
 using namespace ombrel::windows;
@@ -62,7 +64,9 @@ Image toolExtract(test::GuiRun &run, const QString &image) {
 class ExtractWizard : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { QCOMPARE(test::visibleWindows(), QStringList()); }
+    // What the test left on screen, as its run ended and before the reset;
+    // taken, so a failure is reported once.
+    void cleanup() { QCOMPARE(std::exchange(test::leftovers(), {}), QStringList()); }
 
     void extractionMatchesTheTool() {
         test::GuiRun run;
@@ -70,17 +74,17 @@ private slots:
         FrmDecode1 &screen = toExtraction(run, QStringLiteral("marked.bmp"));
         QVERIFY(screen.isVisible());
         QCOMPARE(screen.windowTitle(), QStringLiteral("Extracting the watermark"));
-        QVERIFY(screen.imgmod->hasPicture());
+        QVERIFY(test::child<ImageBox>(screen, "imgmod").hasPicture());
         QVERIFY(!registry().get<FrmLoading>().isVisible());
         QCOMPARE(screen.findChild<QPushButton *>("cmdnext")->text(), QStringLiteral("Next   >>"));
 
         test::click(screen, "cmdnext");
-        QProgressBar *bar = registry().get<FrmLoading>().ProgressBar1;
+        QProgressBar *bar = &test::child<QProgressBar>(registry().get<FrmLoading>(), "ProgressBar1");
         QCOMPARE(bar->value(), 2560);
         QCOMPARE(bar->maximum(), 2560);
         FrmDecode2 &result = registry().get<FrmDecode2>();
         QCOMPARE(test::visibleWindows(), QStringList{"frmdecode2"});
-        QVERIFY(result.imgwater->hasPicture());
+        QVERIFY(test::child<ImageBox>(result, "imgwater").hasPicture());
         const Image first = test::loadImage(run.homeFile(QStringLiteral("watermark.bmp")));
         QVERIFY(first == toolExtract(run, marked));
 
@@ -94,7 +98,7 @@ private slots:
         test::click(registry().get<FrmDecode2>(), "cmdmain");
         FrmMain &main = registry().get<FrmMain>();
         QVERIFY(main.isVisible());
-        QCOMPARE(main.filenamec, QString());
+        QCOMPARE(Session::instance().cover.path, QString());
         main.hide();
     }
 
@@ -104,7 +108,7 @@ private slots:
         FrmDecode1 &screen = toExtraction(run, QStringLiteral("marked.bmp"));
         test::click(screen, "cmdback");
         QCOMPARE(test::visibleWindows(), QStringList{"frmmain"});
-        QCOMPARE(registry().get<FrmMain>().lblpro->text(), QString());
+        QCOMPARE(test::child<QLabel>(registry().get<FrmMain>(), "lblpro").text(), QString());
         registry().get<FrmMain>().hide();
     }
 
@@ -169,8 +173,7 @@ private slots:
 
     void bothWizardsInOneRun() {
         test::GuiRun run;
-        run.putBitmap(QStringLiteral("cover.bmp"), sampleCover());
-        run.putBitmap(QStringLiteral("watermark.bmp"), sampleWatermark());
+        run.putSamples();
         QWidget &main = run.start();
         test::clickFile(main, "File1", QStringLiteral("cover.bmp"));
         test::click(main, "cmdencode");
@@ -183,7 +186,7 @@ private slots:
         test::click(registry().get<FrmEncode3>(), "cmdmain");
 
         FrmMain &fresh = registry().get<FrmMain>();
-        fresh.File1->setPath(run.home()); // the list reads the folder anew
+        test::child<FileList>(fresh, "File1").setPath(run.home()); // the list reads the folder anew
         test::clickFile(fresh, "File1", QStringLiteral("saved.bmp"));
         test::click(fresh, "cmddecode");
         test::click(registry().get<FrmDecode1>(), "cmdnext");
@@ -202,10 +205,10 @@ private slots:
         FrmAbout &about = registry().get<FrmAbout>();
         QVERIFY(about.isVisible());
         QCOMPARE(about.windowTitle(), QStringLiteral("About Ombrel's Colored Digital Watermarking "));
-        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version 1.0.0"));
-        QCOMPARE(about.lblTitle->text(), QStringLiteral("Ombrel's Colored Digital Watermarking "));
-        QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("&System Info..."));
-        QVERIFY(about.cmdOK->isDefault());
+        QCOMPARE(test::child<QLabel>(about, "lblVersion").text(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(test::child<QLabel>(about, "lblTitle").text(), QStringLiteral("Ombrel's Colored Digital Watermarking "));
+        QCOMPARE(test::child<QPushButton>(about, "cmdSysInfo").text(), QStringLiteral("&System Info..."));
+        QVERIFY(test::child<QPushButton>(about, "cmdOK").isDefault());
         for (const char *name : {"picIcon", "lblDescription", "lblcontact", "lblinfo", "lblDisclaimer"})
             QVERIFY2(about.findChild<QWidget *>(name), name);
         QTest::keyClick(&about, Qt::Key_Escape);

@@ -16,7 +16,8 @@ class ScriptedServices : public MessageBoxService,
                          public SaveDialogService,
                          public SettingsService,
                          public LauncherService,
-                         public ExitService {
+                         public ExitService,
+                         public FileSystemService {
 public:
     struct Shown {
         QString prompt;
@@ -34,6 +35,8 @@ public:
     std::deque<QString> saveNames;
     QMap<QString, QString> settingsValues;
     bool launchSucceeds = true;
+    // The folder that stands for c:; the files in it are real.
+    QString homeFolder;
 
     QList<Shown> messages;
     QStringList prompts;  // input boxes shown
@@ -47,6 +50,9 @@ public:
     std::optional<QString> value(const QString &key) override;
     bool start(const QString &program) override;
     void end() override;
+    bool exists(const QString &name) override;
+    QString home() override;
+    QList<Drive> drives() override;
 
 private:
     Services previous_;

@@ -1,4 +1,4 @@
-#include "platform/scripted.h"
+#include "gui/scripted.h"
 
 namespace ombrel::platform {
 
@@ -17,7 +17,7 @@ T next(std::deque<T> &script, T fallback) {
 } // namespace
 
 ScriptedServices::ScriptedServices() : previous_(services()) {
-    install({this, this, this, this, this, this});
+    install({this, this, this, this, this, this, this});
 }
 
 ScriptedServices::~ScriptedServices() { install(previous_); }
@@ -50,5 +50,11 @@ bool ScriptedServices::start(const QString &program) {
 }
 
 void ScriptedServices::end() { ended = true; }
+
+bool ScriptedServices::exists(const QString &name) { return isOrdinaryFile(name); }
+
+QString ScriptedServices::home() { return homeFolder; }
+
+QList<Drive> ScriptedServices::drives() { return drivesWithHome(homeFolder); }
 
 } // namespace ombrel::platform

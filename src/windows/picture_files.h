@@ -4,7 +4,14 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace ombrel::windows {
+
+// Reads a bitmap; on failure shows a message box naming the file and the reason.
+std::optional<Image> loadOrReport(const QString &path);
+// Saves a surface; on failure shows a message box naming the file and the reason.
+bool saveOrReport(const Surface &surface, const QString &path);
 
 // What differs between the screens that save a picture under a chosen name.
 struct SaveFlowTexts {

@@ -1,9 +1,25 @@
-#include "windows/save_flow.h"
+#include "windows/picture_files.h"
 
+#include "imaging/bitmap_file.h"
 #include "platform/platform.h"
-#include "windows/controls.h"
 
 namespace ombrel::windows {
+
+std::optional<Image> loadOrReport(const QString &path) {
+    LoadedBitmap loaded = loadBitmap(path.toStdString());
+    if (loaded.ok())
+        return std::move(*loaded.image);
+    platform::services().messages->show(platform::fromStd(loaded.error.message()), platform::Buttons::Ok, {});
+    return std::nullopt;
+}
+
+bool saveOrReport(const Surface &surface, const QString &path) {
+    if (auto error = saveBitmap(surface.image(), path.toStdString())) {
+        platform::services().messages->show(platform::fromStd(error->message()), platform::Buttons::Ok, {});
+        return false;
+    }
+    return true;
+}
 
 SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
     platform::Services &s = platform::services();
@@ -11,7 +27,7 @@ SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
         const QString name = s.save->ask(texts.filter);
         if (name.isEmpty())
             return SaveOutcome::NotSaved;
-        if (platform::fileExists(name)) {
+        if (s.files->exists(name)) {
             const platform::Answer a =
                 s.messages->show(texts.prompt, platform::Buttons::YesNoCancel, texts.title);
             if (a == platform::Answer::No)

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "imaging/surface.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace ombrel {
+class EmbeddingPipeline;
+class ExtractionPipeline;
+} // namespace ombrel
+
+namespace ombrel::windows {
+
+// The files the pipelines write in the home folder and the result screens
+// read back to show.
+namespace fixed_files {
+inline constexpr const char *kFirstPicture = "wavlettransformresult.bmp";   // after thresholding
+inline constexpr const char *kSecondPicture = "wavlettransformresultw2.bmp"; // after quantising
+inline constexpr const char *kWatermarked = "output.bmp";
+inline constexpr const char *kExtracted = "watermark.bmp";
+// Where one of them lives.
+QString path(const char *name);
+} // namespace fixed_files
+
+// The four pixel buffers the screens hand images through. They live from
+// their first use to the end of the run and are never shown.
+class PixelBuffers {
+public:
+    Surface &piccover();   // frmcover.piccover: the cover, later the watermarked image
+    Surface &picwater();   // frmwater.picwater: the watermark
+    Surface &picwavelet(); // frmwav.picwavelet: the coefficient pictures
+    Surface &decwater();   // frmdecwater.picwater: the extracted watermark
+
+private:
+    std::optional<Surface> cover_, water_, wavelet_, decwater_;
+};
+
+// What one run of the program keeps, whichever windows are loaded: the
+// choices made on the screens, the pixel buffers and both pipelines with
+// their matrices. Screens hand things to each other only through here.
+class Session {
+public:
+    static Session &instance();
+
+    // The picture clicked on the main window and what "Load image" made of it;
+    // the main window's load handler forgets them.
+    struct Cover {
+        QString path;
+        int width = 0;
+        int height = 0;
+        bool accepted = false;
+    };
+    // The watermark chooser's pick; it outlives the chooser, so a reopened
+    // chooser's "Next" still knows it.
+    struct Watermark {
+        QString path;
+        int width = 0;
+        int height = 0;
+        bool grey = false;
+        bool sizeOk = false;
+    };
+    // Where the main window browses; the watermark chooser opens there.
+    struct Place {
+        QString drive;
+        QString folder;
+    };
+
+    Cover cover;
+    Watermark watermark;
+    Place browsing;
+    PixelBuffers buffers;
+
+    // Created at first use; every run overwrites the entries it uses.
+    EmbeddingPipeline &embedding();
+    ExtractionPipeline &extraction();
+
+    // A fresh run: every choice, buffer and matrix gone.
+    void reset();
+
+    Session();
+    ~Session();
+
+private:
+    std::unique_ptr<EmbeddingPipeline> embedding_;
+    std::unique_ptr<ExtractionPipeline> extraction_;
+};
+
+} // namespace ombrel::windows
