@@ -11,6 +11,9 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
 
+#include <QPen>
+
+#include <cstdio>
 #include <memory>
 
 namespace ombrel::cli {
@@ -30,11 +33,23 @@ std::unique_ptr<QApplication> applicationIfNone() {
     return std::make_unique<QApplication>(argc, argv);
 }
 
+// Qt's notes about the session (no runtime folder, no display) say nothing
+// about the chart; only critical messages reach stderr while drawing.
+void quiet(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 } // namespace
 
 bool saveNcChart(const std::string &path, const std::string &title,
                  const std::vector<std::string> &categories,
                  const std::vector<ChartSeries> &series) {
+    const QtMessageHandler previous = qInstallMessageHandler(quiet);
+    struct Restore {
+        QtMessageHandler handler;
+        ~Restore() { qInstallMessageHandler(handler); }
+    } restore{previous};
     const auto app = applicationIfNone();
     auto *chart = new QChart;
     chart->setTitle(QString::fromStdString(title));
@@ -49,42 +64,43 @@ bool saveNcChart(const std::string &path, const std::string &title,
 
     double lowest = 0;
     auto *bars = new QBarSeries;
-    bool anyBars = false;
+    bars->setBarWidth(0.8); // lines the bars up with the range whiskers
+    std::vector<QBoxPlotSeries *> ranges;
     for (const ChartSeries &s : series) {
-        if (s.low.empty()) {
-            auto *set = new QBarSet(QString::fromStdString(s.name));
-            for (double v : s.values) {
-                set->append(v);
-                lowest = std::min(lowest, v);
-            }
-            bars->append(set);
-            anyBars = true;
-            continue;
+        auto *set = new QBarSet(QString::fromStdString(s.name));
+        for (double v : s.values) {
+            set->append(v);
+            lowest = std::min(lowest, v);
         }
+        bars->append(set);
+        if (s.low.empty())
+            continue;
         // A box collapsed onto the mean, its whiskers reaching min and max.
-        auto *boxes = new QBoxPlotSeries;
-        boxes->setName(QString::fromStdString(s.name));
+        auto *whiskers = new QBoxPlotSeries;
+        whiskers->setName(QString::fromStdString(s.name + " min-max"));
+        whiskers->setBrush(Qt::NoBrush);
+        whiskers->setPen(QPen(Qt::black, 1.5));
+        whiskers->setBoxWidth(0.25);
         for (std::size_t i = 0; i < s.values.size(); ++i) {
-            boxes->append(new QBoxSet(s.low[i], s.values[i], s.values[i], s.values[i], s.high[i]));
+            whiskers->append(new QBoxSet(s.low[i], s.values[i], s.values[i], s.values[i], s.high[i]));
             lowest = std::min(lowest, s.low[i]);
         }
-        chart->addSeries(boxes);
-        boxes->attachAxis(axisX);
-        boxes->attachAxis(axisY);
+        ranges.push_back(whiskers);
     }
-    if (anyBars) {
-        chart->addSeries(bars);
-        bars->attachAxis(axisX);
-        bars->attachAxis(axisY);
-    } else {
-        delete bars;
+    chart->addSeries(bars);
+    bars->attachAxis(axisX);
+    bars->attachAxis(axisY);
+    for (QBoxPlotSeries *whiskers : ranges) {
+        chart->addSeries(whiskers);
+        whiskers->attachAxis(axisX);
+        whiskers->attachAxis(axisY);
     }
     axisY->setRange(lowest < 0 ? -1.0 : 0.0, 1.0);
     axisX->setLabelsAngle(-45);
 
     QChartView view(chart); // owns the chart
     view.setRenderHint(QPainter::Antialiasing);
-    view.resize(std::max<int>(640, 70 * static_cast<int>(categories.size()) + 160), 480);
+    view.resize(std::max<int>(640, 90 * static_cast<int>(categories.size()) + 160), 480);
     const QImage picture = view.grab().toImage();
 
     QSaveFile file(QString::fromStdString(path));
