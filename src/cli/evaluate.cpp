@@ -259,11 +259,10 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         marks.emplace_back(watermark, t);
 
     std::vector<std::vector<Row>> results(covers.size());
-    std::vector<char> finished(covers.size(), 0);
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::condition_variable changed;
-    std::size_t unitsDone = 0, coversDone = 0, skipped = 0;
+    std::size_t unitsDone = 0, coversDone = 0, skipped = 0, handled = 0;
     const std::size_t units = covers.size() * thresholds.size();
     const bool terminal = isatty(STDERR_FILENO);
     auto clearLine = [&] {
@@ -291,6 +290,8 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
                 }
             } catch (const Refusal &r) {
                 refusal = r.message;
+            } catch (const std::exception &e) {
+                refusal = covers[i] + ": " + e.what();
             }
             const std::lock_guard hold(lock);
             if (!refusal.empty()) {
@@ -300,9 +301,9 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
                 ++skipped;
             } else if (rows.size() == thresholds.size() * attacks().size()) {
                 results[i] = std::move(rows);
-                finished[i] = 1;
                 ++coversDone;
             }
+            ++handled;
             changed.notify_all();
         }
     };
@@ -312,7 +313,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         workers.emplace_back(work);
     {
         std::unique_lock hold(lock);
-        while (coversDone + skipped < covers.size() && !interrupted) {
+        while (handled < covers.size() && !interrupted) {
             changed.wait_for(hold, std::chrono::milliseconds(250));
             if (!terminal)
                 continue;
@@ -366,7 +367,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
             << " covers finished; " << csvPath << " holds their rows\n";
         return 130;
     }
-    return coversDone ? kDone : kRefused;
+    return kDone;
 }
 
 } // namespace ombrel::cli
