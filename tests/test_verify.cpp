@@ -53,10 +53,37 @@ TEST_F(Verify, ComparesEveryWrittenBitAndNothingElse) {
     EXPECT_EQ(r.blocksAltered, 0);
     EXPECT_FALSE(r.alteredBox);
     EXPECT_EQ(std::count(r.pixels.begin(), r.pixels.end(), VerifyReport::Agrees), 267329);
+    // Rows 0..127 carry bits from column 101 to 958: block columns 12..119 of
+    // 16 block rows; from row 129 on every block of the 80 block rows does.
+    EXPECT_EQ(r.blocksChecked, 108 * 16 + 128 * 80);
     // The first group of an odd row starts at column 101; nothing before it.
     EXPECT_EQ(r.pixels[1 * 1024 + 100], VerifyReport::Unchecked);
     EXPECT_EQ(r.pixels[1 * 1024 + 101], VerifyReport::Agrees);
     EXPECT_EQ(r.pixels[0], VerifyReport::Unchecked);
+}
+
+// Every carried bit counts once, in every channel; the bits above them do not.
+TEST_F(Verify, EachCarriedBitCountsOnce) {
+    struct Row {
+        const char *name;
+        int x, y;
+        ColourWord flip;
+        long long differing;
+    };
+    const Row rows[] = {
+        {"detail red", 400, 300, 0x000001, 1},    {"detail green", 400, 300, 0x000100, 1},
+        {"detail blue", 400, 300, 0x010000, 1},   {"detail all", 400, 300, 0x010101, 3},
+        {"detail bit 1", 400, 300, 0x020202, 0},  {"approximation red", 101, 1, 0x000002, 1},
+        {"approximation blue", 101, 1, 0x030000, 2}, {"approximation bit 2", 101, 1, 0x040404, 0},
+        {"no bit here", 401, 300, 0x010101, 0},
+    };
+    for (const Row &row : rows) {
+        Image tampered = *marked;
+        tampered.at(row.x, row.y) ^= row.flip;
+        const VerifyReport r = verifyMark(tampered, *mark);
+        EXPECT_EQ(r.bitsDiffering, row.differing) << row.name;
+        EXPECT_EQ(r.pixelsDiffering, row.differing ? 1 : 0) << row.name;
+    }
 }
 
 TEST_F(Verify, TheCoverItselfIsAltered) {
