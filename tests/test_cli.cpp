@@ -5,6 +5,7 @@
 #include "stego/extraction.h"
 #include "stego/intake.h"
 #include "support/bmp_builder.h"
+#include "support/cli_run.h"
 #include "support/reference.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +16,8 @@
 namespace ombrel {
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = cli::run(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+Result run(const std::vector<std::string> &args) { return test::runCli(args); }
 
 class Cli : public ::testing::Test {
 protected:

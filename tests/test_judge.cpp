@@ -5,6 +5,7 @@
 #include "stego/embedding.h"
 #include "stego/verify.h"
 #include "support/bmp_builder.h"
+#include "support/cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +17,8 @@
 namespace ombrel {
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = cli::run(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+Result run(const std::vector<std::string> &args) { return test::runCli(args); }
 
 std::vector<std::string> lines(const std::string &text) {
     std::vector<std::string> all;
