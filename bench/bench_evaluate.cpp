@@ -24,8 +24,10 @@ const std::filesystem::path &coverFolder() {
         std::filesystem::create_directories(d / "covers");
         Image cover = sampleCover();
         for (int i = 0; i < kCovers; ++i) {
-            for (ColourWord &p : cover.pixels)
-                p = ((p << 8) | (p >> 16)) & 0xFFFFFF;
+            for (ColourWord &p : cover.pixels) {
+                const Channels c = split(p);
+                p = rgb(c.blue, c.red, c.green);
+            }
             saveBitmap(cover, (d / "covers" / ("cover" + std::to_string(i) + ".bmp")).string());
         }
         saveBitmap(sampleWatermark(), (d / "watermark.bmp").string(), BitmapKind::Grey8);
