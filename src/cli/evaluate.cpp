@@ -174,6 +174,8 @@ std::string summaryMarkdown(const Summary &s, std::size_t covers) {
     std::ostringstream md;
     md << "# Evaluation summary\n\n" << covers << " covers evaluated.\n";
     auto three = [](const Spread &sp, auto format) {
+        if (!sp.n)
+            return std::string("- | - | -");
         return format(sp.mean()) + " | " + format(sp.min) + " | " + format(sp.max);
     };
     auto nc = [](double v) { return formatNc(v); };
@@ -275,6 +277,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         for (std::size_t i; !interrupted && (i = next++) < covers.size();) {
             std::vector<Row> rows;
             std::string refusal;
+            std::size_t unitsHere = 0;
             try {
                 const Surface cover = coverSurface(covers[i]);
                 for (std::size_t t = 0; t < thresholds.size() && !interrupted; ++t) {
@@ -286,6 +289,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
                         rows.push_back({i, thresholds[t], psnr, ssim, s});
                     const std::lock_guard hold(lock);
                     ++unitsDone;
+                    ++unitsHere;
                     changed.notify_all();
                 }
             } catch (const Refusal &r) {
@@ -297,7 +301,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
             if (!refusal.empty()) {
                 clearLine();
                 err << "skipped " << refusal << "\n";
-                unitsDone += thresholds.size();
+                unitsDone += thresholds.size() - unitsHere;
                 ++skipped;
             } else if (rows.size() == thresholds.size() * attacks().size()) {
                 results[i] = std::move(rows);
