@@ -10,9 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ombrel {
 namespace {
@@ -251,6 +256,40 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
         joined.insert(part.begin() + 1, part.end());
     }
     EXPECT_EQ(joined, std::multiset<std::string>(rows.begin() + 1, rows.end()));
+}
+
+// Ctrl-C: the tool itself, in a process of its own, over more covers than it
+// can finish; it stops after the cover under way and keeps the finished rows.
+TEST_F(Judge, EvaluateInterruptedKeepsTheFinishedRows) {
+    const std::string folder = dir.file("many"), out = dir.file("out");
+    std::filesystem::create_directory(folder);
+    for (int i = 0; i < 40; ++i)
+        std::filesystem::create_hard_link(cover, folder + "/c" + std::to_string(100 + i) + ".bmp");
+    const std::string errPath = dir.file("err.txt");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen(errPath.c_str(), "w", stderr);
+        std::freopen("/dev/null", "w", stdout);
+        execl(OMBREL_BINARY, "ombrel", "evaluate", folder.c_str(), "--watermark",
+              watermark.c_str(), "-o", out.c_str(), "-j", "1", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // The folder appears once Ctrl-C is taken care of.
+    for (int i = 0; i < 3000 && !std::filesystem::exists(out); ++i)
+        usleep(10000);
+    usleep(300000);
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_NE(test::readFile(errPath).find("interrupted: "), std::string::npos) << test::readFile(errPath);
+    const auto rows = lines(test::readFile(out + "/results.csv"));
+    ASSERT_GE(rows.size(), 1u);
+    EXPECT_EQ(rows[0].rfind("cover,threshold,", 0), 0u);
+    EXPECT_EQ((rows.size() - 1) % kAttackNames.size(), 0u) << "whole covers only";
+    EXPECT_LT(rows.size() - 1, 40 * kAttackNames.size());
 }
 
 } // namespace

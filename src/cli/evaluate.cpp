@@ -251,6 +251,9 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         covers.push_back(all[i]);
     if (covers.empty())
         throw Refusal{"no cover to evaluate"};
+    // From here on Ctrl-C ends the run with the rows finished so far; the
+    // folder appearing tells a watcher that the run has come this far.
+    InterruptGuard guard;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec)
@@ -272,7 +275,6 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
             err << "\r\033[K";
     };
 
-    InterruptGuard guard;
     auto work = [&] {
         for (std::size_t i; !interrupted && (i = next++) < covers.size();) {
             std::vector<Row> rows;
