@@ -6,6 +6,7 @@
 #include "stego/intake.h"
 #include "text/texts.h"
 #include "support/bmp_builder.h"
+#include "support/cli_run.h"
 #include "support/reference.h"
 
 #include <gtest/gtest.h>
@@ -16,16 +17,8 @@
 namespace ombrel {
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = cli::run(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+Result run(const std::vector<std::string> &args) { return test::runCli(args); }
 
 class Cli : public ::testing::Test {
 protected:
@@ -78,6 +71,14 @@ TEST_F(Cli, RefusalsUseTheProgramsWords) {
         {"not a bitmap", {"extract", png, "-o", out}, png + ": not a Windows bitmap"},
         {"missing file", {"compare", dir.file("nope.bmp"), cover}, dir.file("nope.bmp") + ": no such file"},
         {"sizes differ", {"compare", cover, watermark}, "the images differ in size"},
+        {"verify size", {"verify", small, "--watermark", watermark}, std::string(text::kCoverWrongSize)},
+        {"verify not a bitmap", {"verify", png, "--watermark", watermark}, png + ": not a Windows bitmap"},
+        {"verify watermark colour", {"verify", cover, "--watermark", colour}, std::string(text::kWatermarkNotGrey)},
+        {"verify threshold", {"verify", cover, "--watermark", watermark, "-t", "300", "--map", out}, std::string(text::kThresholdInvalid)},
+        {"attack size", {"attack", small, "--watermark", watermark, "--csv", out}, std::string(text::kCoverWrongSize)},
+        {"attack missing", {"attack", dir.file("nope.bmp"), "--csv", out}, dir.file("nope.bmp") + ": no such file"},
+        {"evaluate threshold", {"evaluate", cover, "--watermark", watermark, "-t", "0,x", "-o", out}, std::string(text::kThresholdInvalid)},
+        {"evaluate watermark", {"evaluate", cover, "--watermark", small, "-o", out}, std::string(text::kWatermarkWrongSize)},
     };
     for (const Row &r : rows) {
         const Result res = run(r.args);
@@ -99,6 +100,15 @@ TEST_F(Cli, UsageErrors) {
         {"extract"},
         {"compare", cover},
         {"demo", "a", "b"},
+        {"verify", cover},
+        {"verify", "--watermark", watermark},
+        {"attack", cover, "--chart", "c.png"},
+        {"evaluate", cover, "--watermark", watermark},
+        {"evaluate", cover, "-o", "dir"},
+        {"evaluate", cover, "--watermark", watermark, "-o", "dir", "-j", "0"},
+        {"evaluate", cover, "--watermark", watermark, "-o", "dir", "--shard", "3/2"},
+        {"evaluate", cover, "--watermark", watermark, "-o", "dir", "--shard", "0/2"},
+        {"evaluate", cover, "--watermark", watermark, "-o", "dir", "--shard", "2"},
     };
     for (const auto &args : rows)
         EXPECT_EQ(run(args).code, 2) << (args.empty() ? "(nothing)" : args[0]);
@@ -106,12 +116,14 @@ TEST_F(Cli, UsageErrors) {
 
 TEST_F(Cli, HelpAndVersion) {
     EXPECT_EQ(run({"--version"}).out, "ombrel 1.0.0\n");
-    for (const char *c : {"embed", "extract", "compare", "demo"}) {
+    for (const char *c : {"embed", "extract", "compare", "demo", "verify", "attack", "evaluate"}) {
         const Result r = run({c, "--help"});
         EXPECT_EQ(r.code, 0);
         EXPECT_EQ(r.out.rfind(std::string("Usage: ombrel ") + c, 0), 0u) << c;
     }
     EXPECT_NE(run({"--help"}).out.find("Exit status"), std::string::npos);
+    EXPECT_NE(run({"--help"}).out.find("3 verify found the image altered"), std::string::npos);
+    EXPECT_NE(run({"verify", "--help"}).out.find("rightly reported intact"), std::string::npos);
 }
 
 TEST_F(Cli, FailedWriteKeepsTheExistingOutput) {
@@ -129,6 +141,16 @@ TEST_F(Cli, CompareIdenticalAndDifferent) {
     EXPECT_NE(same.out.find("PSNR: inf"), std::string::npos);
     EXPECT_NE(same.out.find("MSE: 0.0000"), std::string::npos);
     EXPECT_NE(same.out.find("NC: 1.000000"), std::string::npos);
+    EXPECT_NE(same.out.find("SSIM: 1.000000"), std::string::npos);
+}
+
+// Same width, other height: nothing is compared.
+TEST_F(Cli, CompareRefusesAnotherHeight) {
+    const std::string taller = dir.file("taller.bmp");
+    ASSERT_FALSE(saveBitmap(test::randomImage(1024, 770, 4), taller));
+    const Result r = run({"compare", cover, taller});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("is 1024x770"), std::string::npos) << r.err;
 }
 
 TEST_F(Cli, DemoWritesSamplesAndOutputs) {

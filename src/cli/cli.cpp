@@ -1,5 +1,8 @@
 #include "cli/cli.h"
 
+#include "cli/command.h"
+#include "cli/commands.h"
+
 #include "imaging/bitmap_file.h"
 #include "imaging/quality.h"
 #include "imaging/sample_images.h"
@@ -10,6 +13,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <map>
 #include <optional>
@@ -27,14 +31,18 @@ constexpr const char *kUsageText =
     "Commands:\n"
     "  embed COVER WATERMARK -o OUT   hide WATERMARK in COVER, write the watermarked image\n"
     "  extract IMAGE -o OUT           extract the watermark from a watermarked image\n"
-    "  compare A B                    PSNR, MSE and normalised correlation of two images\n"
+    "  compare A B                    PSNR, MSE, normalised correlation and SSIM of two images\n"
     "  demo [DIR]                     run both on the sample images, into DIR\n"
+    "  verify IMAGE --watermark W     does IMAGE still carry W unchanged? where not?\n"
+    "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
+    "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help, or a command's help after the command\n"
     "  --version       show the version\n"
     "\n"
-    "Exit status: 0 done, 1 input refused or work failed, 2 usage error.\n";
+    "Exit status: 0 done (verify: intact), 1 input refused or work failed, 2 usage error,\n"
+    "3 verify found the image altered.\n";
 
 const std::map<std::string, std::string> kCommandHelp = {
     {"embed",
@@ -54,25 +62,18 @@ const std::map<std::string, std::string> kCommandHelp = {
      "  -o, --output OUT   the extracted watermark\n"},
     {"compare",
      "Usage: ombrel compare A B\n"
-     "Prints PSNR (dB), MSE and normalised correlation of the grey values of two images\n"
-     "of the same size.\n"},
+     "Prints PSNR (dB), MSE, normalised correlation and SSIM of the grey values of two\n"
+     "images of the same size.\n"},
     {"demo",
      "Usage: ombrel demo [DIR]\n"
      "Writes the sample cover and watermark into DIR (default ./ombrel-demo), embeds,\n"
      "extracts, and compares the extracted watermark with the original.\n"},
+    {"verify", kVerifyHelp},
+    {"attack", kAttackHelp},
+    {"evaluate", kEvaluateHelp},
 };
 
-struct UsageError {
-    std::string message;
-};
-
-// Positional arguments and the values of the options a command knows.
-struct Parsed {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
-    bool help = false;
-};
-
+// Positional arguments and option values; "--name=value" works for long options.
 Parsed parse(const std::vector<std::string> &args, std::size_t from,
              const std::map<std::string, std::string> &aliases) {
     Parsed parsed;
@@ -98,7 +99,7 @@ Parsed parse(const std::vector<std::string> &args, std::size_t from,
                     throw UsageError{"option " + name + " needs a value"};
                 value = args[++i];
             }
-            parsed.options[known->second] = value;
+            parsed.options[known->second].push_back(value);
         } else {
             parsed.positional.push_back(a);
         }
@@ -106,11 +107,38 @@ Parsed parse(const std::vector<std::string> &args, std::size_t from,
     return parsed;
 }
 
+void printQuality(std::ostream &out, const Quality &q, const std::string &indent = "") {
+    out << indent << "PSNR: " << formatDb(q.psnr) << "\n"
+        << indent << "MSE: " << std::fixed << std::setprecision(4) << q.mse << "\n"
+        << indent << "NC: " << std::fixed << std::setprecision(6) << q.nc << "\n";
+}
+
+} // namespace
+
 std::optional<std::string> option(const Parsed &p, const std::string &name) {
     const auto it = p.options.find(name);
     if (it == p.options.end())
         return std::nullopt;
-    return it->second;
+    return it->second.back();
+}
+
+std::string required(const Parsed &p, const std::string &name, const std::string &message) {
+    auto value = option(p, name);
+    if (!value)
+        throw UsageError{message};
+    return *value;
+}
+
+void expectPositional(const Parsed &p, std::size_t count, const std::string &message) {
+    if (p.positional.size() != count)
+        throw UsageError{message};
+}
+
+int thresholdOption(const Parsed &p) {
+    const auto threshold = parseThreshold(option(p, "threshold").value_or("0"));
+    if (!threshold)
+        throw Refusal{std::string(text::kThresholdInvalid)};
+    return *threshold;
 }
 
 std::string formatDb(double psnr) {
@@ -120,17 +148,6 @@ std::string formatDb(double psnr) {
     s << std::fixed << std::setprecision(2) << psnr << " dB";
     return s.str();
 }
-
-void printQuality(std::ostream &out, const Quality &q, const std::string &indent = "") {
-    out << indent << "PSNR: " << formatDb(q.psnr) << "\n"
-        << indent << "MSE: " << std::fixed << std::setprecision(4) << q.mse << "\n"
-        << indent << "NC: " << std::fixed << std::setprecision(6) << q.nc << "\n";
-}
-
-// A failed command: the one line that goes to stderr.
-struct Refusal {
-    std::string message;
-};
 
 Image load(const std::string &path) {
     LoadedBitmap loaded = loadBitmap(path);
@@ -161,21 +178,38 @@ Surface watermarkSurface(const std::string &path) {
     return surface;
 }
 
-int embedCommand(const Parsed &p, std::ostream &out) {
-    if (p.positional.size() != 2)
-        throw UsageError{"embed needs COVER and WATERMARK"};
-    const auto output = option(p, "output");
-    if (!output)
-        throw UsageError{"embed needs -o OUT"};
-    const auto threshold = parseThreshold(option(p, "threshold").value_or("0"));
-    if (!threshold)
-        throw Refusal{std::string(text::kThresholdInvalid)};
+void saveText(const std::string &path, const std::string &text) {
+    const std::string temporary = path + ".part";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << text;
+        file.flush();
+        if (!file) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            throw Refusal{path + ": cannot write the file"};
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        throw Refusal{path + ": cannot write the file"};
+    }
+}
+
+namespace {
+
+int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
+    expectPositional(p, 2, "embed needs COVER and WATERMARK");
+    const auto output = required(p, "output", "embed needs -o OUT");
+    const int threshold = thresholdOption(p);
 
     const Surface cover = coverSurface(p.positional[0]);
     const Surface watermark = watermarkSurface(p.positional[1]);
-    const EmbedResult result = embed(cover, watermark, *threshold);
+    const EmbedResult result = embed(cover, watermark, threshold);
 
-    std::vector<BitmapToWrite> files{{&result.watermarked.image(), *output}};
+    std::vector<BitmapToWrite> files{{&result.watermarked.image(), output}};
     if (auto f = option(p, "wavelet"))
         files.push_back({&result.firstPicture.image(), *f});
     if (auto f = option(p, "quantised"))
@@ -188,22 +222,18 @@ int embedCommand(const Parsed &p, std::ostream &out) {
     return kDone;
 }
 
-int extractCommand(const Parsed &p, std::ostream &out) {
-    if (p.positional.size() != 1)
-        throw UsageError{"extract needs IMAGE"};
-    const auto output = option(p, "output");
-    if (!output)
-        throw UsageError{"extract needs -o OUT"};
+int extractCommand(const Parsed &p, std::ostream &out, std::ostream &) {
+    expectPositional(p, 1, "extract needs IMAGE");
+    const auto output = required(p, "output", "extract needs -o OUT");
     const Surface image = coverSurface(p.positional[0]);
     const Surface watermark = extract(image);
-    save({{&watermark.image(), *output}});
-    out << "Wrote " << *output << "\n";
+    save({{&watermark.image(), output}});
+    out << "Wrote " << output << "\n";
     return kDone;
 }
 
-int compareCommand(const Parsed &p, std::ostream &out) {
-    if (p.positional.size() != 2)
-        throw UsageError{"compare needs A and B"};
+int compareCommand(const Parsed &p, std::ostream &out, std::ostream &) {
+    expectPositional(p, 2, "compare needs A and B");
     const Image a = load(p.positional[0]);
     const Image b = load(p.positional[1]);
     const auto q = compareImages(a, b);
@@ -213,10 +243,12 @@ int compareCommand(const Parsed &p, std::ostream &out) {
                       p.positional[1] + " is " + std::to_string(b.width) + "x" +
                       std::to_string(b.height)};
     printQuality(out, *q);
+    if (const auto ssim = structuralSimilarity(a, b))
+        out << "SSIM: " << std::fixed << std::setprecision(6) << *ssim << "\n";
     return kDone;
 }
 
-int demoCommand(const Parsed &p, std::ostream &out) {
+int demoCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     if (p.positional.size() > 1)
         throw UsageError{"demo takes at most one folder"};
     const std::filesystem::path dir = p.positional.empty() ? "ombrel-demo" : p.positional[0];
@@ -248,26 +280,35 @@ int demoCommand(const Parsed &p, std::ostream &out) {
     return kDone;
 }
 
-using Command = int (*)(const Parsed &, std::ostream &);
-
-struct CommandSpec {
+struct CommandEntry {
     Command run;
     std::map<std::string, std::string> options; // spelling -> option name
 };
 
-const std::map<std::string, CommandSpec> &commands() {
-    static const std::map<std::string, CommandSpec> table = {
+const std::map<std::string, CommandEntry> &commands() {
+    const std::pair<const std::string, std::string> threshold[] = {{"-t", "threshold"},
+                                                                   {"--threshold", "threshold"}};
+    const std::pair<const std::string, std::string> output[] = {{"-o", "output"},
+                                                                {"--output", "output"}};
+    const std::pair<const std::string, std::string> watermark{"--watermark", "watermark"};
+    static const std::map<std::string, CommandEntry> table = {
         {"embed",
          {embedCommand,
-          {{"-t", "threshold"},
-           {"--threshold", "threshold"},
-           {"-o", "output"},
-           {"--output", "output"},
+          {threshold[0], threshold[1], output[0], output[1],
            {"--wavelet-picture", "wavelet"},
            {"--quantised-picture", "quantised"}}}},
-        {"extract", {extractCommand, {{"-o", "output"}, {"--output", "output"}}}},
+        {"extract", {extractCommand, {output[0], output[1]}}},
         {"compare", {compareCommand, {}}},
         {"demo", {demoCommand, {}}},
+        {"verify", {verifyCommand, {watermark, threshold[0], threshold[1], {"--map", "map"}}}},
+        {"attack",
+         {attackCommand,
+          {watermark, threshold[0], threshold[1], {"--csv", "csv"}, {"--chart", "chart"},
+           {"--keep", "keep"}}}},
+        {"evaluate",
+         {evaluateCommand,
+          {watermark, threshold[0], threshold[1], output[0], output[1], {"-j", "jobs"},
+           {"--jobs", "jobs"}, {"--shard", "shard"}}}},
     };
     return table;
 }
@@ -299,7 +340,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
             out << kCommandHelp.at(first);
             return kDone;
         }
-        return command->second.run(parsed, out);
+        return command->second.run(parsed, out, err);
     } catch (const UsageError &e) {
         err << "ombrel " << first << ": " << e.message << "\n" << kCommandHelp.at(first);
         return kUsage;

@@ -6,8 +6,8 @@
 
 namespace ombrel::cli {
 
-// Exit codes of the command-line tool.
-enum Exit { kDone = 0, kRefused = 1, kUsage = 2 };
+// Exit codes of the command-line tool; kAltered is verify finding a changed mark.
+enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kAltered = 3 };
 
 // Runs one command line (without the program name); messages go to err,
 // results to out.

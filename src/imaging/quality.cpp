@@ -1,7 +1,9 @@
 #include "imaging/quality.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace ombrel {
 
@@ -12,7 +14,77 @@ double grey(ColourWord c) {
     return 0.299 * ch.red + 0.587 * ch.green + 0.114 * ch.blue;
 }
 
+std::vector<double> greyValues(const Image &image) {
+    std::vector<double> g(image.pixels.size());
+    for (std::size_t i = 0; i < g.size(); ++i)
+        g[i] = grey(image.pixels[i]);
+    return g;
+}
+
+constexpr int kWindow = 11;
+
+std::array<double, kWindow> gaussianWeights() {
+    std::array<double, kWindow> w{};
+    double sum = 0;
+    for (int i = 0; i < kWindow; ++i) {
+        const double d = i - kWindow / 2;
+        w[i] = std::exp(-d * d / (2 * 1.5 * 1.5));
+        sum += w[i];
+    }
+    for (double &v : w)
+        v /= sum;
+    return w;
+}
+
+// The weighted mean of v over every whole window, rows then columns (the
+// window is separable); the result is (width - 10) x (height - 10).
+std::vector<double> windowMeans(const std::vector<double> &v, int width, int height) {
+    static const std::array<double, kWindow> w = gaussianWeights();
+    const int ow = width - kWindow + 1, oh = height - kWindow + 1;
+    std::vector<double> across(static_cast<std::size_t>(ow) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < ow; ++x) {
+            double s = 0;
+            for (int k = 0; k < kWindow; ++k)
+                s += w[k] * v[static_cast<std::size_t>(y) * width + x + k];
+            across[static_cast<std::size_t>(y) * ow + x] = s;
+        }
+    std::vector<double> out(static_cast<std::size_t>(ow) * oh);
+    for (int y = 0; y < oh; ++y)
+        for (int x = 0; x < ow; ++x) {
+            double s = 0;
+            for (int k = 0; k < kWindow; ++k)
+                s += w[k] * across[static_cast<std::size_t>(y + k) * ow + x];
+            out[static_cast<std::size_t>(y) * ow + x] = s;
+        }
+    return out;
+}
+
 } // namespace
+
+std::optional<double> structuralSimilarity(const Image &a, const Image &b) {
+    if (a.width != b.width || a.height != b.height || a.width < kWindow || a.height < kWindow)
+        return std::nullopt;
+    const std::vector<double> ga = greyValues(a), gb = greyValues(b);
+    std::vector<double> aa(ga.size()), bb(ga.size()), ab(ga.size());
+    for (std::size_t i = 0; i < ga.size(); ++i) {
+        aa[i] = ga[i] * ga[i];
+        bb[i] = gb[i] * gb[i];
+        ab[i] = ga[i] * gb[i];
+    }
+    const auto muA = windowMeans(ga, a.width, a.height), muB = windowMeans(gb, a.width, a.height);
+    const auto eAA = windowMeans(aa, a.width, a.height), eBB = windowMeans(bb, a.width, a.height);
+    const auto eAB = windowMeans(ab, a.width, a.height);
+    const double c1 = (0.01 * 255) * (0.01 * 255), c2 = (0.03 * 255) * (0.03 * 255);
+    double sum = 0;
+    for (std::size_t i = 0; i < muA.size(); ++i) {
+        const double ma = muA[i], mb = muB[i];
+        const double va = eAA[i] - ma * ma, vb = eBB[i] - mb * mb, cov = eAB[i] - ma * mb;
+        sum += ((2 * ma * mb + c1) * (2 * cov + c2)) /
+               ((ma * ma + mb * mb + c1) * (va + vb + c2));
+    }
+    return sum / static_cast<double>(muA.size());
+}
 
 std::optional<Quality> compareImages(const Image &a, const Image &b) {
     if (a.width != b.width || a.height != b.height || a.empty())

@@ -18,4 +18,10 @@ struct Quality {
 // Both images must have the same size; nothing is compared otherwise.
 std::optional<Quality> compareImages(const Image &a, const Image &b);
 
+// Structural similarity (Wang et al. 2004) of the same grey values: an 11 x 11
+// Gaussian window of sigma 1.5, K1 = 0.01, K2 = 0.03, L = 255, averaged over
+// every window that lies wholly inside the images. Needs the same size and at
+// least 11 x 11 pixels.
+std::optional<double> structuralSimilarity(const Image &a, const Image &b);
+
 } // namespace ombrel

@@ -1,0 +1,212 @@
+#include "cli/attacks.h"
+
+#include "imaging/quality.h"
+#include "stego/extraction.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+#include <sstream>
+
+namespace ombrel::cli {
+
+namespace {
+
+QImage toQImage(const Image &image) {
+    QImage q(image.width, image.height, QImage::Format_RGB32);
+    for (int y = 0; y < image.height; ++y) {
+        auto *dst = reinterpret_cast<QRgb *>(q.scanLine(y));
+        const ColourWord *src = image.row(y);
+        for (int x = 0; x < image.width; ++x) {
+            const Channels c = split(src[x]);
+            dst[x] = qRgb(c.red, c.green, c.blue);
+        }
+    }
+    return q;
+}
+
+Image fromQImage(const QImage &source) {
+    const QImage q = source.convertToFormat(QImage::Format_RGB32);
+    Image image(q.width(), q.height());
+    for (int y = 0; y < q.height(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(q.constScanLine(y));
+        ColourWord *dst = image.row(y);
+        for (int x = 0; x < q.width(); ++x)
+            dst[x] = rgb(qRed(src[x]), qGreen(src[x]), qBlue(src[x]));
+    }
+    return image;
+}
+
+// Every channel of every pixel through f, red, green, blue, pixel by pixel;
+// rgb() clamps the results.
+template <typename F>
+Image perChannel(const Image &image, F f) {
+    Image out = image;
+    for (ColourWord &p : out.pixels) {
+        const Channels c = split(p);
+        const int r = f(c.red), g = f(c.green), b = f(c.blue);
+        p = rgb(r, g, b);
+    }
+    return out;
+}
+
+template <int Quality>
+Image jpeg(const Image &image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    toQImage(image).save(&buffer, "JPG", Quality);
+    return fromQImage(QImage::fromData(bytes, "JPG"));
+}
+
+template <int Sigma>
+Image noise(const Image &image) {
+    std::mt19937 gen(20260 + Sigma);
+    std::normal_distribution<double> gauss(0.0, Sigma);
+    return perChannel(image, [&](int v) {
+        return static_cast<int>(std::nearbyint(v + gauss(gen)));
+    });
+}
+
+Image saltPepper(const Image &image) {
+    Image out = image;
+    std::mt19937 gen(1);
+    std::uniform_int_distribution<std::size_t> where(0, out.pixels.size() - 1);
+    for (std::size_t n = out.pixels.size() / 100; n > 0; --n)
+        out.pixels[where(gen)] = gen() & 1 ? rgb(255, 255, 255) : 0;
+    return out;
+}
+
+Image cut(const Image &image) {
+    Image out = image;
+    for (int y = 0; y < out.height / 2; ++y)
+        std::fill_n(out.row(y), out.width / 2, 0);
+    return out;
+}
+
+Image rescale(const Image &image) {
+    const QImage q = toQImage(image);
+    return fromQImage(q.scaled(q.width() / 2, q.height() / 2, Qt::IgnoreAspectRatio,
+                               Qt::SmoothTransformation)
+                          .scaled(q.width(), q.height(), Qt::IgnoreAspectRatio,
+                                  Qt::SmoothTransformation));
+}
+
+Image rotate(const Image &image) {
+    const QImage source = toQImage(image);
+    QImage out(source.size(), QImage::Format_RGB32);
+    out.fill(Qt::black);
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(source.width() / 2.0, source.height() / 2.0);
+    painter.rotate(1.0);
+    painter.translate(-source.width() / 2.0, -source.height() / 2.0);
+    painter.drawImage(0, 0, source);
+    painter.end();
+    return fromQImage(out);
+}
+
+Image brightness(const Image &image) {
+    return perChannel(image, [](int v) { return v + 10; });
+}
+
+Image median(const Image &image) {
+    Image out = image;
+    const int w = image.width, h = image.height;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::array<std::array<int, 9>, 3> window{};
+            int n = 0;
+            // Edge pixels take the median of the neighbours that exist.
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int sx = x + dx, sy = y + dy;
+                    if (sx < 0 || sy < 0 || sx >= w || sy >= h)
+                        continue;
+                    const Channels c = split(image.at(sx, sy));
+                    window[0][n] = c.red;
+                    window[1][n] = c.green;
+                    window[2][n] = c.blue;
+                    ++n;
+                }
+            int m[3];
+            for (int ch = 0; ch < 3; ++ch) {
+                std::nth_element(window[ch].begin(), window[ch].begin() + n / 2,
+                                 window[ch].begin() + n);
+                m[ch] = window[ch][n / 2];
+            }
+            out.at(x, y) = rgb(m[0], m[1], m[2]);
+        }
+    return out;
+}
+
+Image lsbFlip(const Image &image) {
+    Image out = image;
+    for (ColourWord &p : out.pixels)
+        p ^= 0x010101;
+    return out;
+}
+
+} // namespace
+
+const std::vector<Attack> &attacks() {
+    static const std::vector<Attack> list = {
+        {"none", "no change", [](const Image &i) { return i; }},
+        {"jpeg-90", "JPEG round trip at quality 90", jpeg<90>},
+        {"jpeg-75", "JPEG round trip at quality 75", jpeg<75>},
+        {"jpeg-50", "JPEG round trip at quality 50", jpeg<50>},
+        {"noise-2", "Gaussian noise, sigma 2 per channel", noise<2>},
+        {"noise-5", "Gaussian noise, sigma 5 per channel", noise<5>},
+        {"saltpepper-1", "1 % of pixels set to black or white", saltPepper},
+        {"cut-25", "top-left quarter set to black", cut},
+        {"rescale-50", "scaled to half and back, smooth", rescale},
+        {"rotate-1", "rotated 1 degree about the centre, black corners", rotate},
+        {"brightness-10", "+10 on every channel", brightness},
+        {"median-3", "3x3 median per channel", median},
+        {"lsb-flip", "lowest bit of every channel flipped", lsbFlip},
+    };
+    return list;
+}
+
+std::vector<AttackScore> scoreAttacks(const Image &image, const std::optional<MarkToCheck> &mark,
+                                      const std::function<void(const Attack &, Image &&)> &keep) {
+    std::vector<AttackScore> scores;
+    for (const Attack &attack : attacks()) {
+        Image attacked = attack.apply(image);
+        AttackScore score{attack.name, compareImages(image, attacked)->psnr, {}, {}};
+        if (mark) {
+            const Surface surface = surfaceOf(attacked);
+            score.nc = compareImages(mark->watermark, extract(surface).image())->nc;
+            score.bitsAgreeing = 1.0 - verifyMark(attacked, mark->bits).differingShare();
+        }
+        scores.push_back(score);
+        if (keep)
+            keep(attack, std::move(attacked));
+    }
+    return scores;
+}
+
+namespace {
+
+std::string fixed(double v, int decimals) {
+    std::ostringstream s;
+    s.setf(std::ios::fixed);
+    s.precision(decimals);
+    s << v;
+    return s.str();
+}
+
+} // namespace
+
+std::string formatPsnr(double psnr) { return std::isinf(psnr) ? "inf" : fixed(psnr, 2); }
+std::string formatNc(const std::optional<double> &nc) { return nc ? fixed(*nc, 6) : "-"; }
+std::string formatShare(const std::optional<double> &share) {
+    return share ? fixed(100.0 * *share, 2) + " %" : "-";
+}
+
+} // namespace ombrel::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "imaging/surface.h"
+
+#include <string_view>
+#include <vector>
+
+namespace ombrel::cli {
+
+// One named, deterministic change to a picture; the size is always kept.
+struct Attack {
+    std::string_view name;
+    std::string_view description;
+    Image (*apply)(const Image &);
+};
+
+// The fixed list, in the order tables show it; random ones use fixed seeds.
+const std::vector<Attack> &attacks();
+
+} // namespace ombrel::cli
+
+#include "stego/verify.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace ombrel::cli {
+
+// How one attacked picture compares: PSNR against the picture attacked and,
+// when a mark is given, the NC of the extracted watermark against it and the
+// share of carried bits that still agree.
+struct AttackScore {
+    std::string_view attack;
+    double psnr = 0;
+    std::optional<double> nc;
+    std::optional<double> bitsAgreeing;
+};
+
+// The watermark and the bits it writes at one threshold.
+struct MarkToCheck {
+    const Image &watermark;
+    const MarkBits &bits;
+};
+
+// Runs every attack on image, in order; keep, if set, sees each result.
+std::vector<AttackScore>
+scoreAttacks(const Image &image, const std::optional<MarkToCheck> &mark,
+             const std::function<void(const Attack &, Image &&)> &keep = {});
+
+// "inf" or the figure with two decimals; six for NC; shares as percentages.
+std::string formatPsnr(double psnr);
+std::string formatNc(const std::optional<double> &nc);
+std::string formatShare(const std::optional<double> &share);
+
+} // namespace ombrel::cli

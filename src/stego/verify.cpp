@@ -1,0 +1,106 @@
+#include "stego/verify.h"
+
+#include "stego/embedding.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace ombrel {
+
+namespace {
+
+constexpr ColourWord kAllBits = 0xFFFFFF;
+
+} // namespace
+
+MarkBits::MarkBits(const Surface &watermark, int threshold)
+    : width_(kCoverWidth), height_(kCoverHeight) {
+    // The embedding keeps every bit it does not write, so marking an all-zero
+    // and an all-one cover leaves exactly the written bits agreeing.
+    const Image zeros = embed(Surface(width_, height_, 0), watermark, threshold).watermarked.image();
+    const Image ones =
+        embed(Surface(width_, height_, kAllBits), watermark, threshold).watermarked.image();
+    mask_.resize(zeros.pixels.size());
+    bits_.resize(zeros.pixels.size());
+    for (std::size_t i = 0; i < zeros.pixels.size(); ++i) {
+        mask_[i] = ~(zeros.pixels[i] ^ ones.pixels[i]) & kAllBits;
+        bits_[i] = zeros.pixels[i] & mask_[i];
+        bitCount_ += std::popcount(static_cast<std::uint32_t>(mask_[i]));
+    }
+}
+
+VerifyReport verifyMark(const Image &image, const MarkBits &mark) {
+    VerifyReport r;
+    r.width = mark.width();
+    r.height = mark.height();
+    r.pixels.assign(static_cast<std::size_t>(r.width) * r.height, VerifyReport::Unchecked);
+    const int across = r.blocksAcross();
+    const int down = (r.height + VerifyReport::kBlock - 1) / VerifyReport::kBlock;
+    r.altered.assign(static_cast<std::size_t>(across) * down, 0);
+    std::vector<std::uint8_t> checked(r.altered.size(), 0);
+    if (image.width != r.width || image.height != r.height)
+        return r;
+
+    r.bitsCompared = mark.bitCount();
+    for (int y = 0; y < r.height; ++y) {
+        for (int x = 0; x < r.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * r.width + x;
+            const ColourWord mask = mark.mask()[i];
+            if (!mask)
+                continue;
+            const std::size_t block = static_cast<std::size_t>(y / VerifyReport::kBlock) * across +
+                                      x / VerifyReport::kBlock;
+            checked[block] = 1;
+            const ColourWord diff = (image.pixels[i] ^ mark.bits()[i]) & mask;
+            if (!diff) {
+                r.pixels[i] = VerifyReport::Agrees;
+                continue;
+            }
+            r.pixels[i] = VerifyReport::Differs;
+            r.bitsDiffering += std::popcount(static_cast<std::uint32_t>(diff));
+            ++r.pixelsDiffering;
+            r.altered[block] = 1;
+        }
+    }
+    for (std::size_t b = 0; b < r.altered.size(); ++b) {
+        r.blocksChecked += checked[b];
+        if (!r.altered[b])
+            continue;
+        ++r.blocksAltered;
+        const int left = static_cast<int>(b % across) * VerifyReport::kBlock;
+        const int top = static_cast<int>(b / across) * VerifyReport::kBlock;
+        const int right = std::min(left + VerifyReport::kBlock, r.width) - 1;
+        const int bottom = std::min(top + VerifyReport::kBlock, r.height) - 1;
+        if (!r.alteredBox)
+            r.alteredBox = VerifyReport::Box{left, top, right, bottom};
+        auto &box = *r.alteredBox;
+        box = {std::min(box.left, left), std::min(box.top, top), std::max(box.right, right),
+               std::max(box.bottom, bottom)};
+    }
+    return r;
+}
+
+Image tamperMap(const Image &image, const VerifyReport &report) {
+    Image map(image.width, image.height);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const Channels c = split(image.at(x, y));
+            const int luma = (299 * c.red + 587 * c.green + 114 * c.blue) / 1000;
+            const int dim = 64 + luma / 3;
+            const bool inReport = x < report.width && y < report.height;
+            const std::size_t i = static_cast<std::size_t>(y) * report.width + x;
+            ColourWord out;
+            if (inReport &&
+                report.blockAltered(x / VerifyReport::kBlock, y / VerifyReport::kBlock))
+                out = rgb(200 + luma / 5, dim / 4, dim / 4);
+            else if (!inReport || report.pixels[i] == VerifyReport::Unchecked)
+                out = rgb(dim / 2, dim / 2, dim / 2 + 40);
+            else
+                out = rgb(dim, dim, dim);
+            map.at(x, y) = out;
+        }
+    }
+    return map;
+}
+
+} // namespace ombrel

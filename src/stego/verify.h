@@ -1,0 +1,67 @@
+#pragma once
+
+#include "imaging/surface.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ombrel {
+
+// The bits that embedding one watermark at one threshold writes, wherever
+// they fall in a 1024 x 768 image: which bits of each pixel are written, and
+// their values. Nothing else of the cover reaches them, so one set serves
+// every image checked against that watermark.
+class MarkBits {
+public:
+    MarkBits(const Surface &watermark, int threshold);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Per pixel, row by row: the written bits as a mask, and their values.
+    const std::vector<ColourWord> &mask() const { return mask_; }
+    const std::vector<ColourWord> &bits() const { return bits_; }
+    long long bitCount() const { return bitCount_; }
+
+private:
+    int width_, height_;
+    std::vector<ColourWord> mask_;
+    std::vector<ColourWord> bits_;
+    long long bitCount_ = 0;
+};
+
+// What a check of an image against the bits of a mark found.
+struct VerifyReport {
+    enum Pixel : std::uint8_t { Unchecked = 0, Agrees = 1, Differs = 2 };
+    struct Box {
+        int left, top, right, bottom; // pixels, inclusive
+    };
+    static constexpr int kBlock = 8;
+
+    int width = 0, height = 0;
+    long long bitsCompared = 0;
+    long long bitsDiffering = 0;
+    long long pixelsDiffering = 0;
+    int blocksChecked = 0; // 8 x 8 blocks with at least one carried bit
+    int blocksAltered = 0; // 8 x 8 blocks with at least one differing bit
+    std::optional<Box> alteredBox; // bounding box of the altered blocks
+    std::vector<std::uint8_t> pixels; // a Pixel per pixel, row by row
+    std::vector<std::uint8_t> altered; // per block, row by row: 1 when altered
+
+    bool intact() const { return bitsDiffering == 0; }
+    double differingShare() const {
+        return bitsCompared ? static_cast<double>(bitsDiffering) / bitsCompared : 0.0;
+    }
+    int blocksAcross() const { return (width + kBlock - 1) / kBlock; }
+    bool blockAltered(int bx, int by) const { return altered[by * blocksAcross() + bx] != 0; }
+};
+
+// Compares the carried bits of image (which must have the mark's size) with
+// the bits of the mark.
+VerifyReport verifyMark(const Image &image, const MarkBits &mark);
+
+// A dimmed grey copy of the image, altered blocks in red and pixels that
+// carry no bit in a dark blue-grey.
+Image tamperMap(const Image &image, const VerifyReport &report);
+
+} // namespace ombrel

@@ -1,0 +1,296 @@
+#include "cli/attacks.h"
+#include "cli/cli.h"
+#include "imaging/bitmap_file.h"
+#include "imaging/sample_images.h"
+#include "stego/embedding.h"
+#include "stego/verify.h"
+#include "support/bmp_builder.h"
+#include "support/cli_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ombrel {
+namespace {
+
+using Result = test::CliResult;
+Result run(const std::vector<std::string> &args) { return test::runCli(args); }
+
+std::vector<std::string> lines(const std::string &text) {
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        all.push_back(line);
+    return all;
+}
+
+const std::vector<std::string> kAttackNames = {
+    "none",     "jpeg-90",      "jpeg-75", "jpeg-50",    "noise-2",       "noise-5",  "saltpepper-1",
+    "cut-25",   "rescale-50",   "rotate-1", "brightness-10", "median-3", "lsb-flip"};
+
+class Judge : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cover = dir.file("cover.bmp");
+        watermark = dir.file("watermark.bmp");
+        marked = dir.file("marked.bmp");
+        ASSERT_FALSE(saveBitmap(test::randomImage(1024, 768, 21), cover));
+        ASSERT_FALSE(saveBitmap(sampleWatermark(), watermark, BitmapKind::Grey8));
+        ASSERT_EQ(run({"embed", cover, watermark, "-o", marked}).code, 0);
+    }
+    test::TempDir dir;
+    std::string cover, watermark, marked;
+};
+
+TEST_F(Judge, VerifyVerdictsAndExitStatus) {
+    const std::string other = dir.file("other.bmp");
+    ASSERT_FALSE(saveBitmap(test::randomImage(512, 512, 5, true), other));
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        int code;
+        const char *verdict;
+    };
+    const Row rows[] = {
+        {"fresh mark", {"verify", marked, "--watermark", watermark}, 0, "intact"},
+        {"threshold 40", {"verify", marked, "--watermark", watermark, "-t", "40"}, 3, "altered"},
+        {"noise as watermark", {"verify", marked, "--watermark", other}, 3, "altered"},
+        {"the cover", {"verify", cover, "--watermark", watermark}, 3, "altered"},
+    };
+    for (const Row &row : rows) {
+        const Result r = run(row.args);
+        EXPECT_EQ(r.code, row.code) << row.name << r.err;
+        ASSERT_FALSE(r.out.empty()) << row.name;
+        EXPECT_EQ(lines(r.out).back(), row.verdict) << row.name;
+        EXPECT_NE(r.out.find("Bits compared: 868035\n"), std::string::npos) << row.name;
+    }
+    const Result fresh = run(rows[0].args);
+    EXPECT_NE(fresh.out.find("Bits differing: 0 (0.00 %)\n"), std::string::npos);
+    EXPECT_EQ(fresh.out.find("Altered area"), std::string::npos);
+}
+
+TEST_F(Judge, VerifyWritesATamperMapOfTheImagesSize) {
+    Image tampered = *loadBitmap(marked).image;
+    tampered.at(400, 300) ^= 0x000100; // green bit of coefficient (201, 172)
+    const std::string path = dir.file("tampered.bmp"), map = dir.file("map.bmp");
+    ASSERT_FALSE(saveBitmap(tampered, path));
+    const Result r = run({"verify", path, "--watermark", watermark, "--map", map});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.out.find("Bits differing: 1 (0.00 %)\nPixels with a differing bit: 1\n"
+                         "Altered 8x8 blocks: 1 of "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Altered area: x 400..407, y 296..303\n"), std::string::npos) << r.out;
+    const auto picture = loadBitmap(map);
+    ASSERT_TRUE(picture.ok());
+    EXPECT_EQ(picture.image->width, 1024);
+    EXPECT_EQ(picture.image->height, 768);
+}
+
+// A lossy round trip rewrites nearly every low bit the mark lives in.
+TEST_F(Judge, JpegRoundTripIsAlteredAlmostEverywhere) {
+    const Image image = *loadBitmap(marked).image;
+    const MarkBits mark(surfaceOf(sampleWatermark()), 0);
+    for (const cli::Attack &a : cli::attacks()) {
+        if (a.name != "jpeg-90")
+            continue;
+        const VerifyReport r = verifyMark(a.apply(image), mark);
+        EXPECT_GT(r.blocksAltered, r.blocksChecked * 95 / 100);
+        EXPECT_GT(r.differingShare(), 0.3);
+    }
+}
+
+TEST(Attacks, EachDoesWhatItsNameSays) {
+    const Image grey(32, 32, rgb(100, 100, 100));
+    ASSERT_EQ(cli::attacks().size(), kAttackNames.size());
+    for (std::size_t i = 0; i < kAttackNames.size(); ++i) {
+        const cli::Attack &a = cli::attacks()[i];
+        EXPECT_EQ(a.name, kAttackNames[i]);
+        const Image out = a.apply(grey);
+        EXPECT_EQ(out.width, 32) << a.name;
+        EXPECT_EQ(out.height, 32) << a.name;
+        EXPECT_TRUE(out == a.apply(grey)) << a.name << " is deterministic";
+    }
+    auto apply = [](std::string_view name, const Image &image) {
+        for (const cli::Attack &a : cli::attacks())
+            if (a.name == name)
+                return a.apply(image);
+        return Image();
+    };
+    const auto channelRange = [](const Image &image) {
+        int lo = 255, hi = 0;
+        for (ColourWord p : image.pixels)
+            for (int v : {split(p).red, split(p).green, split(p).blue}) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        return std::pair{lo, hi};
+    };
+    EXPECT_TRUE(apply("none", grey) == grey);
+    EXPECT_TRUE(apply("brightness-10", grey) == Image(32, 32, rgb(110, 110, 110)));
+    EXPECT_TRUE(apply("brightness-10", Image(2, 2, rgb(250, 3, 246))) == Image(2, 2, rgb(255, 13, 255)));
+    EXPECT_TRUE(apply("lsb-flip", Image(2, 2, rgb(100, 7, 255))) == Image(2, 2, rgb(101, 6, 254)));
+    EXPECT_TRUE(apply("median-3", grey) == grey);
+    for (const char *smooth : {"jpeg-90", "jpeg-50", "rescale-50"}) {
+        const auto [lo, hi] = channelRange(apply(smooth, grey));
+        EXPECT_GE(lo, 98) << smooth;
+        EXPECT_LE(hi, 102) << smooth;
+    }
+    const auto [lo, hi] = channelRange(apply("noise-5", grey));
+    EXPECT_LT(lo, 95);
+    EXPECT_GT(hi, 105);
+
+    const Image cut = apply("cut-25", grey);
+    EXPECT_EQ(cut.at(15, 15), 0);
+    EXPECT_EQ(cut.at(16, 15), rgb(100, 100, 100));
+    EXPECT_EQ(cut.at(15, 16), rgb(100, 100, 100));
+    EXPECT_EQ(std::count(cut.pixels.begin(), cut.pixels.end(), 0), 256);
+
+    const Image rotated = apply("rotate-1", Image(200, 100, rgb(100, 100, 100)));
+    EXPECT_EQ(rotated.at(199, 0), 0) << "a black corner";
+    EXPECT_EQ(rotated.at(100, 50), rgb(100, 100, 100));
+
+    // A 3x3 median removes a lone dot.
+    Image dot = grey;
+    dot.at(10, 10) = rgb(255, 0, 255);
+    EXPECT_TRUE(apply("median-3", dot) == grey);
+
+    const Image sp = apply("saltpepper-1", Image(100, 100, rgb(100, 100, 100)));
+    const auto changed = std::count_if(sp.pixels.begin(), sp.pixels.end(),
+                                       [](ColourWord p) { return p != rgb(100, 100, 100); });
+    EXPECT_GE(changed, 90);
+    EXPECT_LE(changed, 100);
+    for (ColourWord p : sp.pixels)
+        EXPECT_TRUE(p == 0 || p == rgb(255, 255, 255) || p == rgb(100, 100, 100));
+}
+
+// Of the 868035 carried bits, flipping every lowest bit leaves only the upper
+// bit of each two-bit pair of the approximation rows: 128 * 43 * 4 * 3 = 66048.
+TEST_F(Judge, AttackTableAndCsv) {
+    const std::string csv = dir.file("a.csv"), keep = dir.file("kept");
+    const Result r = run({"attack", marked, "--watermark", watermark, "--csv", csv, "--keep", keep});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto table = lines(r.out);
+    ASSERT_EQ(table.size(), 2 + kAttackNames.size()) << r.out;
+    EXPECT_EQ(table[0], "| attack | PSNR (dB) | NC | bits agreeing |");
+    EXPECT_EQ(table[2].rfind("| none | inf | ", 0), 0u) << table[2];
+    EXPECT_NE(table[2].find("| 100.00 % |"), std::string::npos) << table[2];
+    EXPECT_NE(table.back().find("| 7.61 % |"), std::string::npos) << table.back();
+    const auto rows = lines(test::readFile(csv));
+    ASSERT_EQ(rows.size(), 1 + kAttackNames.size());
+    EXPECT_EQ(rows[0], "attack,psnr_db,nc,bits_agreeing");
+    for (std::size_t i = 0; i < kAttackNames.size(); ++i) {
+        EXPECT_EQ(rows[i + 1].rfind(kAttackNames[i] + ",", 0), 0u) << rows[i + 1];
+        EXPECT_TRUE(std::filesystem::exists(keep + "/" + kAttackNames[i] + ".bmp")) << kAttackNames[i];
+    }
+    EXPECT_NE(rows.back().find(",0.076089"), std::string::npos) << rows.back();
+
+    const Result plain = run({"attack", marked});
+    ASSERT_EQ(plain.code, 0);
+    EXPECT_EQ(lines(plain.out)[2], "| none | inf | - | - |");
+}
+
+TEST_F(Judge, AttackChartIsAPng) {
+    const std::string chart = dir.file("nc.png");
+    ASSERT_EQ(run({"attack", marked, "--watermark", watermark, "--chart", chart}).code, 0);
+    EXPECT_EQ(test::readFile(chart).substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+// Two usable covers, one of the wrong size and one that is no bitmap; the
+// two shards together hold exactly the rows of the whole run.
+TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
+    const std::string folder = dir.file("covers");
+    std::filesystem::create_directory(folder);
+    ASSERT_FALSE(saveBitmap(test::randomImage(1024, 768, 22), folder + "/b.bmp"));
+    ASSERT_FALSE(saveBitmap(test::randomImage(1024, 768, 23), folder + "/a.bmp"));
+    ASSERT_FALSE(saveBitmap(test::randomImage(64, 48, 24), folder + "/small.bmp"));
+    dir.write("covers/broken.bmp", "BM-not-really");
+    dir.write("covers/notes.txt", "not a cover");
+
+    const std::string whole = dir.file("whole");
+    const Result r = run({"evaluate", folder, "--watermark", watermark, "-o", whole, "-j", "2"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("skipped " + folder + "/small.bmp: The image is not 1024x768"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("skipped " + folder + "/broken.bmp: "), std::string::npos) << r.err;
+    EXPECT_EQ(lines(r.err).size(), 2u) << r.err;
+    const auto rows = lines(test::readFile(whole + "/results.csv"));
+    ASSERT_EQ(rows.size(), 1 + 2 * kAttackNames.size());
+    EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,"
+                       "bits_agreeing");
+    EXPECT_EQ(rows[1].rfind(folder + "/a.bmp,0,", 0), 0u) << "sorted by path: " << rows[1];
+    EXPECT_NE(rows[1].find(",none,inf,"), std::string::npos) << rows[1];
+    EXPECT_NE(rows[1].find(",1.000000"), std::string::npos) << "every bit agrees: " << rows[1];
+    EXPECT_NE(test::readFile(whole + "/summary.md").find("| lsb-flip | "), std::string::npos);
+    EXPECT_EQ(test::readFile(whole + "/chart.png").substr(0, 4), "\x89PNG");
+
+    // Sorted: a.bmp, b.bmp, broken.bmp, small.bmp; shard K takes K, K + 3.
+    struct Shard {
+        const char *spec;
+        const char *first; // the cover of its first row, or none
+    };
+    std::multiset<std::string> joined;
+    for (const Shard shard : {Shard{"1/3", "/a.bmp,"}, Shard{"2/3", "/b.bmp,"}, Shard{"3/3", nullptr}}) {
+        const std::string out = dir.file(std::string("shard") + shard.spec[0]);
+        const Result s =
+            run({"evaluate", folder, "--watermark", watermark, "-o", out, "--shard", shard.spec});
+        ASSERT_EQ(s.code, 0) << shard.spec << s.err;
+        const auto part = lines(test::readFile(out + "/results.csv"));
+        EXPECT_EQ(part[0], rows[0]);
+        if (shard.first) {
+            ASSERT_EQ(part.size(), 1 + kAttackNames.size()) << shard.spec;
+            EXPECT_EQ(part[1].rfind(folder + shard.first, 0), 0u) << shard.spec << ": " << part[1];
+        } else {
+            EXPECT_EQ(part.size(), 1u) << shard.spec;
+        }
+        joined.insert(part.begin() + 1, part.end());
+    }
+    EXPECT_EQ(joined, std::multiset<std::string>(rows.begin() + 1, rows.end()));
+}
+
+// Ctrl-C: the tool itself, in a process of its own, over more covers than it
+// can finish; it stops after the cover under way and keeps the finished rows.
+TEST_F(Judge, EvaluateInterruptedKeepsTheFinishedRows) {
+    const std::string folder = dir.file("many"), out = dir.file("out");
+    std::filesystem::create_directory(folder);
+    for (int i = 0; i < 40; ++i)
+        std::filesystem::create_hard_link(cover, folder + "/c" + std::to_string(100 + i) + ".bmp");
+    const std::string errPath = dir.file("err.txt");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen(errPath.c_str(), "w", stderr);
+        std::freopen("/dev/null", "w", stdout);
+        execl(OMBREL_BINARY, "ombrel", "evaluate", folder.c_str(), "--watermark",
+              watermark.c_str(), "-o", out.c_str(), "-j", "1", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // The folder appears once Ctrl-C is taken care of.
+    for (int i = 0; i < 3000 && !std::filesystem::exists(out); ++i)
+        usleep(10000);
+    usleep(300000);
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_NE(test::readFile(errPath).find("interrupted: "), std::string::npos) << test::readFile(errPath);
+    const auto rows = lines(test::readFile(out + "/results.csv"));
+    ASSERT_GE(rows.size(), 1u);
+    EXPECT_EQ(rows[0].rfind("cover,threshold,", 0), 0u);
+    EXPECT_EQ((rows.size() - 1) % kAttackNames.size(), 0u) << "whole covers only";
+    EXPECT_LT(rows.size() - 1, 40 * kAttackNames.size());
+}
+
+} // namespace
+} // namespace ombrel
