@@ -53,7 +53,6 @@ public:
     const Image &image() const { return image_; }
     // Direct access for whole-row work; same pixels as point/pset.
     Image &image() { return image_; }
-    ColourWord background() const { return background_; }
 
 private:
     Image image_;
