@@ -38,11 +38,16 @@ std::uint16_t le16(const char *p) {
 
 // Checks what Qt's reader lets pass: the size claimed by the header against
 // our cap, and uncompressed pixel data that the file does not hold.
-std::optional<std::string> checkHeader(const QByteArray &head, qint64 fileSize) {
+struct Refused {
+    FileProblem problem;
+    std::string reason;
+};
+
+std::optional<Refused> checkHeader(const QByteArray &head, qint64 fileSize) {
     if (head.size() < 2 || head[0] != 'B' || head[1] != 'M')
-        return "not a Windows bitmap";
+        return Refused{FileProblem::NotBitmap, "not a Windows bitmap"};
     if (head.size() < kFileHeaderSize + 4)
-        return "truncated bitmap header";
+        return Refused{FileProblem::TruncatedHeader, "truncated bitmap header"};
     const char *p = head.constData();
     const std::uint32_t pixelOffset = le32(p + 10);
     const std::uint32_t infoSize = le32(p + 14);
@@ -51,39 +56,41 @@ std::optional<std::string> checkHeader(const QByteArray &head, qint64 fileSize) 
     std::uint32_t compression = 0;
     if (infoSize == 12) {
         if (head.size() < kFileHeaderSize + 12)
-            return "truncated bitmap header";
+            return Refused{FileProblem::TruncatedHeader, "truncated bitmap header"};
         width = le16(p + 18);
         height = le16(p + 20);
         bits = le16(p + 24);
     } else if (infoSize >= 40) {
         if (head.size() < kFileHeaderSize + 40)
-            return "truncated bitmap header";
+            return Refused{FileProblem::TruncatedHeader, "truncated bitmap header"};
         width = les32(p + 18);
         height = les32(p + 22);
         bits = le16(p + 28);
         compression = le32(p + 30);
     } else {
-        return "unsupported bitmap header";
+        return Refused{FileProblem::UnsupportedHeader, "unsupported bitmap header"};
     }
     if (height < 0)
         height = -height; // top-down
     if (width <= 0 || height <= 0)
-        return "the bitmap has no pixels";
+        return Refused{FileProblem::NoPixels, "the bitmap has no pixels"};
     if (width * height > kMaxBitmapPixels)
-        return "the bitmap claims " + std::to_string(width) + " x " + std::to_string(height) +
-               " pixels, more than this program accepts";
+        return Refused{FileProblem::TooLarge, "the bitmap claims " + std::to_string(width) + " x " +
+                                                  std::to_string(height) +
+                                                  " pixels, more than this program accepts"};
     // Uncompressed (0) and bit-field (3, 6) data must be all there.
     if (compression == 0 || compression == 3 || compression == 6) {
         const long long stride = ((width * bits + 31) / 32) * 4;
         if (static_cast<long long>(pixelOffset) + stride * height > fileSize)
-            return "truncated pixel data";
+            return Refused{FileProblem::TruncatedPixels, "truncated pixel data"};
     }
     // A run-length picture spells at most 255 pixels with two bytes; one that
     // claims far more than its data could spell would only make us allocate.
     if (compression == 1 || compression == 2) {
         const long long data = std::max<long long>(1, fileSize - static_cast<long long>(pixelOffset));
         if (width * height > kMaxRlePixelsPerByte * data)
-            return "the bitmap claims more pixels than its compressed data can hold";
+            return Refused{FileProblem::RunLengthTooLong,
+                           "the bitmap claims more pixels than its compressed data can hold"};
     }
     return std::nullopt;
 }
@@ -138,11 +145,11 @@ namespace {
 // with its allocation capped.
 void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
     if (size == 0) {
-        result.error.reason = "the file is empty";
+        result.error.refuse(FileProblem::Empty, "the file is empty");
         return;
     }
-    if (auto problem = checkHeader(device.peek(kFileHeaderSize + 40), size)) {
-        result.error.reason = *problem;
+    if (auto refused = checkHeader(device.peek(kFileHeaderSize + 40), size)) {
+        result.error.refuse(refused->problem, refused->reason);
         return;
     }
     QImageReader reader(&device, "bmp");
@@ -150,7 +157,8 @@ void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
     reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
     const QImage decoded = reader.read();
     if (decoded.isNull()) {
-        result.error.reason = "not a readable bitmap (" + reader.errorString().toStdString() + ")";
+        result.error.refuse(FileProblem::Undecodable,
+                            "not a readable bitmap (" + reader.errorString().toStdString() + ")");
         return;
     }
     result.image = fromQImage(decoded);
@@ -164,16 +172,16 @@ LoadedBitmap loadBitmap(const std::string &path) {
     const QString name = QString::fromStdString(path);
     const QFileInfo info(name);
     if (!info.exists()) {
-        result.error.reason = "no such file";
+        result.error.refuse(FileProblem::NoSuchFile, "no such file");
         return result;
     }
     if (info.isDir()) {
-        result.error.reason = "is a folder, not a file";
+        result.error.refuse(FileProblem::IsFolder, "is a folder, not a file");
         return result;
     }
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error.reason = "cannot be read: " + file.errorString().toStdString();
+        result.error.refuse(FileProblem::Unreadable, "cannot be read: " + file.errorString().toStdString());
         return result;
     }
     decode(file, file.size(), result);
@@ -200,30 +208,32 @@ std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
     std::vector<std::unique_ptr<QSaveFile>> pending;
     for (const BitmapToWrite &f : files) {
         const QString name = QString::fromStdString(f.path);
-        auto fail = [&](const QString &reason) {
+        auto fail = [&](FileProblem problem, const QString &reason) {
             for (auto &p : pending)
                 p->cancelWriting();
-            return FileError{f.path, reason.toStdString()};
+            return FileError{f.path, reason.toStdString(), problem};
         };
         if (f.path.empty())
-            return fail(QStringLiteral("no file name given"));
+            return fail(FileProblem::NoFileName, QStringLiteral("no file name given"));
         if (QFileInfo(name).isDir())
-            return fail(QStringLiteral("is a folder, not a file"));
+            return fail(FileProblem::IsFolder, QStringLiteral("is a folder, not a file"));
         auto file = std::make_unique<QSaveFile>(name);
         if (!file->open(QIODevice::WriteOnly))
-            return fail("cannot be written: " + file->errorString());
+            return fail(FileProblem::Unwritable, "cannot be written: " + file->errorString());
         QImageWriter writer(file.get(), "bmp");
         const QImage encoded =
             f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
         if (!writer.write(encoded)) {
             file->cancelWriting();
-            return fail("cannot be written: " + writer.errorString());
+            return fail(FileProblem::Unwritable, "cannot be written: " + writer.errorString());
         }
         pending.push_back(std::move(file));
     }
     for (std::size_t i = 0; i < pending.size(); ++i)
         if (!pending[i]->commit())
-            return FileError{files[i].path, "cannot be written: " + pending[i]->errorString().toStdString()};
+            return FileError{files[i].path,
+                             "cannot be written: " + pending[i]->errorString().toStdString(),
+                             FileProblem::Unwritable};
     return std::nullopt;
 }
 
