@@ -43,6 +43,19 @@ TEST(BitmapFile, GreySaveIsEightBitsAndExact) {
     EXPECT_TRUE(*loadBitmap(dir.file("g.bmp")).image == image);
 }
 
+// The desktop program (with a screen) and the tool (without) once wrote 3780
+// and 3937 here; every file now says 96 dots per inch.
+TEST(BitmapFile, EveryFileSaysNinetySixDotsPerInch) {
+    test::TempDir dir;
+    const Image image = test::randomImage(5, 3, 2, true);
+    for (BitmapKind kind : {BitmapKind::Rgb24, BitmapKind::Grey8}) {
+        ASSERT_FALSE(saveBitmap(image, dir.file("dpi.bmp"), kind).has_value());
+        const std::string resolution = test::readFile(dir.file("dpi.bmp")).substr(38, 8);
+        EXPECT_EQ(resolution, std::string("\xc4\x0e\x00\x00\xc4\x0e\x00\x00", 8))
+            << "3780 pixels a metre, across and down";
+    }
+}
+
 TEST(BitmapFile, BadFilesAreRefusedWithAReason) {
     test::TempDir dir;
     const std::string good = test::makeBmp({64, 64, 24});

@@ -95,14 +95,25 @@ std::optional<Refused> checkHeader(const QByteArray &head, qint64 fileSize) {
     return std::nullopt;
 }
 
+// Every file we write says 96 dots per inch, the desktop's resolution, so the
+// desktop program and the command-line tool write the same bytes.
+constexpr int kDotsPerMetre = 3780;
+
+// Qt keeps 0xffRRGGBB, a colour word is 0x00BBGGRR: the same bytes with red
+// and blue exchanged. The exchange is its own inverse.
+constexpr std::uint32_t swapRedBlue(std::uint32_t p) {
+    return ((p >> 16) & 0xff) | (p & 0xff00) | ((p & 0xff) << 16);
+}
+
 Image fromQImage(const QImage &decoded) {
     const QImage converted = decoded.convertToFormat(QImage::Format_RGB32);
-    Image image(converted.width(), converted.height());
-    for (int y = 0; y < converted.height(); ++y) {
+    const int width = converted.width(), height = converted.height();
+    Image image(width, height);
+    for (int y = 0; y < height; ++y) {
         const auto *src = reinterpret_cast<const QRgb *>(converted.constScanLine(y));
         ColourWord *dst = image.row(y);
-        for (int x = 0; x < converted.width(); ++x)
-            dst[x] = rgb(qRed(src[x]), qGreen(src[x]), qBlue(src[x]));
+        for (int x = 0; x < width; ++x)
+            dst[x] = static_cast<ColourWord>(swapRedBlue(src[x]));
     }
     return image;
 }
@@ -117,24 +128,44 @@ QImage toGreyQImage(const Image &image) {
         uchar *dst = out.scanLine(y);
         const ColourWord *src = image.row(y);
         for (int x = 0; x < image.width; ++x)
-            dst[x] = split(src[x]).red;
+            dst[x] = static_cast<uchar>(src[x] & 255);
     }
     return out;
 }
 
+// Straight into the one layout Qt's writer takes without converting again.
 QImage toQImage(const Image &image) {
-    QImage out(image.width, image.height, QImage::Format_RGB888);
+    QImage out(image.width, image.height, QImage::Format_RGB32);
     for (int y = 0; y < image.height; ++y) {
-        uchar *dst = out.scanLine(y);
+        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
         const ColourWord *src = image.row(y);
-        for (int x = 0; x < image.width; ++x) {
-            const Channels c = split(src[x]);
-            dst[3 * x] = c.red;
-            dst[3 * x + 1] = c.green;
-            dst[3 * x + 2] = c.blue;
-        }
+        for (int x = 0; x < image.width; ++x)
+            dst[x] = 0xff000000u | swapRedBlue(static_cast<std::uint32_t>(src[x]));
     }
     return out;
+}
+
+// A true-colour file decodes straight into the colour words' own memory;
+// only red and blue change places afterwards.
+bool wantsInPlace(QImageReader &reader) {
+    return reader.imageFormat() == QImage::Format_RGB32 && !reader.size().isEmpty();
+}
+
+bool decodeInPlace(QImageReader &reader, std::optional<Image> &into) {
+    const QSize size = reader.size();
+    Image image(size.width(), size.height());
+    auto *bits = reinterpret_cast<uchar *>(image.pixels.data());
+    QImage view(bits, image.width, image.height, image.width * 4, QImage::Format_RGB32);
+    if (!reader.read(&view))
+        return false;
+    if (view.constBits() != bits) { // Qt chose a buffer of its own
+        into = fromQImage(view);
+        return true;
+    }
+    for (ColourWord &p : image.pixels)
+        p = static_cast<ColourWord>(swapRedBlue(static_cast<std::uint32_t>(p)));
+    into = std::move(image);
+    return true;
 }
 
 } // namespace
@@ -155,13 +186,17 @@ void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
     QImageReader reader(&device, "bmp");
     reader.setAutoTransform(false);
     reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
-    const QImage decoded = reader.read();
-    if (decoded.isNull()) {
+    bool decoded = false;
+    if (wantsInPlace(reader)) {
+        decoded = decodeInPlace(reader, result.image);
+    } else {
+        const QImage image = reader.read();
+        if ((decoded = !image.isNull()))
+            result.image = fromQImage(image);
+    }
+    if (!decoded)
         result.error.refuse(FileProblem::Undecodable,
                             "not a readable bitmap (" + reader.errorString().toStdString() + ")");
-        return;
-    }
-    result.image = fromQImage(decoded);
 }
 
 } // namespace
@@ -221,8 +256,9 @@ std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
         if (!file->open(QIODevice::WriteOnly))
             return fail(FileProblem::Unwritable, "cannot be written: " + file->errorString());
         QImageWriter writer(file.get(), "bmp");
-        const QImage encoded =
-            f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        QImage encoded = f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        encoded.setDotsPerMeterX(kDotsPerMetre);
+        encoded.setDotsPerMeterY(kDotsPerMetre);
         if (!writer.write(encoded)) {
             file->cancelWriting();
             return fail(FileProblem::Unwritable, "cannot be written: " + writer.errorString());
