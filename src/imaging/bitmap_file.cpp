@@ -43,7 +43,8 @@ struct Refused {
     std::string reason;
 };
 
-std::optional<Refused> checkHeader(const QByteArray &head, qint64 fileSize) {
+// bits receives the depth the header claims.
+std::optional<Refused> checkHeader(const QByteArray &head, qint64 fileSize, int &bits) {
     if (head.size() < 2 || head[0] != 'B' || head[1] != 'M')
         return Refused{FileProblem::NotBitmap, "not a Windows bitmap"};
     if (head.size() < kFileHeaderSize + 4)
@@ -52,7 +53,6 @@ std::optional<Refused> checkHeader(const QByteArray &head, qint64 fileSize) {
     const std::uint32_t pixelOffset = le32(p + 10);
     const std::uint32_t infoSize = le32(p + 14);
     long long width = 0, height = 0;
-    int bits = 0;
     std::uint32_t compression = 0;
     if (infoSize == 12) {
         if (head.size() < kFileHeaderSize + 12)
@@ -145,12 +145,8 @@ QImage toQImage(const Image &image) {
     return out;
 }
 
-// A true-colour file decodes straight into the colour words' own memory;
-// only red and blue change places afterwards.
-bool wantsInPlace(QImageReader &reader) {
-    return reader.imageFormat() == QImage::Format_RGB32 && !reader.size().isEmpty();
-}
-
+// A 24-bit file decodes straight into the colour words' own memory; only
+// red and blue change places afterwards.
 bool decodeInPlace(QImageReader &reader, std::optional<Image> &into) {
     const QSize size = reader.size();
     Image image(size.width(), size.height());
@@ -179,7 +175,8 @@ void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
         result.error.refuse(FileProblem::Empty, "the file is empty");
         return;
     }
-    if (auto refused = checkHeader(device.peek(kFileHeaderSize + 40), size)) {
+    int bits = 0;
+    if (auto refused = checkHeader(device.peek(kFileHeaderSize + 40), size, bits)) {
         result.error.refuse(refused->problem, refused->reason);
         return;
     }
@@ -187,7 +184,7 @@ void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
     reader.setAutoTransform(false);
     reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
     bool decoded = false;
-    if (wantsInPlace(reader)) {
+    if (bits == 24 && !reader.size().isEmpty()) {
         decoded = decodeInPlace(reader, result.image);
     } else {
         const QImage image = reader.read();

@@ -42,6 +42,7 @@ public:
     void run(const Surface &cover, const Surface &watermark, int threshold, EmbedResult &into,
              Progress &progress);
 
+    const CoverMatrix &covermatrix() const { return covermatrix_; }
     const CoeffMatrix &watermatrix() const { return watermatrix_; }
     const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
 
