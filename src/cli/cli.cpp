@@ -221,7 +221,7 @@ int extractCommand(const Parsed &p, std::ostream &out) {
     const auto output = option(p, "output");
     if (!output)
         throw UsageError{"extract needs -o OUT"};
-    Surface watermark = makeExtractedSurface();
+    std::optional<Surface> watermark;
     {
         ExtractionPipeline pipeline;
         Progress progress;
@@ -230,9 +230,9 @@ int extractCommand(const Parsed &p, std::ostream &out) {
         pipeline.gather(progress);
         pipeline.scale(progress);
         pipeline.invert();
-        pipeline.draw(watermark, progress);
+        pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);
     }
-    save({{&watermark.image(), *output}});
+    save({{&watermark->image(), *output}});
     out << "Wrote " << *output << "\n";
     return kDone;
 }
