@@ -39,66 +39,84 @@ std::uint16_t le16(const char *p) {
 
 // Checks what Qt's reader lets pass: the size claimed by the header against
 // our cap, and uncompressed pixel data that the file does not hold.
-std::optional<std::string> checkHeader(const QByteArray &head, qint64 fileSize) {
+struct Refused {
+    FileProblem problem;
+    std::string reason;
+};
+
+// bits receives the depth the header claims.
+std::optional<Refused> checkHeader(const QByteArray &head, qint64 fileSize, int &bits) {
     if (head.size() < 2 || head[0] != 'B' || head[1] != 'M')
-        return "not a Windows bitmap";
+        return Refused{FileProblem::NotBitmap, "not a Windows bitmap"};
     if (head.size() < kFileHeaderSize + 4)
-        return "truncated bitmap header";
+        return Refused{FileProblem::TruncatedHeader, "truncated bitmap header"};
     const char *p = head.constData();
     const std::uint32_t pixelOffset = le32(p + 10);
     const std::uint32_t infoSize = le32(p + 14);
     long long width = 0, height = 0;
-    int bits = 0;
     std::uint32_t compression = 0;
     if (infoSize == 12) {
         if (head.size() < kFileHeaderSize + 12)
-            return "truncated bitmap header";
+            return Refused{FileProblem::TruncatedHeader, "truncated bitmap header"};
         width = le16(p + 18);
         height = le16(p + 20);
         bits = le16(p + 24);
     } else if (infoSize >= 40) {
         if (head.size() < kFileHeaderSize + 40)
-            return "truncated bitmap header";
+            return Refused{FileProblem::TruncatedHeader, "truncated bitmap header"};
         width = les32(p + 18);
         height = les32(p + 22);
         bits = le16(p + 28);
         compression = le32(p + 30);
     } else {
-        return "unsupported bitmap header";
+        return Refused{FileProblem::UnsupportedHeader, "unsupported bitmap header"};
     }
     if (height < 0)
         height = -height; // top-down
     if (width <= 0 || height <= 0)
-        return "the bitmap has no pixels";
+        return Refused{FileProblem::NoPixels, "the bitmap has no pixels"};
     if (width * height > kMaxBitmapPixels)
-        return "the bitmap claims " + std::to_string(width) + " x " + std::to_string(height) +
-               " pixels, more than this program accepts";
+        return Refused{FileProblem::TooLarge, "the bitmap claims " + std::to_string(width) + " x " +
+                                                  std::to_string(height) +
+                                                  " pixels, more than this program accepts"};
     // Uncompressed (0) and bit-field (3, 6) data must be all there.
     if (compression == 0 || compression == 3 || compression == 6) {
         const long long stride = ((width * bits + 31) / 32) * 4;
         if (static_cast<long long>(pixelOffset) + stride * height > fileSize)
-            return "truncated pixel data";
+            return Refused{FileProblem::TruncatedPixels, "truncated pixel data"};
     }
     // A run-length picture spells at most 255 pixels with two bytes; one that
     // claims far more than its data could spell would only make us allocate.
     if (compression == 1 || compression == 2) {
         const long long data = std::max<long long>(1, fileSize - static_cast<long long>(pixelOffset));
         if (width * height > kMaxRlePixelsPerByte * data)
-            return "the bitmap claims more pixels than its compressed data can hold";
+            return Refused{FileProblem::RunLengthTooLong,
+                           "the bitmap claims more pixels than its compressed data can hold"};
     }
     return std::nullopt;
+}
+
+// Every file we write says 96 dots per inch, the desktop's resolution, so the
+// desktop program and the command-line tool write the same bytes.
+constexpr int kDotsPerMetre = 3780;
+
+// Qt keeps 0xffRRGGBB, a colour word is 0x00BBGGRR: the same bytes with red
+// and blue exchanged. The exchange is its own inverse.
+constexpr std::uint32_t swapRedBlue(std::uint32_t p) {
+    return ((p >> 16) & 0xff) | (p & 0xff00) | ((p & 0xff) << 16);
 }
 
 } // namespace
 
 Image fromQImage(const QImage &decoded) {
     const QImage converted = decoded.convertToFormat(QImage::Format_RGB32);
-    Image image(converted.width(), converted.height());
-    for (int y = 0; y < converted.height(); ++y) {
+    const int width = converted.width(), height = converted.height();
+    Image image(width, height);
+    for (int y = 0; y < height; ++y) {
         const auto *src = reinterpret_cast<const QRgb *>(converted.constScanLine(y));
         ColourWord *dst = image.row(y);
-        for (int x = 0; x < converted.width(); ++x)
-            dst[x] = rgb(qRed(src[x]), qGreen(src[x]), qBlue(src[x]));
+        for (int x = 0; x < width; ++x)
+            dst[x] = static_cast<ColourWord>(swapRedBlue(src[x]));
     }
     return image;
 }
@@ -115,50 +133,72 @@ QImage toGreyQImage(const Image &image) {
         uchar *dst = out.scanLine(y);
         const ColourWord *src = image.row(y);
         for (int x = 0; x < image.width; ++x)
-            dst[x] = split(src[x]).red;
+            dst[x] = static_cast<uchar>(src[x] & 255);
     }
     return out;
 }
 
 } // namespace
 
+// Straight into the one layout Qt's writer takes without converting again.
 QImage toQImage(const Image &image) {
-    QImage out(image.width, image.height, QImage::Format_RGB888);
+    QImage out(image.width, image.height, QImage::Format_RGB32);
     for (int y = 0; y < image.height; ++y) {
-        uchar *dst = out.scanLine(y);
+        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
         const ColourWord *src = image.row(y);
-        for (int x = 0; x < image.width; ++x) {
-            const Channels c = split(src[x]);
-            dst[3 * x] = c.red;
-            dst[3 * x + 1] = c.green;
-            dst[3 * x + 2] = c.blue;
-        }
+        for (int x = 0; x < image.width; ++x)
+            dst[x] = 0xff000000u | swapRedBlue(static_cast<std::uint32_t>(src[x]));
     }
     return out;
 }
 
 namespace {
 
+// A 24-bit file decodes straight into the colour words' own memory; only
+// red and blue change places afterwards.
+bool decodeInPlace(QImageReader &reader, std::optional<Image> &into) {
+    const QSize size = reader.size();
+    Image image(size.width(), size.height());
+    auto *bits = reinterpret_cast<uchar *>(image.pixels.data());
+    QImage view(bits, image.width, image.height, image.width * 4, QImage::Format_RGB32);
+    if (!reader.read(&view))
+        return false;
+    if (view.constBits() != bits) { // Qt chose a buffer of its own
+        into = fromQImage(view);
+        return true;
+    }
+    for (ColourWord &p : image.pixels)
+        p = static_cast<ColourWord>(swapRedBlue(static_cast<std::uint32_t>(p)));
+    into = std::move(image);
+    return true;
+}
+
 // Everything after the file itself was found: header checks, then Qt's decoder
 // with its allocation capped.
 void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
     if (size == 0) {
-        result.error.reason = "the file is empty";
+        result.error.refuse(FileProblem::Empty, "the file is empty");
         return;
     }
-    if (auto problem = checkHeader(device.peek(kFileHeaderSize + 40), size)) {
-        result.error.reason = *problem;
+    int bits = 0;
+    if (auto refused = checkHeader(device.peek(kFileHeaderSize + 40), size, bits)) {
+        result.error.refuse(refused->problem, refused->reason);
         return;
     }
     QImageReader reader(&device, "bmp");
     reader.setAutoTransform(false);
     reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
-    const QImage decoded = reader.read();
-    if (decoded.isNull()) {
-        result.error.reason = "not a readable bitmap (" + reader.errorString().toStdString() + ")";
-        return;
+    bool decoded = false;
+    if (bits == 24 && !reader.size().isEmpty()) {
+        decoded = decodeInPlace(reader, result.image);
+    } else {
+        const QImage image = reader.read();
+        if ((decoded = !image.isNull()))
+            result.image = fromQImage(image);
     }
-    result.image = fromQImage(decoded);
+    if (!decoded)
+        result.error.refuse(FileProblem::Undecodable,
+                            "not a readable bitmap (" + reader.errorString().toStdString() + ")");
 }
 
 } // namespace
@@ -169,16 +209,16 @@ LoadedBitmap loadBitmap(const std::string &path) {
     const QString name = QString::fromStdString(path);
     const QFileInfo info(name);
     if (!info.exists()) {
-        result.error.reason = "no such file";
+        result.error.refuse(FileProblem::NoSuchFile, "no such file");
         return result;
     }
     if (info.isDir()) {
-        result.error.reason = "is a folder, not a file";
+        result.error.refuse(FileProblem::IsFolder, "is a folder, not a file");
         return result;
     }
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error.reason = "cannot be read: " + file.errorString().toStdString();
+        result.error.refuse(FileProblem::Unreadable, "cannot be read: " + file.errorString().toStdString());
         return result;
     }
     decode(file, file.size(), result);
@@ -205,30 +245,33 @@ std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
     std::vector<std::unique_ptr<QSaveFile>> pending;
     for (const BitmapToWrite &f : files) {
         const QString name = QString::fromStdString(f.path);
-        auto fail = [&](const QString &reason) {
+        auto fail = [&](FileProblem problem, const QString &reason) {
             for (auto &p : pending)
                 p->cancelWriting();
-            return FileError{f.path, reason.toStdString()};
+            return FileError{f.path, reason.toStdString(), problem};
         };
         if (f.path.empty())
-            return fail(QStringLiteral("no file name given"));
+            return fail(FileProblem::NoFileName, QStringLiteral("no file name given"));
         if (QFileInfo(name).isDir())
-            return fail(QStringLiteral("is a folder, not a file"));
+            return fail(FileProblem::IsFolder, QStringLiteral("is a folder, not a file"));
         auto file = std::make_unique<QSaveFile>(name);
         if (!file->open(QIODevice::WriteOnly))
-            return fail("cannot be written: " + file->errorString());
+            return fail(FileProblem::Unwritable, "cannot be written: " + file->errorString());
         QImageWriter writer(file.get(), "bmp");
-        const QImage encoded =
-            f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        QImage encoded = f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        encoded.setDotsPerMeterX(kDotsPerMetre);
+        encoded.setDotsPerMeterY(kDotsPerMetre);
         if (!writer.write(encoded)) {
             file->cancelWriting();
-            return fail("cannot be written: " + writer.errorString());
+            return fail(FileProblem::Unwritable, "cannot be written: " + writer.errorString());
         }
         pending.push_back(std::move(file));
     }
     for (std::size_t i = 0; i < pending.size(); ++i)
         if (!pending[i]->commit())
-            return FileError{files[i].path, "cannot be written: " + pending[i]->errorString().toStdString()};
+            return FileError{files[i].path,
+                             "cannot be written: " + pending[i]->errorString().toStdString(),
+                             FileProblem::Unwritable};
     return std::nullopt;
 }
 

@@ -12,11 +12,36 @@ namespace ombrel {
 // allocated; this program works on 1024 x 768 and 512 x 512.
 inline constexpr long long kMaxBitmapPixels = 32LL * 1024 * 1024;
 
+// Why a bitmap was refused or could not be written; tests compare these,
+// people read the reason.
+enum class FileProblem {
+    None,
+    NoSuchFile,
+    IsFolder,
+    Unreadable,
+    Empty,
+    NotBitmap,
+    TruncatedHeader,
+    UnsupportedHeader,
+    NoPixels,
+    TooLarge,
+    TruncatedPixels,
+    RunLengthTooLong, // claims more pixels than its compressed data can spell
+    Undecodable,
+    NoFileName,
+    Unwritable,
+};
+
 struct FileError {
     std::string path;
     std::string reason;
+    FileProblem problem = FileProblem::None;
     // One line naming the file and the reason.
     std::string message() const { return path + ": " + reason; }
+    void refuse(FileProblem why, std::string words) {
+        problem = why;
+        reason = std::move(words);
+    }
 };
 
 struct LoadedBitmap {

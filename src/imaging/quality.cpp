@@ -86,6 +86,18 @@ std::optional<double> structuralSimilarity(const Image &a, const Image &b) {
     return sum / static_cast<double>(muA.size());
 }
 
+void addSquaredGreyErrors(const ColourWord *a, const ColourWord *b, int count, double &sum) {
+    for (int i = 0; i < count; ++i)
+        if (a[i] != b[i]) {
+            const double d = grey(a[i]) - grey(b[i]);
+            sum += d * d;
+        }
+}
+
+double psnrOf(double mse) {
+    return mse == 0 ? std::numeric_limits<double>::infinity() : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
 std::optional<Quality> compareImages(const Image &a, const Image &b) {
     if (a.width != b.width || a.height != b.height || a.empty())
         return std::nullopt;
@@ -100,8 +112,7 @@ std::optional<Quality> compareImages(const Image &a, const Image &b) {
     }
     Quality q;
     q.mse = squared / static_cast<double>(a.pixels.size());
-    q.psnr = q.mse == 0 ? std::numeric_limits<double>::infinity()
-                        : 10.0 * std::log10(255.0 * 255.0 / q.mse);
+    q.psnr = psnrOf(q.mse);
     q.nc = (normA == 0 || normB == 0) ? (normA == normB ? 1.0 : 0.0)
                                       : cross / std::sqrt(normA * normB);
     return q;

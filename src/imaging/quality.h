@@ -23,5 +23,11 @@ std::optional<Quality> compareImages(const Image &a, const Image &b);
 // every window that lies wholly inside the images. Needs the same size and at
 // least 11 x 11 pixels.
 std::optional<double> structuralSimilarity(const Image &a, const Image &b);
+// Adds the squared grey differences of one run of pixels to sum. Pixels that
+// are equal add nothing, so a caller may skip them and still get, bit for
+// bit, the sum compareImages forms, as long as it goes in the same order.
+void addSquaredGreyErrors(const ColourWord *a, const ColourWord *b, int count, double &sum);
+// 10 log10(255^2 / mse), infinite for identical images.
+double psnrOf(double mse);
 
 } // namespace ombrel

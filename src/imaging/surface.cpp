@@ -9,17 +9,35 @@ Surface::Surface(int width, int height, ColourWord background)
     : image_(width, height, background), picture_(std::make_shared<const Image>()),
       background_(background) {}
 
-void Surface::load(const Image &picture) {
-    picture_ = std::make_shared<const Image>(picture);
-    if (picture.empty())
-        image_ = Image(image_.width, image_.height, background_);
-    else
-        image_ = picture;
+Surface::Surface(Image &&pixels, ColourWord background)
+    : image_(std::move(pixels)), picture_(std::make_shared<const Image>()),
+      background_(background) {}
+
+void Surface::load(const Image &picture) { load(Image(picture)); }
+
+void Surface::load(Image &&picture) {
+    if (picture.empty()) {
+        image_ = Image(width(), height(), background_);
+        picture_ = std::make_shared<const Image>(std::move(picture));
+        showsPicture_ = false;
+        return;
+    }
+    picture_ = std::make_shared<const Image>(std::move(picture));
+    image_ = Image();
+    showsPicture_ = true;
 }
 
-Surface surfaceOf(const Image &picture) {
-    Surface s(picture.width, picture.height);
-    s.load(picture);
+void Surface::detach() {
+    image_ = *picture_;
+    showsPicture_ = false;
+}
+
+Surface surfaceOf(const Image &picture) { return surfaceOf(Image(picture)); }
+
+Surface surfaceOf(Image &&picture) {
+    // No background to fill: the picture replaces it at once.
+    Surface s(0, 0);
+    s.load(std::move(picture));
     return s;
 }
 

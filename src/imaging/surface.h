@@ -31,38 +31,52 @@ struct Image {
 class Surface {
 public:
     Surface(int width, int height, ColourWord background = kControlFace);
+    // A surface whose current image is these pixels, with no loaded picture:
+    // for work that reads and writes pixels but never shows a preview.
+    explicit Surface(Image &&pixels, ColourWord background = kControlFace);
 
-    int width() const { return image_.width; }
-    int height() const { return image_.height; }
+    int width() const { return current().width; }
+    int height() const { return current().height; }
 
     ColourWord point(int x, int y) const {
-        return contains(x, y) ? image_.at(x, y) : kOutside;
+        return contains(x, y) ? current().at(x, y) : kOutside;
     }
     void pset(int x, int y, ColourWord c) {
         if (contains(x, y))
-            image_.at(x, y) = c;
+            image().at(x, y) = c;
     }
     bool contains(int x, int y) const {
-        return x >= 0 && y >= 0 && x < image_.width && y < image_.height;
+        return x >= 0 && y >= 0 && x < width() && y < height();
     }
 
     // An empty picture keeps the size and shows the background.
     void load(const Image &picture);
+    void load(Image &&picture);
 
     const Image &picture() const { return *picture_; }
-    const Image &image() const { return image_; }
-    // Direct access for whole-row work; same pixels as point/pset.
-    Image &image() { return image_; }
-    ColourWord background() const { return background_; }
+    const Image &image() const { return current(); }
+    // Direct access for whole-row work; same pixels as point/pset. The first
+    // write access gives the current image pixels of its own.
+    Image &image() {
+        if (showsPicture_)
+            detach();
+        return image_;
+    }
 
 private:
+    // Until the first write the current image is the loaded picture itself.
+    const Image &current() const { return showsPicture_ ? *picture_ : image_; }
+    void detach();
+
     Image image_;
     // Never changed once loaded, so copies of a surface share it.
     std::shared_ptr<const Image> picture_;
+    bool showsPicture_ = false;
     ColourWord background_;
 };
 
 // A surface holding a loaded picture, at the picture's size.
 Surface surfaceOf(const Image &picture);
+Surface surfaceOf(Image &&picture);
 
 } // namespace ombrel

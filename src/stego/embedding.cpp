@@ -34,7 +34,6 @@ void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progre
 }
 
 void EmbeddingPipeline::transform(int threshold, Progress &progress) {
-    threshold_ = threshold;
     fwdwavelet(watermatrix_, 512, level1matrix_);
     progress.tick();
     fwdwavelet(level1matrix_, 256, coeffmatrix_);

@@ -43,16 +43,13 @@ public:
 
     const CoverMatrix &covermatrix() const { return covermatrix_; }
     const CoeffMatrix &watermatrix() const { return watermatrix_; }
-    const CoeffMatrix &level1matrix() const { return level1matrix_; }
     const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
-    int threshold() const { return threshold_; }
 
 private:
     CoverMatrix covermatrix_;
     CoeffMatrix watermatrix_;
     CoeffMatrix level1matrix_;
     CoeffMatrix coeffmatrix_;
-    int threshold_ = 0;
 };
 
 

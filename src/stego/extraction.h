@@ -32,7 +32,6 @@ public:
     const CoverMatrix &covermatrix() const { return covermatrix_; }
     const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
     const CoeffMatrix &level1matrix() const { return level1matrix_; }
-    const CoeffMatrix &watermatrix() const { return watermatrix_; }
 
 private:
     CoverMatrix covermatrix_;

@@ -1,10 +1,6 @@
 #include "stego/layout.h"
 
-#include "imaging/digits.h"
-
 #include <algorithm>
-#include <cassert>
-#include <string>
 
 namespace ombrel {
 
@@ -41,15 +37,6 @@ void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
     }
     for (; x <= maxX; ++x)
         dst[x] = kOutside;
-}
-
-ColourWord embedDetailWide(ColourWord t, std::int32_t value) {
-    // Right(d, 1), Left(d, 1) and Mid(d, 2, 1) of the digit string.
-    const std::string d = dec2bin(value, 3);
-    const int blue = d.back() - '0';
-    const int green = d.front() - '0';
-    const int red = d[1] - '0';
-    return (asDigits(t) & ~0x010101) | (blue << 16) | (green << 8) | red;
 }
 
 std::int32_t gatherDetail(ColourWord w) {

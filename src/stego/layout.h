@@ -3,6 +3,8 @@
 #include "imaging/surface.h"
 #include "wavelet/grid.h"
 
+#include <cassert>
+
 namespace ombrel {
 
 // Colour words of the cover over 0..1024 x 0..768; -1 where a read fell
@@ -35,13 +37,10 @@ void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff)
 void gatherRightRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff);
 void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff);
 
-// The colour a detail coefficient gives the cover word t: blue bit 0 = b0,
-// green bit 0 = b2, red bit 0 = b1 for 0..7. Wider values follow their digit
-// strings, so 8 ("1000") reads back as 4.
-ColourWord embedDetailWide(ColourWord t, std::int32_t value);
+// The colour a detail coefficient (0..7, the quantiser's range) gives the
+// cover word t: blue bit 0 = b0, green bit 0 = b2, red bit 0 = b1.
 inline ColourWord embedDetail(ColourWord t, std::int32_t value) {
-    if (value < 0 || value > 7)
-        return embedDetailWide(t, value);
+    assert(value >= 0 && value <= 7);
     const ColourWord kept = (t < 0 ? (t & 1) : t) & ~0x010101;
     return kept | ((value & 1) << 16) | ((value >> 2) << 8) | ((value >> 1) & 1);
 }

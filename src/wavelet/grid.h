@@ -1,19 +1,51 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace ombrel {
+
+// Memory that comes zeroed from calloc and is left alone on value
+// initialisation: a large matrix costs no page until it is written, so a
+// pipeline's matrices are not all resident at once.
+template <typename T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <typename U>
+    ZeroedAllocator(const ZeroedAllocator<U> &) {}
+    T *allocate(std::size_t n) {
+        if (void *p = std::calloc(n, sizeof(T)))
+            return static_cast<T *>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T *p, std::size_t) { std::free(p); }
+    template <typename U, typename... Args>
+    void construct(U *p, Args &&...args) {
+        if constexpr (sizeof...(Args) > 0)
+            ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const ZeroedAllocator &, const ZeroedAllocator &) { return true; }
+};
 
 // A matrix indexed (x, y) with 0 <= x <= maxX and 0 <= y <= maxY, x the
 // column. The pipelines use 1..max only; row 0 and column 0 stay untouched.
 // Rows are contiguous so passes along x run over plain arrays.
 template <typename T>
 class Grid {
+    static_assert(std::is_arithmetic_v<T>, "calloc's zero bytes must be T{}");
+
 public:
     Grid(int maxX, int maxY, T fill = T{})
-        : maxX_(maxX), maxY_(maxY),
-          cells_(static_cast<std::size_t>(maxX + 1) * (maxY + 1), fill) {}
+        : maxX_(maxX), maxY_(maxY), cells_(static_cast<std::size_t>(maxX + 1) * (maxY + 1)) {
+        if (fill != T{})
+            std::fill(cells_.begin(), cells_.end(), fill);
+    }
 
     int maxX() const { return maxX_; }
     int maxY() const { return maxY_; }
@@ -33,7 +65,7 @@ private:
 
     int maxX_;
     int maxY_;
-    std::vector<T> cells_;
+    std::vector<T, ZeroedAllocator<T>> cells_;
 };
 
 // Coefficients are whole numbers at every stage (the transform rounds each

@@ -2,15 +2,23 @@
 
 namespace ombrel {
 
-void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
-    const int h = n / 2;
-    // Outside the block the source stands as it is.
+namespace {
+
+// Both directions leave everything outside the top-left n x n block as it is.
+void copyOutsideBlock(const CoeffMatrix &source, int n, CoeffMatrix &out) {
     for (int y = 1; y <= kCoeffSize; ++y) {
         const std::int32_t *src = source.row(y);
         std::int32_t *dst = out.row(y);
         for (int x = y <= n ? n + 1 : 1; x <= kCoeffSize; ++x)
             dst[x] = src[x];
     }
+}
+
+} // namespace
+
+void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
+    const int h = n / 2;
+    copyOutsideBlock(source, n, out);
     // Working on sums of four scaled by 4 gives exactly the values of the two
     // halving passes, since every intermediate is a whole number over 2 or 4.
     // Vertical sums and differences first, then pairs along the row: the
@@ -39,12 +47,7 @@ void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
 void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &out) {
     const int n = level == 2 ? 256 : 512;
     const int h = n / 2;
-    for (int y = 1; y <= kCoeffSize; ++y) {
-        const std::int32_t *src = p.row(y);
-        std::int32_t *dst = out.row(y);
-        for (int x = y <= n ? n + 1 : 1; x <= kCoeffSize; ++x)
-            dst[x] = src[x];
-    }
+    copyOutsideBlock(p, n, out);
     // Both passes fused: a 2 x 2 output block comes from one coefficient of
     // each band, undoing y first and x second exactly as two passes would.
     for (int j = 1; j <= h; ++j) {

@@ -1,0 +1,127 @@
+// Times whole processes in turn, round after round, so that both sides of a
+// ratio see the same load: the yardstick, ombrel embed, ombrel extract. Then
+// the two pipelines in memory. Prints medians, ratios and peak resident memory.
+//   end_to_end [ROUNDS [TOOL]]   (default 21 rounds, the ombrel built beside it)
+#include "imaging/sample_images.h"
+#include "stego/embedding.h"
+#include "stego/extraction.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Run {
+    double ms;
+    double peakMiB;
+};
+
+Run runProcess(const std::vector<std::string> &args) {
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        std::vector<char *> argv;
+        for (const auto &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "end_to_end: %s failed\n", args[0].c_str());
+        std::exit(1);
+    }
+    return {ms, usage.ru_maxrss / 1024.0};
+}
+
+template <typename T>
+double median(std::vector<T> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <typename F>
+double medianMs(int repetitions, F &&f) {
+    std::vector<double> ms;
+    for (int i = 0; i < repetitions; ++i) {
+        const auto start = Clock::now();
+        f();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    return median(ms);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    using namespace ombrel;
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+    const std::string tool = argc > 2 ? argv[2] : OMBREL_TOOL;
+    const std::string samples = OMBREL_SOURCE_DIR "/samples/";
+    const std::string cover = samples + "cover.bmp", mark = samples + "watermark.bmp";
+    const auto dir = std::filesystem::temp_directory_path() / ("ombrel-e2e-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string out = (dir / "out.bmp").string(), back = (dir / "back.bmp").string();
+    const std::string yard = (dir / "yard.bmp").string();
+
+    const std::vector<std::vector<std::string>> commands = {
+        {OMBREL_YARDSTICK, cover, mark, yard},
+        {tool, "embed", cover, mark, "-o", out},
+        {tool, "extract", out, "-o", back},
+    };
+    std::vector<std::vector<double>> ms(commands.size()), peak(commands.size());
+    for (const auto &c : commands) // warm the page cache
+        runProcess(c);
+    for (int r = 0; r < rounds; ++r)
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            const Run run = runProcess(commands[i]);
+            ms[i].push_back(run.ms);
+            peak[i].push_back(run.peakMiB);
+        }
+    std::filesystem::remove_all(dir);
+
+    // The pipelines as the desktop program runs them: matrices kept.
+    const Surface coverSurface = surfaceOf(sampleCover());
+    const Surface watermark = surfaceOf(sampleWatermark());
+    EmbeddingPipeline embedding;
+    EmbedResult embedded{coverSurface, makeWaveletSurface(), makeWaveletSurface()};
+    Progress progress;
+    const double embedCore = medianMs(201, [&] {
+        embedding.run(coverSurface, watermark, 0, embedded, progress);
+    });
+    ExtractionPipeline extraction;
+    Surface extracted = makeExtractedSurface();
+    const double extractCore = medianMs(201, [&] {
+        extraction.run(embedded.watermarked, extracted, progress);
+    });
+
+    const double y = median(ms[0]);
+    std::printf("Medians of %d rounds, each round the three processes in turn.\n\n", rounds);
+    std::printf("| what | median | ratio to the yardstick | peak resident | goal |\n|---|---|---|---|---|\n");
+    std::printf("| yardstick: Qt decodes both, encodes one | %.1f ms | 1.00x | %.1f MiB | |\n", y, median(peak[0]));
+    std::printf("| `ombrel embed` | %.1f ms | %.2fx | %.1f MiB | <= 1.3x, <= 24 MiB |\n", median(ms[1]),
+                median(ms[1]) / y, median(peak[1]));
+    std::printf("| `ombrel extract` | %.1f ms | %.2fx | %.1f MiB | <= 1.3x, <= 22 MiB |\n", median(ms[2]),
+                median(ms[2]) / y, median(peak[2]));
+    std::printf("| embed core, in memory | %.2f ms | | | <= 0.8 ms |\n", embedCore);
+    std::printf("| extract core, in memory | %.2f ms | | | <= 0.5 ms |\n", extractCore);
+    return 0;
+}
