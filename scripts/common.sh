@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation2
   desktop-file-utils appstream groff-base
 )
 fuzz_packages=(clang libfuzzer-14-dev libclang-rt-14-dev)

@@ -1,4 +1,5 @@
 #include "windows/emblem.h"
+#include "windows/fonts.h"
 #include "windows/frmmain.h"
 #include "windows/registry.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char **argv) {
         icon.addPixmap(QPixmap::fromImage(ombrel::windows::drawEmblem(size)));
     QApplication::setWindowIcon(icon);
     QApplication::setDesktopFileName(QStringLiteral("org.ombrel.Watermark"));
+    ombrel::windows::useWindowFonts();
     ombrel::windows::Registry::instance().get<ombrel::windows::FrmMain>().show();
     return QApplication::exec();
 }
