@@ -1,5 +1,6 @@
 #include "windows/registry.h"
 
+#include "platform/save_folder.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "windows/window.h"
@@ -58,6 +59,7 @@ void Registry::reset() {
         destroy(windows_.begin());
     states_.clear();
     buffers_ = PixelBuffers();
+    platform::forgetSaveFolder();
 }
 
 } // namespace ombrel::windows

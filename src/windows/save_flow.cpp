@@ -1,6 +1,7 @@
 #include "windows/save_flow.h"
 
 #include "platform/platform.h"
+#include "platform/save_folder.h"
 #include "windows/controls.h"
 
 namespace ombrel::windows {
@@ -8,7 +9,7 @@ namespace ombrel::windows {
 SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
     platform::Services &s = platform::services();
     for (;;) {
-        const QString name = s.save->ask(texts.filter);
+        const QString name = s.save->ask(texts.filter, platform::saveFolder());
         if (name.isEmpty())
             return SaveOutcome::NotSaved;
         if (platform::fileExists(name)) {
@@ -19,7 +20,10 @@ SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
             if (a != platform::Answer::Yes)
                 return SaveOutcome::Cancelled;
         }
-        return saveOrReport(surface, name) ? SaveOutcome::Saved : SaveOutcome::NotSaved;
+        if (!saveOrReport(surface, name))
+            return SaveOutcome::NotSaved;
+        platform::rememberSaved(name);
+        return SaveOutcome::Saved;
     }
 }
 
