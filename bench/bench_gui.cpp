@@ -27,9 +27,9 @@ public:
         answered = Clock::now();
         return answer;
     }
-    QString ask(const QString &filter) override {
+    QString ask(const QString &filter, const QString &folder) override {
         dialogShown = Clock::now();
-        return ScriptedServices::ask(filter);
+        return ScriptedServices::ask(filter, folder);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "text/texts.h"
 #include "windows/emblem.h"
+#include "windows/fonts.h"
 #include "windows/frmmain.h"
 #include "windows/registry.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char **argv) {
         icon.addPixmap(QPixmap::fromImage(ombrel::windows::drawEmblem(size)));
     QApplication::setWindowIcon(icon);
     QApplication::setDesktopFileName(QStringLiteral("org.ombrel.Watermark"));
+    ombrel::windows::useWindowFonts();
     ombrel::windows::Registry::instance().get<ombrel::windows::FrmMain>().show();
     return QApplication::exec();
 }

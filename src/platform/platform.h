@@ -25,13 +25,14 @@ public:
     virtual QString ask(const QString &prompt, const QString &title, const QString &reply) = 0;
 };
 
-// Modal save dialog taking a filter such as "bmp file (*.bmp)|*.bmp|"; the
-// chosen name exactly as chosen, or empty text when cancelled. It never asks
-// about overwriting: the screens ask their own question.
+// Modal save dialog taking a filter such as "bmp file (*.bmp)|*.bmp|" and
+// the folder it opens in; the chosen name exactly as chosen, or empty text
+// when cancelled. It never asks about overwriting: the screens ask their own
+// question.
 class SaveDialogService {
 public:
     virtual ~SaveDialogService() = default;
-    virtual QString ask(const QString &filter) = 0;
+    virtual QString ask(const QString &filter, const QString &folder) = 0;
 };
 
 // Values from the system-wide settings of the application.

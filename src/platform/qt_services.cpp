@@ -58,10 +58,10 @@ public:
 
 class QtServices::Save : public SaveDialogService {
 public:
-    QString ask(const QString &filter) override {
+    QString ask(const QString &filter, const QString &folder) override {
         const QString qt = qtFilter(filter);
         QString selected = qt.section(QStringLiteral(";;"), 0, 0); // the first entry, preselected
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), homeDrive(),
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), folder,
                                             qt, &selected, QFileDialog::DontConfirmOverwrite);
     }
 };

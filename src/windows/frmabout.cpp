@@ -77,7 +77,9 @@ void FrmAbout::keyPressEvent(QKeyEvent *event) {
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        cmdOK->click();
+        // Enter presses the focused button; OK is only the default.
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        (focused ? focused : cmdOK)->click();
         return;
     }
     Window::keyPressEvent(event);

@@ -2,6 +2,7 @@
 
 #include "imaging/bitmap_file.h"
 #include "platform/platform.h"
+#include "platform/save_folder.h"
 
 namespace ombrel::windows {
 
@@ -24,7 +25,7 @@ bool saveOrReport(const Surface &surface, const QString &path) {
 SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
     platform::Services &s = platform::services();
     for (;;) {
-        const QString name = s.save->ask(texts.filter);
+        const QString name = s.save->ask(texts.filter, platform::saveFolder());
         if (name.isEmpty())
             return SaveOutcome::NotSaved;
         if (s.files->exists(name)) {
@@ -35,7 +36,10 @@ SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
             if (a != platform::Answer::Yes)
                 return SaveOutcome::Cancelled;
         }
-        return saveOrReport(surface, name) ? SaveOutcome::Saved : SaveOutcome::NotSaved;
+        if (!saveOrReport(surface, name))
+            return SaveOutcome::NotSaved;
+        platform::rememberSaved(name);
+        return SaveOutcome::Saved;
     }
 }
 

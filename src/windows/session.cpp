@@ -1,6 +1,7 @@
 #include "windows/session.h"
 
 #include "platform/platform.h"
+#include "platform/save_folder.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "stego/layout.h"
@@ -68,6 +69,7 @@ void Session::reset() {
     browsing = {};
     buffers = PixelBuffers();
     embedding_.reset();
+    platform::forgetSaveFolder();
     extraction_.reset();
 }
 

@@ -32,8 +32,9 @@ QString ScriptedServices::ask(const QString &prompt, const QString &, const QStr
     return next(replies, QString());
 }
 
-QString ScriptedServices::ask(const QString &filter) {
+QString ScriptedServices::ask(const QString &filter, const QString &folder) {
     filters.append(filter);
+    folders.append(folder);
     return next(saveNames, QString());
 }
 

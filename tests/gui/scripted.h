@@ -41,12 +41,13 @@ public:
     QList<Shown> messages;
     QStringList prompts;  // input boxes shown
     QStringList filters;  // save dialogs shown
+    QStringList folders;  // ... and the folders they opened in
     QStringList launched;
     bool ended = false;
 
     Answer show(const QString &prompt, Buttons buttons, const QString &title) override;
     QString ask(const QString &prompt, const QString &title, const QString &reply) override;
-    QString ask(const QString &filter) override;
+    QString ask(const QString &filter, const QString &folder) override;
     std::optional<QString> value(const QString &key) override;
     bool start(const QString &program) override;
     void end() override;

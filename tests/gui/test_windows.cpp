@@ -275,7 +275,7 @@ private slots:
             filters = dialog->nameFilters();
             dialog->reject();
         });
-        QCOMPARE(qt.services().save->ask(QStringLiteral("bmp file (*.bmp)|*.bmp|")), QString());
+        QCOMPARE(qt.services().save->ask(QStringLiteral("bmp file (*.bmp)|*.bmp|"), QDir::homePath()), QString());
         QCOMPARE(filters, QStringList{"bmp file (*.bmp)"});
     }
 

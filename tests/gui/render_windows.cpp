@@ -1,0 +1,44 @@
+// Renders every window a user sees, after a real walk with the sample
+// pictures, into OUTDIR/<window>.png. Used for the README's pictures.
+//   render_windows OUTDIR [SAMPLES_FOLDER]
+// Run it on the offscreen platform; QT_SCALE_FACTOR=2 renders at twice the size.
+
+#include "gui/tour.h"
+#include "windows/fonts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: render_windows OUTDIR [SAMPLES_FOLDER]\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString samples = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(OMBREL_SOURCE_DIR "/samples");
+    if (!QDir().mkpath(out)) {
+        std::fprintf(stderr, "render_windows: cannot create %s\n", argv[1]);
+        return 1;
+    }
+    ombrel::windows::useWindowFonts();
+    int failed = 0;
+    try {
+        ombrel::test::tourWindows(samples, [&](QWidget &window) {
+            const QString file = QDir(out).filePath(window.objectName() + QStringLiteral(".png"));
+            if (!window.grab().save(file)) {
+                std::fprintf(stderr, "render_windows: cannot write %s\n", qPrintable(file));
+                ++failed;
+            }
+        });
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "render_windows: %s\n", e.what());
+        return 1;
+    }
+    return failed ? 1 : 0;
+}

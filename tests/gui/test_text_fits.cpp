@@ -1,0 +1,134 @@
+// Every text a user reads on a label or a button must fit its control with
+// the fonts the program gets on this machine: wrapped text no taller than
+// the label, a single line no wider than its room.
+
+#include "gui/tour.h"
+#include "windows/fonts.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QMap>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+
+namespace {
+
+// The rectangle a label draws its text in, and the flags it draws with.
+QSize roomOf(const QLabel &label, int &flags) {
+    flags = int(label.alignment()) | (label.wordWrap() ? Qt::TextWordWrap : 0);
+    const int m = label.margin();
+    return label.contentsRect().adjusted(m, m, -m, -m).size();
+}
+
+QSize roomOf(const QPushButton &button, int &flags) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    if (button.isDefault())
+        option.features |= QStyleOptionButton::DefaultButton;
+    flags = Qt::AlignCenter | Qt::TextShowMnemonic;
+    return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
+}
+
+} // namespace
+
+class TextFits : public QObject {
+    Q_OBJECT
+
+    struct Seen {
+        QString text;
+        QString family;
+        double points;
+    };
+    QStringList windows_;
+    QMap<QString, Seen> seen_; // "window.control"
+    QStringList misfits_;
+
+    template <class Control>
+    void check(QWidget &window) {
+        for (Control *c : window.findChildren<Control *>()) {
+            if (!c->isVisibleTo(&window) || c->text().isEmpty())
+                continue;
+            const QString where = window.objectName() + QLatin1Char('.') + c->objectName();
+            const QFontInfo font(c->font());
+            seen_[where] = {c->text(), font.family(), font.pointSizeF()};
+            int flags = 0;
+            const QSize room = roomOf(*c, flags);
+            const QSize need = c->fontMetrics().boundingRect(QRect(QPoint(), room), flags, c->text()).size();
+            if (need.width() > room.width() || need.height() > room.height())
+                misfits_ << QStringLiteral("%1 needs %2 x %3, has %4 x %5: \"%6\"")
+                                .arg(where)
+                                .arg(need.width())
+                                .arg(need.height())
+                                .arg(room.width())
+                                .arg(room.height())
+                                .arg(c->text());
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        ombrel::windows::useWindowFonts();
+        ombrel::test::tourWindows(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [this](QWidget &window) {
+            windows_ << window.objectName();
+            check<QLabel>(window);
+            check<QPushButton>(window);
+        });
+    }
+
+    void everyUserFacingWindowIsChecked() {
+        QCOMPARE(windows_, (QStringList{"frmmain", "frmEncode1", "frmencode2", "frmencode3", "frmloading",
+                                        "frmAbout", "frmDecode1", "frmdecode2"}));
+    }
+
+    void everyTextFits() { QVERIFY2(misfits_.isEmpty(), qPrintable(misfits_.join(QLatin1Char('\n')))); }
+
+    // Texts the program sets are checked as they read after a real walk.
+    void programSetTextsAreChecked_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("size of the chosen cover") << "frmmain.lblpro" << "Image : cover.bmp\n 1024x 768";
+        QTest::newRow("size of the chosen watermark") << "frmEncode1.lbl2" << " 512x 512";
+        QTest::newRow("cover width") << "frmencode2.lblcoverx" << "Width:  1024";
+        QTest::newRow("watermark height") << "frmencode2.lblwatery" << "Height:  512";
+        QTest::newRow("application title") << "frmAbout.lblTitle" << "Ombrel's Colored Digital Watermarking ";
+        QTest::newRow("version") << "frmAbout.lblVersion" << "Version 1.0.0";
+    }
+    void programSetTextsAreChecked() {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QVERIFY2(seen_.contains(control), qPrintable(control));
+        QCOMPARE(seen_[control].text, text);
+    }
+
+    // The families the windows name, or the Liberation face that stands in
+    // for a missing one.
+    void fontsTheControlsGet_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("standIn");
+        QTest::addColumn<double>("points");
+        QTest::newRow("title line") << "frmmain.lblintro1" << "Times New Roman" << "Liberation Serif" << 14.25;
+        QTest::newRow("instructions") << "frmmain.lblintro2" << "Times New Roman" << "Liberation Serif" << 12.0;
+        QTest::newRow("chooser instructions") << "frmEncode1.lblencode" << "Tahoma" << "Liberation Sans" << 12.0;
+        QTest::newRow("dialog font") << "frmmain.lblbmp1" << "MS Sans Serif" << "Liberation Sans" << 8.25;
+        QTest::newRow("button") << "frmmain.cmdload" << "MS Sans Serif" << "Liberation Sans" << 8.25;
+        QTest::newRow("bold heading") << "frmEncode1.lblwater" << "MS Sans Serif" << "Liberation Sans" << 8.25;
+        QTest::newRow("larger heading") << "frmdecode2.Label1" << "MS Sans Serif" << "Liberation Sans" << 9.75;
+    }
+    void fontsTheControlsGet() {
+        QFETCH(QString, control);
+        QFETCH(QString, named);
+        QFETCH(QString, standIn);
+        QFETCH(double, points);
+        QVERIFY2(seen_.contains(control), qPrintable(control));
+        const Seen &s = seen_[control];
+        QVERIFY2(s.family == named || s.family == standIn, qPrintable(control + QStringLiteral(": ") + s.family));
+        QCOMPARE(s.points, points);
+    }
+};
+
+QTEST_MAIN(TextFits)
+#include "test_text_fits.moc"

@@ -1,0 +1,79 @@
+#include "gui/tour.h"
+
+#include "gui/harness.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProgressBar>
+
+#include <stdexcept>
+
+namespace ombrel::test {
+
+namespace {
+
+// A top-level window by name, as a user or an accessibility tool finds it;
+// a window being unloaded may linger hidden under the same name.
+QWidget &window(const char *name, bool visible) {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name) && (!visible || w->isVisible()))
+            return *w;
+    throw std::runtime_error(std::string(visible ? "window not shown: " : "no window ") + name);
+}
+
+} // namespace
+
+QWidget &shownWindow(const char *name) { return window(name, true); }
+
+QWidget &press(QWidget &window, const char *button, const char *opens) {
+    click(window, button);
+    return shownWindow(opens);
+}
+
+QWidget &embedFromStart(GuiRun &run, const TourStop &stop) {
+    QWidget &main = run.start();
+    clickFile(main, "File1", QStringLiteral("cover.bmp"));
+    stop(main);
+    QWidget &chooser = press(main, "cmdencode", "frmEncode1");
+    clickFile(chooser, "File2", QStringLiteral("watermark.bmp"));
+    stop(chooser);
+    QWidget &embedding = press(chooser, "cmdnext", "frmencode2");
+    stop(embedding);
+    QWidget &success = press(embedding, "cmdnext", "frmencode3");
+    stop(success);
+    return success;
+}
+
+void tourWindows(const QString &samplesFolder, const TourStop &stop) {
+    GuiRun run;
+    for (const char *name : {"cover.bmp", "watermark.bmp"})
+        if (!QFile::copy(samplesFolder + QLatin1Char('/') + QLatin1String(name),
+                         run.homeFile(QLatin1String(name))))
+            throw std::runtime_error(std::string("cannot copy the sample ") + name);
+    run.dialogs.replies = {QStringLiteral("0")}; // the threshold
+    run.dialogs.saveNames = {run.homeFile(QStringLiteral("watermarked.bmp"))};
+    QWidget &success = embedFromStart(run, stop);
+
+    // The progress window as it stands part-way through the embedding.
+    QWidget &loading = window("frmloading", false);
+    auto *bar = loading.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+    bar->setMaximum(1000);
+    bar->setValue(420);
+    loading.show();
+    stop(loading);
+    loading.hide();
+
+    QWidget &main = press(success, "cmdmain", "frmmain");
+    QWidget &about = press(main, "cmdabout", "frmAbout");
+    stop(about);
+    click(about, "cmdOK");
+
+    clickFile(main, "File1", QStringLiteral("watermarked.bmp"));
+    QWidget &extraction = press(main, "cmddecode", "frmDecode1");
+    stop(extraction);
+    QWidget &extracted = press(extraction, "cmdnext", "frmdecode2");
+    stop(extracted);
+    extracted.hide();
+}
+
+} // namespace ombrel::test
