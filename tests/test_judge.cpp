@@ -103,7 +103,7 @@ TEST_F(Judge, JpegRoundTripIsAlteredAlmostEverywhere) {
     for (const cli::Attack &a : cli::attacks()) {
         if (a.name != "jpeg-90")
             continue;
-        const VerifyReport r = verifyMark(a.apply(image), mark);
+        const MarkReport r = verifyMark(a.apply(image), mark);
         EXPECT_GT(r.blocksAltered, r.blocksChecked * 95 / 100);
         EXPECT_GT(r.differingShare(), 0.3);
     }
