@@ -246,7 +246,7 @@ std::optional<NetpbmHeader> netpbmHeader(const QByteArray &head) {
         } else if (c >= '0' && c <= '9') {
             long long v = 0;
             for (; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i)
-                v = std::min(v * 10 + (head[i] - '0'), 1LL << 40);
+                v = std::min(v * 10 + (head[i] - '0'), 1LL << 30); // so width x height fits
             numbers[n++] = v;
         } else {
             ++i;
