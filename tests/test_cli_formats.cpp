@@ -107,6 +107,12 @@ TEST_F(CliFormats, LossyAndUnknownNamesAreRefusedBeforeAnythingHappens) {
         EXPECT_NE(result.err.find(r.words), std::string::npos) << result.err;
         EXPECT_NE(result.err.find("name it .bmp, .png, .tif, .tiff, .ppm or .pgm"), std::string::npos);
     }
+    // A marked picture has colour, so PGM cannot hold it; the extracted
+    // watermark is grey and can.
+    const auto grey = runCli({"embed", missing, missing, "-o", dir.file("marked.pgm")});
+    EXPECT_EQ(grey.code, 2);
+    EXPECT_NE(grey.err.find("marked.pgm: a PGM file holds grey pictures only"), std::string::npos) << grey.err;
+    EXPECT_EQ(runCli({"extract", missing, "-o", dir.file("mark.pgm")}).code, 1) << "the name passes";
     EXPECT_TRUE(nothingBut({"cover.bmp", "watermark.bmp"})) << "nothing written";
 }
 

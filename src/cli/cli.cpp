@@ -352,19 +352,32 @@ int demoCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     return kDone;
 }
 
+// An option naming a picture to write, and whether that picture has colour.
+struct PictureOption {
+    std::string name;
+    bool colour;
+};
+
 struct CommandEntry {
     Command run;
     std::map<std::string, std::string> options; // spelling -> option name
-    std::vector<std::string> pictures = {};     // options naming a picture to write
+    std::vector<PictureOption> pictures = {};
 };
 
 // Output names that ask for a lossy or unknown format are refused before
 // anything is read or written.
 void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
-    for (const std::string &name : command.pictures)
-        if (const auto path = option(parsed, name))
-            if (const FormatChoice choice = formatForName(*path); !choice.format)
-                throw UsageError{choice.error.message()};
+    for (const PictureOption &picture : command.pictures) {
+        const auto path = option(parsed, picture.name);
+        if (!path)
+            continue;
+        const FormatChoice choice = formatForName(*path);
+        if (!choice.format)
+            throw UsageError{choice.error.message()};
+        if (picture.colour && choice.format == FileFormat::Pgm)
+            throw UsageError{*path + ": a PGM file holds grey pictures only, and this one has "
+                                     "colour; name it .bmp, .png, .tif, .tiff or .ppm"};
+    }
 }
 
 const std::map<std::string, CommandEntry> &commands() {
@@ -380,11 +393,11 @@ const std::map<std::string, CommandEntry> &commands() {
           {threshold[0], threshold[1], output[0], output[1], fit,
            {"--wavelet-picture", "wavelet"},
            {"--quantised-picture", "quantised"}},
-          {"output", "wavelet", "quantised"}}},
-        {"extract", {extractCommand, {output[0], output[1]}, {"output"}}},
+          {{"output", true}, {"wavelet", false}, {"quantised", false}}}},
+        {"extract", {extractCommand, {output[0], output[1]}, {{"output", false}}}},
         {"compare", {compareCommand, {}}},
         {"demo", {demoCommand, {}}},
-        {"verify", {verifyCommand, {watermark, threshold[0], threshold[1], {"--map", "map"}}, {"map"}}},
+        {"verify", {verifyCommand, {watermark, threshold[0], threshold[1], {"--map", "map"}}, {{"map", true}}}},
         {"attack",
          {attackCommand,
           {watermark, threshold[0], threshold[1], {"--csv", "csv"}, {"--chart", "chart"},
