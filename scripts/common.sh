@@ -5,7 +5,7 @@ root_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev
+  qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-image-formats-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
   desktop-file-utils appstream groff-base

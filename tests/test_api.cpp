@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace ombrel {
 namespace {
@@ -128,6 +129,66 @@ TEST(Api, PsnrAndNcOnGreyValues) {
     Pixels red = filled(1, 1, 3, 0), grey = filled(1, 1, 1, 76);
     red.data[0] = 255;
     EXPECT_NEAR(psnr(red, grey), 60.3475, 1e-4);
+}
+
+TEST(Api, VerifyFindsTheOneChangedBit) {
+    const Pixels watermark = bytesOf(sampleWatermark(), 1);
+    const Pixels marked = mark(bytesOf(test::randomImage(1024, 768, 8), 3), watermark, 2);
+    const VerifyReport intact = verify(marked, watermark, 2);
+    EXPECT_TRUE(intact.intact);
+    EXPECT_EQ(intact.bitsDiffering, 0);
+    EXPECT_FALSE(intact.alteredBox.has_value());
+    EXPECT_EQ(intact.blocksAcross, 128);
+    EXPECT_EQ(intact.blocksDown, 96);
+    EXPECT_EQ(intact.alteredBlocks, std::vector<std::uint8_t>(128 * 96, 0));
+
+    // Pixel (1, 129) carries a bit in the lowest bit of its red.
+    Pixels touched = marked;
+    touched.data[(129 * 1024 + 1) * 3] ^= 1;
+    const VerifyReport altered = verify(touched, watermark, 2);
+    EXPECT_FALSE(altered.intact);
+    EXPECT_EQ(altered.bitsCompared, intact.bitsCompared);
+    EXPECT_EQ(altered.bitsDiffering, 1);
+    EXPECT_EQ(altered.pixelsDiffering, 1);
+    EXPECT_EQ(altered.blocksAltered, 1);
+    EXPECT_EQ(altered.blocksChecked, intact.blocksChecked);
+    ASSERT_TRUE(altered.alteredBox.has_value());
+    EXPECT_EQ(altered.alteredBox->left, 0);
+    EXPECT_EQ(altered.alteredBox->top, 128);
+    EXPECT_EQ(altered.alteredBox->right, 7);
+    EXPECT_EQ(altered.alteredBox->bottom, 135);
+    EXPECT_EQ(altered.alteredBlocks[16 * 128], 1);
+
+    EXPECT_FALSE(verify(marked, watermark, 200).intact) << "another threshold writes other bits";
+    const std::pair<Error::Code, std::function<void()>> refusals[] = {
+        {Error::Code::ThresholdInvalid, [&] { verify(marked, watermark, 256); }},
+        {Error::Code::CoverWrongSize, [&] { verify(filled(1024, 767, 3, 0), watermark); }},
+        {Error::Code::WatermarkWrongSize, [&] { verify(marked, filled(512, 511, 1, 0)); }},
+    };
+    for (const auto &[code, call] : refusals) {
+        try {
+            call();
+            ADD_FAILURE() << "accepted";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.code(), code) << e.what();
+        }
+    }
+}
+
+TEST(Api, SsimOfFlatPicturesIsTheLuminanceTerm) {
+    // With no variance, SSIM = (2 a b + C1) / (a^2 + b^2 + C1), C1 = 2.55^2:
+    // (30000 + 6.5025) / (32500 + 6.5025).
+    EXPECT_NEAR(ssim(filled(11, 11, 1, 100), filled(11, 11, 3, 150)), 0.9230923105, 1e-9);
+    const Pixels picture = bytesOf(test::randomImage(40, 30, 9), 3);
+    EXPECT_DOUBLE_EQ(ssim(picture, picture), 1.0);
+    try {
+        ssim(filled(10, 10, 1, 0), filled(10, 10, 1, 0));
+        FAIL() << "accepted";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.code(), Error::Code::TooSmall);
+        EXPECT_STREQ(e.what(), "SSIM needs pictures of at least 11x11 pixels, not 10x10");
+    }
+    EXPECT_THROW(ssim(filled(11, 11, 1, 0), filled(12, 11, 1, 0)), Error);
 }
 
 } // namespace

@@ -103,7 +103,7 @@ TEST_F(Judge, JpegRoundTripIsAlteredAlmostEverywhere) {
     for (const cli::Attack &a : cli::attacks()) {
         if (a.name != "jpeg-90")
             continue;
-        const VerifyReport r = verifyMark(a.apply(image), mark);
+        const MarkReport r = verifyMark(a.apply(image), mark);
         EXPECT_GT(r.blocksAltered, r.blocksChecked * 95 / 100);
         EXPECT_GT(r.differingShare(), 0.3);
     }
@@ -190,8 +190,16 @@ TEST_F(Judge, AttackTableAndCsv) {
     EXPECT_EQ(rows[0], "attack,psnr_db,nc,bits_agreeing");
     for (std::size_t i = 0; i < kAttackNames.size(); ++i) {
         EXPECT_EQ(rows[i + 1].rfind(kAttackNames[i] + ",", 0), 0u) << rows[i + 1];
-        EXPECT_TRUE(std::filesystem::exists(keep + "/" + kAttackNames[i] + ".bmp")) << kAttackNames[i];
+        const bool jpeg = kAttackNames[i].rfind("jpeg-", 0) == 0;
+        const std::string kept = keep + "/" + kAttackNames[i] + (jpeg ? ".jpg" : ".bmp");
+        EXPECT_EQ(test::readFile(kept).rfind(jpeg ? "\xff\xd8" : "BM", 0), 0u) << kept;
     }
+    // The kept JPEG decodes to the very pixels the table measured.
+    const std::string jpegRow = table[2 + 2]; // none, jpeg-90, jpeg-75
+    ASSERT_EQ(jpegRow.rfind("| jpeg-75 | ", 0), 0u) << jpegRow;
+    const Result kept = run({"compare", marked, keep + "/jpeg-75.jpg"});
+    ASSERT_EQ(kept.code, 0) << kept.err;
+    EXPECT_EQ(lines(kept.out)[0], "PSNR: " + jpegRow.substr(12, jpegRow.find(" |", 12) - 12) + " dB");
     EXPECT_NE(rows.back().find(",0.076089"), std::string::npos) << rows.back();
 
     const Result plain = run({"attack", marked});

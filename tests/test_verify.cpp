@@ -46,20 +46,20 @@ MarkBits *Verify::mark;
 // 3 bits less row 768 and column 1024 (63 even rows), which lie outside.
 TEST_F(Verify, ComparesEveryWrittenBitAndNothingElse) {
     EXPECT_EQ(mark->bitCount(), 128LL * 43 * 4 * 6 + 512LL * 384 * 3 + (127LL * 384 - 63) * 3);
-    const VerifyReport r = verifyMark(*marked, *mark);
+    const MarkReport r = verifyMark(*marked, *mark);
     EXPECT_EQ(r.bitsCompared, 868035);
     EXPECT_TRUE(r.intact());
     EXPECT_EQ(r.bitsDiffering, 0);
     EXPECT_EQ(r.blocksAltered, 0);
     EXPECT_FALSE(r.alteredBox);
-    EXPECT_EQ(std::count(r.pixels.begin(), r.pixels.end(), VerifyReport::Agrees), 267329);
+    EXPECT_EQ(std::count(r.pixels.begin(), r.pixels.end(), MarkReport::Agrees), 267329);
     // Rows 0..127 carry bits from column 101 to 958: block columns 12..119 of
     // 16 block rows; from row 129 on every block of the 80 block rows does.
     EXPECT_EQ(r.blocksChecked, 108 * 16 + 128 * 80);
     // The first group of an odd row starts at column 101; nothing before it.
-    EXPECT_EQ(r.pixels[1 * 1024 + 100], VerifyReport::Unchecked);
-    EXPECT_EQ(r.pixels[1 * 1024 + 101], VerifyReport::Agrees);
-    EXPECT_EQ(r.pixels[0], VerifyReport::Unchecked);
+    EXPECT_EQ(r.pixels[1 * 1024 + 100], MarkReport::Unchecked);
+    EXPECT_EQ(r.pixels[1 * 1024 + 101], MarkReport::Agrees);
+    EXPECT_EQ(r.pixels[0], MarkReport::Unchecked);
 }
 
 // Every carried bit counts once, in every channel; the bits above them do not.
@@ -80,14 +80,14 @@ TEST_F(Verify, EachCarriedBitCountsOnce) {
     for (const Row &row : rows) {
         Image tampered = *marked;
         tampered.at(row.x, row.y) ^= row.flip;
-        const VerifyReport r = verifyMark(tampered, *mark);
+        const MarkReport r = verifyMark(tampered, *mark);
         EXPECT_EQ(r.bitsDiffering, row.differing) << row.name;
         EXPECT_EQ(r.pixelsDiffering, row.differing ? 1 : 0) << row.name;
     }
 }
 
 TEST_F(Verify, TheCoverItselfIsAltered) {
-    const VerifyReport r = verifyMark(*cover, *mark);
+    const MarkReport r = verifyMark(*cover, *mark);
     EXPECT_FALSE(r.intact());
     EXPECT_GT(r.differingShare(), 0.3);
 }
@@ -110,7 +110,7 @@ TEST_F(Verify, PastedRectangleIsLocated) {
         for (int y = rect.top; y < rect.top + rect.height; ++y)
             for (int x = rect.left; x < rect.left + rect.width; ++x)
                 tampered.at(x, y) = byte(gen);
-        const VerifyReport r = verifyMark(tampered, *mark);
+        const MarkReport r = verifyMark(tampered, *mark);
         EXPECT_FALSE(r.intact()) << rect.region;
         EXPECT_GT(r.blocksAltered, 0) << rect.region;
         for (int by = 0; by < 96; ++by)
@@ -157,7 +157,7 @@ TEST_F(Verify, WrongWatermarkOrThresholdIsAltered) {
         {"threshold 0", watermark, 0, true},
     };
     for (const Row &row : rows) {
-        const VerifyReport r = verifyMark(*marked, MarkBits(surfaceOf(*row.watermark), row.threshold));
+        const MarkReport r = verifyMark(*marked, MarkBits(surfaceOf(*row.watermark), row.threshold));
         EXPECT_EQ(r.intact(), row.intact) << row.name;
         EXPECT_LT(r.differingShare(), 0.4) << row.name;
     }
@@ -166,7 +166,7 @@ TEST_F(Verify, WrongWatermarkOrThresholdIsAltered) {
 TEST_F(Verify, TamperMapMarksBlocksAndUncheckedPixels) {
     Image tampered = *marked;
     tampered.at(400, 300) ^= 0x010101; // carries bits of coefficient (201, 172)
-    const VerifyReport r = verifyMark(tampered, *mark);
+    const MarkReport r = verifyMark(tampered, *mark);
     EXPECT_EQ(r.pixelsDiffering, 1);
     EXPECT_EQ(r.blocksAltered, 1);
     ASSERT_TRUE(r.alteredBox);

@@ -4,6 +4,7 @@
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "stego/intake.h"
+#include "stego/verify.h"
 #include "text/texts.h"
 
 namespace ombrel {
@@ -69,20 +70,29 @@ Surface coverSurface(PixelView cover) {
     return surfaceFrom(cover);
 }
 
+void checkThreshold(int threshold) {
+    if (threshold < -255 || threshold > 255)
+        refuse(Error::Code::ThresholdInvalid, text::kThresholdInvalid);
+}
+
+Surface watermarkSurface(PixelView watermarkView) {
+    checkView(watermarkView);
+    if (watermarkView.width != kMarkSize || watermarkView.height != kMarkSize)
+        refuse(Error::Code::WatermarkWrongSize, text::kWatermarkWrongSize);
+    Surface watermark = surfaceFrom(watermarkView);
+    if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)
+        refuse(Error::Code::WatermarkNotGrey, text::kWatermarkNotGrey);
+    return watermark;
+}
+
 // Checks the inputs as the tool does, then embeds straight into the cover's
 // surface: the coefficient pictures and the copies that the tool keeps for
 // its files are not needed here, and skipping them pays for the conversion
 // of the buffers. The steps are those of EmbeddingPipeline::run.
 Surface marked(PixelView coverView, PixelView watermarkView, int threshold) {
-    if (threshold < -255 || threshold > 255)
-        refuse(Error::Code::ThresholdInvalid, text::kThresholdInvalid);
+    checkThreshold(threshold);
     Surface cover = coverSurface(coverView);
-    checkView(watermarkView);
-    if (watermarkView.width != kMarkSize || watermarkView.height != kMarkSize)
-        refuse(Error::Code::WatermarkWrongSize, text::kWatermarkWrongSize);
-    const Surface watermark = surfaceFrom(watermarkView);
-    if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)
-        refuse(Error::Code::WatermarkNotGrey, text::kWatermarkNotGrey);
+    const Surface watermark = watermarkSurface(watermarkView);
 
     EmbeddingPipeline pipeline;
     Progress progress;
@@ -129,5 +139,34 @@ Pixels extract(PixelView image) {
 double psnr(PixelView a, PixelView b) { return compare(a, b).psnr; }
 
 double nc(PixelView a, PixelView b) { return compare(a, b).nc; }
+
+double ssim(PixelView a, PixelView b) {
+    compare(a, b); // the same refusals for empty pictures and other sizes
+    const auto s = structuralSimilarity(surfaceFrom(a).image(), surfaceFrom(b).image());
+    if (!s)
+        refuse(Error::Code::TooSmall, "SSIM needs pictures of at least 11x11 pixels, not " +
+                                          std::to_string(a.width) + "x" + std::to_string(a.height));
+    return *s;
+}
+
+VerifyReport verify(PixelView image, PixelView watermark, int threshold) {
+    checkThreshold(threshold);
+    const Surface picture = coverSurface(image);
+    const MarkReport found = verifyMark(picture.image(), MarkBits(watermarkSurface(watermark), threshold));
+    VerifyReport report;
+    report.intact = found.intact();
+    report.bitsCompared = found.bitsCompared;
+    report.bitsDiffering = found.bitsDiffering;
+    report.pixelsDiffering = found.pixelsDiffering;
+    report.blocksChecked = found.blocksChecked;
+    report.blocksAltered = found.blocksAltered;
+    if (found.alteredBox)
+        report.alteredBox = VerifyReport::Box{found.alteredBox->left, found.alteredBox->top,
+                                              found.alteredBox->right, found.alteredBox->bottom};
+    report.blocksAcross = found.blocksAcross();
+    report.blocksDown = static_cast<int>(found.altered.size()) / report.blocksAcross;
+    report.alteredBlocks = found.altered;
+    return report;
+}
 
 } // namespace ombrel

@@ -9,10 +9,12 @@
 //   ombrel::Embedded marked = ombrel::embed(cover, watermark, 0);
 //   ombrel::Pixels found = ombrel::extract(marked.image);
 //   double nc = ombrel::nc(watermark, found);
+//   bool untouched = ombrel::verify(marked.image, watermark).intact;
 //
 // Results are bit for bit those of the `ombrel` command-line tool.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +60,7 @@ public:
         BadChannels,        // channels is neither 1 nor 3, or 1 where colour is needed
         SizesDiffer,        // two pictures to compare differ in size
         Empty,              // no pixels, or no buffer
+        TooSmall,           // fewer than 11 x 11 pixels for ssim
     };
     Error(Code code, const std::string &message) : std::invalid_argument(message), code_(code) {}
     Code code() const { return code_; }
@@ -90,5 +93,34 @@ Pixels extract(PixelView image);
 // either may be grey or colour. psnr is infinite for identical pictures.
 double psnr(PixelView a, PixelView b);
 double nc(PixelView a, PixelView b);
+
+// Structural similarity of the same grey values: an 11 x 11 Gaussian window
+// of sigma 1.5, K1 = 0.01, K2 = 0.03, averaged over every window wholly inside
+// the pictures, which need at least 11 x 11 pixels. 1 for identical pictures.
+double ssim(PixelView a, PixelView b);
+
+// What a check of a picture against a watermark found: every bit that
+// embedding the watermark at the threshold writes, compared with the bit the
+// picture holds there. Pixels that carry no bit are not checked.
+struct VerifyReport {
+    struct Box {
+        int left, top, right, bottom; // pixels, inclusive
+    };
+    bool intact = false; // no carried bit differs
+    long long bitsCompared = 0;
+    long long bitsDiffering = 0;
+    long long pixelsDiffering = 0; // pixels holding a differing bit
+    int blocksChecked = 0;         // 8 x 8 blocks that carry a bit
+    int blocksAltered = 0;         // 8 x 8 blocks holding a differing bit
+    std::optional<Box> alteredBox; // around the altered blocks; none when intact
+    int blocksAcross = 0;          // 128
+    int blocksDown = 0;            // 96
+    std::vector<std::uint8_t> alteredBlocks; // per block, row by row: 1 when altered
+};
+
+// Checks whether image (1024 x 768, 3 channels) still carries watermark
+// (as for embed) embedded at threshold, bit for bit. A wrong watermark or
+// threshold changes only some bits, so expect a few percent differing.
+VerifyReport verify(PixelView image, PixelView watermark, int threshold = 0);
 
 } // namespace ombrel

@@ -30,7 +30,8 @@ const char kAttackHelp[] =
     "  -t, --threshold N   the threshold it was embedded with (default 0)\n"
     "  --csv FILE          the same rows as CSV\n"
     "  --chart PNG         a bar chart of NC per attack (needs --watermark)\n"
-    "  --keep DIR          save every attacked image as DIR/ATTACK.bmp\n";
+    "  --keep DIR          save every attacked image as DIR/ATTACK.bmp, the JPEG ones\n"
+    "                      as the JPEG files they decoded, DIR/jpeg-90.jpg and so on\n";
 
 int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 1, "attack needs IMAGE");
@@ -52,11 +53,19 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const auto keepDir = option(p, "keep");
     std::vector<Image> kept;
     std::vector<std::string> keptNames;
+    std::vector<std::pair<std::string, std::string>> keptJpegs; // path, bytes
     std::function<void(const Attack &, Image &&)> keep;
+    // The JPEG attacks are kept as the very JPEG files they decoded: the one
+    // place this tool writes a lossy format.
     if (keepDir)
         keep = [&](const Attack &a, Image &&attacked) {
+            const std::string base = (std::filesystem::path(*keepDir) / a.name).string();
+            if (a.jpegQuality) {
+                keptJpegs.emplace_back(base + ".jpg", jpegFile(image, a.jpegQuality));
+                return;
+            }
             kept.push_back(std::move(attacked));
-            keptNames.push_back((std::filesystem::path(*keepDir) / (std::string(a.name) + ".bmp")).string());
+            keptNames.push_back(base + ".bmp");
         };
     const std::vector<AttackScore> scores = scoreAttacks(image, mark, keep);
 
@@ -83,6 +92,8 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         for (std::size_t i = 0; i < kept.size(); ++i)
             files.push_back({&kept[i], keptNames[i]});
         save(files);
+        for (const auto &[path, bytes] : keptJpegs)
+            saveText(path, bytes);
     }
     if (const auto csvPath = option(p, "csv"))
         saveText(*csvPath, csv.str());

@@ -57,11 +57,9 @@ Image perChannel(const Image &image, F f) {
 
 template <int Quality>
 Image jpeg(const Image &image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    toQImage(image).save(&buffer, "JPG", Quality);
-    return fromQImage(QImage::fromData(bytes, "JPG"));
+    const std::string file = jpegFile(image, Quality);
+    return fromQImage(QImage::fromData(
+        QByteArray::fromRawData(file.data(), static_cast<qsizetype>(file.size())), "JPG"));
 }
 
 template <int Sigma>
@@ -157,9 +155,9 @@ Image lsbFlip(const Image &image) {
 const std::vector<Attack> &attacks() {
     static const std::vector<Attack> list = {
         {"none", "no change", [](const Image &i) { return i; }},
-        {"jpeg-90", "JPEG round trip at quality 90", jpeg<90>},
-        {"jpeg-75", "JPEG round trip at quality 75", jpeg<75>},
-        {"jpeg-50", "JPEG round trip at quality 50", jpeg<50>},
+        {"jpeg-90", "JPEG round trip at quality 90", jpeg<90>, 90},
+        {"jpeg-75", "JPEG round trip at quality 75", jpeg<75>, 75},
+        {"jpeg-50", "JPEG round trip at quality 50", jpeg<50>, 50},
         {"noise-2", "Gaussian noise, sigma 2 per channel", noise<2>},
         {"noise-5", "Gaussian noise, sigma 5 per channel", noise<5>},
         {"saltpepper-1", "1 % of pixels set to black or white", saltPepper},
@@ -202,6 +200,14 @@ std::string fixed(double v, int decimals) {
 }
 
 } // namespace
+
+std::string jpegFile(const Image &image, int quality) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    toQImage(image).save(&buffer, "JPG", quality);
+    return bytes.toStdString();
+}
 
 std::string formatPsnr(double psnr) { return std::isinf(psnr) ? "inf" : fixed(psnr, 2); }
 std::string formatNc(const std::optional<double> &nc) { return nc ? fixed(*nc, 6) : "-"; }

@@ -2,6 +2,7 @@
 
 #include "imaging/surface.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,7 +13,11 @@ struct Attack {
     std::string_view name;
     std::string_view description;
     Image (*apply)(const Image &);
+    int jpegQuality = 0; // a JPEG round trip at this quality; 0 for the others
 };
+
+// The JPEG file a jpeg attack decodes, byte for byte, so --keep can save it.
+std::string jpegFile(const Image &image, int quality);
 
 // The fixed list, in the order tables show it; random ones use fixed seeds.
 const std::vector<Attack> &attacks();

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 
 #include "imaging/bitmap_file.h"
+#include "imaging/fit.h"
 #include "imaging/quality.h"
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
@@ -26,7 +27,8 @@ namespace {
 
 constexpr const char *kUsageText =
     "Usage: ombrel COMMAND [ARGUMENTS]\n"
-    "Hides a 512x512 grey watermark in a 1024x768 colour bitmap, and extracts it again.\n"
+    "Hides a 512x512 grey watermark in a 1024x768 colour picture, and extracts it again.\n"
+    "Reads BMP, PNG, TIFF and PPM/PGM; writes the format an output's extension names.\n"
     "\n"
     "Commands:\n"
     "  embed COVER WATERMARK -o OUT   hide WATERMARK in COVER, write the watermarked image\n"
@@ -46,20 +48,25 @@ constexpr const char *kUsageText =
 
 const std::map<std::string, std::string> kCommandHelp = {
     {"embed",
-     "Usage: ombrel embed COVER WATERMARK [-t N] -o OUT [--wavelet-picture FILE]\n"
+     "Usage: ombrel embed COVER WATERMARK [-t N] [--fit] -o OUT [--wavelet-picture FILE]\n"
      "                    [--quantised-picture FILE]\n"
      "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
      "watermarked image to OUT; prints its PSNR against the cover.\n"
      "\n"
      "  -t, --threshold N          coefficients below N are dropped (-255..255, default 0)\n"
-     "  -o, --output OUT           the watermarked image\n"
+     "  --fit                      take a cover and a watermark of any size: scale each,\n"
+     "                             keeping its shape, to cover 1024x768 (512x512), cut out\n"
+     "                             the centre, and turn the watermark grey (BT.601)\n"
+     "  -o, --output OUT           the watermarked image: .bmp (also without extension),\n"
+     "                             .png, .tif, .tiff, .ppm; lossy formats are refused\n"
      "  --wavelet-picture FILE     picture of the coefficients after thresholding\n"
      "  --quantised-picture FILE   picture of the coefficients after quantisation\n"},
     {"extract",
      "Usage: ombrel extract IMAGE -o OUT\n"
      "Extracts the 512x512 watermark from a watermarked 1024x768 image; needs nothing else.\n"
      "\n"
-     "  -o, --output OUT   the extracted watermark\n"},
+     "  -o, --output OUT   the extracted watermark: .bmp (also without extension), .png,\n"
+     "                     .tif, .tiff, .ppm or .pgm\n"},
     {"compare",
      "Usage: ombrel compare A B\n"
      "Prints PSNR (dB), MSE, normalised correlation and SSIM of the grey values of two\n"
@@ -72,6 +79,9 @@ const std::map<std::string, std::string> kCommandHelp = {
     {"attack", kAttackHelp},
     {"evaluate", kEvaluateHelp},
 };
+
+// The one option that takes no value.
+const std::string kFitFlag = "fit";
 
 // Positional arguments and option values; "--name=value" works for long options.
 Parsed parse(const std::vector<std::string> &args, std::size_t from,
@@ -94,6 +104,12 @@ Parsed parse(const std::vector<std::string> &args, std::size_t from,
             const auto known = aliases.find(name);
             if (known == aliases.end())
                 throw UsageError{"unknown option " + name};
+            if (known->second == kFitFlag) {
+                if (inlineValue)
+                    throw UsageError{"option " + name + " takes no value"};
+                parsed.options[known->second].emplace_back();
+                continue;
+            }
             if (!inlineValue) {
                 if (i + 1 >= args.size())
                     throw UsageError{"option " + name + " needs a value"};
@@ -150,33 +166,51 @@ std::string formatDb(double psnr) {
 }
 
 Image load(const std::string &path) {
-    LoadedBitmap loaded = loadBitmap(path);
+    LoadedBitmap loaded = loadPicture(path);
     if (!loaded.ok())
         throw Refusal{loaded.error.message()};
     return std::move(*loaded.image);
 }
 
 void save(const std::vector<BitmapToWrite> &files) {
-    if (auto error = saveBitmaps(files))
+    std::vector<BitmapToWrite> named = files;
+    for (BitmapToWrite &f : named)
+        f.format = formatForName(f.path).format.value_or(FileFormat::Bmp);
+    if (auto error = saveBitmaps(named))
         throw Refusal{error->message()};
 }
 
+Fit fitOption(const Parsed &p) { return option(p, kFitFlag) ? Fit::On : Fit::Offered; }
+
+namespace {
+
+// The program's refusal, and where fitting would help, the way out.
+Refusal sizeRefusal(const std::string &path, std::string_view words, Fit fit, const char *remedy) {
+    std::string message = path + ": " + std::string(words);
+    if (fit == Fit::Offered)
+        message += std::string("; --fit ") + remedy;
+    return Refusal{message};
+}
+
+} // namespace
+
 // The tool shows no previews, so the picture becomes the current image
 // itself and the embedding writes into it.
-Surface coverSurface(const std::string &path) {
-    Image image = load(path);
+Surface coverSurface(const std::string &path, Fit fit) {
+    Image image = fit == Fit::On ? fitCover(load(path)) : load(path);
     if (checkCover(image.width, image.height) != Verdict::Suitable)
-        throw Refusal{path + ": " + std::string(text::kCoverWrongSize)};
+        throw sizeRefusal(path, text::kCoverWrongSize, fit, "scales and crops a cover of any size");
     return Surface(std::move(image));
 }
 
-Surface watermarkSurface(const std::string &path) {
-    const Surface surface = surfaceOf(load(path));
+Surface watermarkSurface(const std::string &path, Fit fit) {
+    const Surface surface = surfaceOf(fit == Fit::On ? fitWatermark(load(path)) : load(path));
     const WatermarkCheck check = checkWatermark(surface.width(), surface.height(), surface);
     if (check.verdict == Verdict::WrongSize)
-        throw Refusal{path + ": " + std::string(text::kWatermarkWrongSize)};
+        throw sizeRefusal(path, text::kWatermarkWrongSize, fit,
+                          "scales and crops a watermark of any size");
     if (check.verdict == Verdict::NotGrey)
-        throw Refusal{path + ": " + std::string(text::kWatermarkNotGrey)};
+        throw sizeRefusal(path, text::kWatermarkNotGrey, fit, "turns a colour watermark grey");
     return surface;
 }
 
@@ -216,15 +250,16 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 2, "embed needs COVER and WATERMARK");
     const auto output = required(p, "output", "embed needs -o OUT");
     const int threshold = thresholdOption(p);
+    const Fit fit = fitOption(p);
 
-    Surface cover = coverSurface(p.positional[0]);
+    Surface cover = coverSurface(p.positional[0], fit);
     std::optional<Surface> waveletPicture, quantisedPicture;
     double psnr = 0;
     {
         // The pipeline's matrices go before anything is encoded.
         EmbeddingPipeline pipeline;
         Progress progress;
-        pipeline.readWatermark(watermarkSurface(p.positional[1]), progress);
+        pipeline.readWatermark(watermarkSurface(p.positional[1], fit), progress);
         pipeline.readCover(cover, progress);
         pipeline.transform(threshold, progress);
         // The coefficient pictures are drawn only when asked for.
@@ -317,10 +352,33 @@ int demoCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     return kDone;
 }
 
+// An option naming a picture to write, and whether that picture has colour.
+struct PictureOption {
+    std::string name;
+    bool colour;
+};
+
 struct CommandEntry {
     Command run;
     std::map<std::string, std::string> options; // spelling -> option name
+    std::vector<PictureOption> pictures = {};
 };
+
+// Output names that ask for a lossy or unknown format are refused before
+// anything is read or written.
+void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
+    for (const PictureOption &picture : command.pictures) {
+        const auto path = option(parsed, picture.name);
+        if (!path)
+            continue;
+        const FormatChoice choice = formatForName(*path);
+        if (!choice.format)
+            throw UsageError{choice.error.message()};
+        if (picture.colour && choice.format == FileFormat::Pgm)
+            throw UsageError{*path + ": a PGM file holds grey pictures only, and this one has "
+                                     "colour; name it .bmp, .png, .tif, .tiff or .ppm"};
+    }
+}
 
 const std::map<std::string, CommandEntry> &commands() {
     const std::pair<const std::string, std::string> threshold[] = {{"-t", "threshold"},
@@ -328,23 +386,25 @@ const std::map<std::string, CommandEntry> &commands() {
     const std::pair<const std::string, std::string> output[] = {{"-o", "output"},
                                                                 {"--output", "output"}};
     const std::pair<const std::string, std::string> watermark{"--watermark", "watermark"};
+    const std::pair<const std::string, std::string> fit{"--fit", kFitFlag};
     static const std::map<std::string, CommandEntry> table = {
         {"embed",
          {embedCommand,
-          {threshold[0], threshold[1], output[0], output[1],
+          {threshold[0], threshold[1], output[0], output[1], fit,
            {"--wavelet-picture", "wavelet"},
-           {"--quantised-picture", "quantised"}}}},
-        {"extract", {extractCommand, {output[0], output[1]}}},
+           {"--quantised-picture", "quantised"}},
+          {{"output", true}, {"wavelet", false}, {"quantised", false}}}},
+        {"extract", {extractCommand, {output[0], output[1]}, {{"output", false}}}},
         {"compare", {compareCommand, {}}},
         {"demo", {demoCommand, {}}},
-        {"verify", {verifyCommand, {watermark, threshold[0], threshold[1], {"--map", "map"}}}},
+        {"verify", {verifyCommand, {watermark, threshold[0], threshold[1], {"--map", "map"}}, {{"map", true}}}},
         {"attack",
          {attackCommand,
           {watermark, threshold[0], threshold[1], {"--csv", "csv"}, {"--chart", "chart"},
            {"--keep", "keep"}}}},
         {"evaluate",
          {evaluateCommand,
-          {watermark, threshold[0], threshold[1], output[0], output[1], {"-j", "jobs"},
+          {watermark, threshold[0], threshold[1], output[0], output[1], fit, {"-j", "jobs"},
            {"--jobs", "jobs"}, {"--shard", "shard"}}}},
     };
     return table;
@@ -377,6 +437,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
             out << kCommandHelp.at(first);
             return kDone;
         }
+        checkPictureNames(parsed, command->second);
         return command->second.run(parsed, out, err);
     } catch (const UsageError &e) {
         err << "ombrel " << first << ": " << e.message << "\n" << kCommandHelp.at(first);

@@ -45,12 +45,20 @@ int thresholdOption(const Parsed &p);
 // "45.12 dB", or "inf dB (identical)".
 std::string formatDb(double psnr);
 
+// Any picture the tool reads (BMP, PNG, TIFF, PPM/PGM, ...), by content.
 Image load(const std::string &path);
+// Each file in the format its name asks for; the names were checked before.
 void save(const std::vector<BitmapToWrite> &files);
+
+// Whether a command fits pictures of other sizes: not at all, only when
+// asked with --fit (then a refusal mentions it), or now.
+enum class Fit { NotOffered, Offered, On };
+// Offered, or On when p has --fit.
+Fit fitOption(const Parsed &p);
 // A 1024 x 768 image as the embedding and the extraction take it.
-Surface coverSurface(const std::string &path);
+Surface coverSurface(const std::string &path, Fit fit = Fit::NotOffered);
 // A 512 x 512 grey watermark.
-Surface watermarkSurface(const std::string &path);
+Surface watermarkSurface(const std::string &path, Fit fit = Fit::NotOffered);
 // Writes text through a temporary beside path and a rename.
 void saveText(const std::string &path, const std::string &text);
 

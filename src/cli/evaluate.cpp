@@ -25,11 +25,13 @@
 namespace ombrel::cli {
 
 const char kEvaluateHelp[] =
-    "Usage: ombrel evaluate COVER... --watermark W [-t LIST] -o DIR [-j N] [--shard K/N]\n"
-    "For every cover (a folder stands for the bitmaps in it) and every threshold in\n"
-    "LIST: embeds W, measures PSNR and SSIM of the marked image against the cover,\n"
-    "extracts and measures NC against W, and runs every attack of 'ombrel attack'.\n"
-    "Covers that are not 1024x768 or cannot be read are reported and skipped.\n"
+    "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]\n"
+    "                       [--shard K/N]\n"
+    "For every cover (a folder stands for its .bmp, .png, .tif, .tiff, .ppm, .pgm,\n"
+    ".jpg and .jpeg pictures) and every threshold in LIST: embeds W, measures PSNR\n"
+    "and SSIM of the marked image against the cover, extracts and measures NC\n"
+    "against W, and runs every attack of 'ombrel attack'. Covers that are not\n"
+    "1024x768 (without --fit) or cannot be read are reported and skipped.\n"
     "Writes DIR/results.csv (a row per cover, threshold and attack), DIR/summary.md\n"
     "(mean, min and max per attack and threshold) and DIR/chart.png (mean NC per\n"
     "attack with min-max bars). Ctrl-C stops after the covers under way and still\n"
@@ -37,6 +39,9 @@ const char kEvaluateHelp[] =
     "\n"
     "  --watermark W       the 512x512 grey watermark to embed\n"
     "  -t, --threshold LIST  thresholds separated by commas (default 0)\n"
+    "  --fit               fit covers of any size to 1024x768 and the watermark to\n"
+    "                      512x512 grey, as embed --fit does; PSNR and SSIM are\n"
+    "                      measured against the fitted cover\n"
     "  -o, --output DIR    the folder for the results\n"
     "  -j, --jobs N        covers evaluated at once (default: every core)\n"
     "  --shard K/N         only covers K, K+N, K+2N, ... (K from 1) of the covers in\n"
@@ -80,13 +85,16 @@ int wholeNumber(const std::string &s, const std::string &what) {
     return value;
 }
 
-bool isBitmapName(const std::filesystem::path &p) {
+bool isPictureName(const std::filesystem::path &p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".bmp";
+    for (const char *known : {".bmp", ".png", ".tif", ".tiff", ".ppm", ".pgm", ".jpg", ".jpeg"})
+        if (ext == known)
+            return true;
+    return false;
 }
 
-// Files as given, folders as their bitmaps; sorted by path, each once.
+// Files as given, folders as their pictures; sorted by path, each once.
 std::vector<std::string> listCovers(const std::vector<std::string> &given) {
     std::vector<std::string> covers;
     for (const std::string &g : given) {
@@ -96,7 +104,7 @@ std::vector<std::string> listCovers(const std::vector<std::string> &given) {
             continue;
         }
         for (const auto &entry : std::filesystem::directory_iterator(g, ec))
-            if (isBitmapName(entry.path()) && !entry.is_directory(ec))
+            if (isPictureName(entry.path()) && !entry.is_directory(ec))
                 covers.push_back(entry.path().string());
         if (ec)
             throw Refusal{g + ": cannot read the folder: " + ec.message()};
@@ -244,7 +252,8 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
             throw UsageError{"--shard K/N needs K from 1 to N"};
     }
     const std::vector<int> thresholds = thresholdList(option(p, "threshold").value_or("0"));
-    const Surface watermark = watermarkSurface(watermarkPath);
+    const Fit fit = fitOption(p);
+    const Surface watermark = watermarkSurface(watermarkPath, fit);
 
     std::vector<std::string> covers;
     const std::vector<std::string> all = listCovers(p.positional);
@@ -282,7 +291,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
             std::string refusal;
             std::size_t unitsHere = 0;
             try {
-                const Surface cover = coverSurface(covers[i]);
+                const Surface cover = coverSurface(covers[i], fit);
                 for (std::size_t t = 0; t < thresholds.size() && !interrupted; ++t) {
                     const Image marked = embed(cover, watermark, thresholds[t]).watermarked.image();
                     const double psnr = compareImages(cover.image(), marked)->psnr;

@@ -34,7 +34,7 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const Surface image = coverSurface(p.positional[0]);
     const Surface watermark = watermarkSurface(watermarkPath);
 
-    const VerifyReport report = verifyMark(image.image(), MarkBits(watermark, threshold));
+    const MarkReport report = verifyMark(image.image(), MarkBits(watermark, threshold));
     if (const auto map = option(p, "map")) {
         const Image picture = tamperMap(image.image(), report);
         save({{&picture, *map}});

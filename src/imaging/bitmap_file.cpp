@@ -203,38 +203,256 @@ void decode(QIODevice &device, qint64 size, LoadedBitmap &result) {
 
 } // namespace
 
-LoadedBitmap loadBitmap(const std::string &path) {
-    LoadedBitmap result;
+namespace {
+
+bool deepFormat(QImage::Format f) {
+    switch (f) {
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBX32FPx4:
+    case QImage::Format_RGBA32FPx4:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char kSixteenBit[] = "16 bits a channel; this program takes 8 and will not round them away";
+
+// Qt reads PPM and PGM with a maximum above 255 as 8 bits without a word, and
+// gives no size before decoding, so their header is read here: magic, width,
+// height and maximum, with comments between.
+struct NetpbmHeader {
+    long long width = 0, height = 0, maximum = 0;
+};
+
+std::optional<NetpbmHeader> netpbmHeader(const QByteArray &head) {
+    if (head.size() < 2 || head[0] != 'P' || (head[1] != '2' && head[1] != '3' && head[1] != '5' &&
+                                              head[1] != '6'))
+        return std::nullopt;
+    long long numbers[3] = {0, 0, 0};
+    int n = 0;
+    for (qsizetype i = 2; i < head.size() && n < 3;) {
+        const char c = head[i];
+        if (c == '#') {
+            while (i < head.size() && head[i] != '\n')
+                ++i;
+        } else if (c >= '0' && c <= '9') {
+            long long v = 0;
+            for (; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i)
+                v = std::min(v * 10 + (head[i] - '0'), 1LL << 30); // so width x height fits
+            numbers[n++] = v;
+        } else {
+            ++i;
+        }
+    }
+    if (n < 3)
+        return std::nullopt;
+    return NetpbmHeader{numbers[0], numbers[1], numbers[2]};
+}
+
+std::string tooLarge(long long width, long long height) {
+    return "the picture claims " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels, more than this program accepts";
+}
+
+// Pictures that are not Windows bitmaps, through whichever plugin knows them.
+void decodeOther(QIODevice &device, LoadedBitmap &result) {
+    if (const auto netpbm = netpbmHeader(device.peek(256))) {
+        if (netpbm->width * netpbm->height > kMaxBitmapPixels) {
+            result.error.refuse(FileProblem::TooLarge, tooLarge(netpbm->width, netpbm->height));
+            return;
+        }
+        if (netpbm->maximum > 255) {
+            result.error.refuse(FileProblem::SixteenBit, kSixteenBit);
+            return;
+        }
+    }
+    QImageReader reader(&device);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(static_cast<int>(kMaxBitmapPixels * 4 / (1024 * 1024)));
+    if (!reader.canRead()) {
+        result.error.refuse(FileProblem::NotPicture,
+                            "not a picture this program reads (BMP, PNG, TIFF, PPM or PGM)");
+        return;
+    }
+    const QSize size = reader.size();
+    if (size.isValid() && static_cast<long long>(size.width()) * size.height() > kMaxBitmapPixels) {
+        result.error.refuse(FileProblem::TooLarge, tooLarge(size.width(), size.height()));
+        return;
+    }
+    if (deepFormat(reader.imageFormat())) {
+        result.error.refuse(FileProblem::SixteenBit, kSixteenBit);
+        return;
+    }
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        result.error.refuse(FileProblem::Undecodable,
+                            "not a readable picture (" + reader.errorString().toStdString() + ")");
+        return;
+    }
+    if (deepFormat(image.format())) {
+        result.error.refuse(FileProblem::SixteenBit, kSixteenBit);
+        return;
+    }
+    if (image.hasAlphaChannel()) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < argb.height(); ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+            for (int x = 0; x < argb.width(); ++x)
+                if (qAlpha(row[x]) != 255) {
+                    result.error.refuse(FileProblem::Translucent,
+                                        "has pixels that are not fully opaque; the watermark "
+                                        "needs plain colours, so flatten the picture first");
+                    return;
+                }
+        }
+    }
+    result.image = fromQImage(image);
+}
+
+// A file that exists and opens, or the reason why not.
+std::unique_ptr<QFile> openForReading(const std::string &path, LoadedBitmap &result) {
     result.error.path = path;
     const QString name = QString::fromStdString(path);
     const QFileInfo info(name);
     if (!info.exists()) {
         result.error.refuse(FileProblem::NoSuchFile, "no such file");
-        return result;
+        return nullptr;
     }
     if (info.isDir()) {
         result.error.refuse(FileProblem::IsFolder, "is a folder, not a file");
-        return result;
+        return nullptr;
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error.refuse(FileProblem::Unreadable, "cannot be read: " + file.errorString().toStdString());
-        return result;
+    auto file = std::make_unique<QFile>(name);
+    if (!file->open(QIODevice::ReadOnly)) {
+        result.error.refuse(FileProblem::Unreadable, "cannot be read: " + file->errorString().toStdString());
+        return nullptr;
     }
-    decode(file, file.size(), result);
+    return file;
+}
+
+// Bitmaps keep their own checks and fast path; everything else goes by content.
+void decodeAny(QIODevice &device, qint64 size, LoadedBitmap &result) {
+    if (size > 0 && device.peek(2) != "BM")
+        decodeOther(device, result);
+    else
+        decode(device, size, result);
+}
+
+template <void (*Decode)(QIODevice &, qint64, LoadedBitmap &)>
+LoadedBitmap loadWith(const std::string &path) {
+    LoadedBitmap result;
+    if (auto file = openForReading(path, result))
+        Decode(*file, file->size(), result);
     return result;
 }
 
-LoadedBitmap decodeBitmap(const char *data, std::size_t size, const std::string &name) {
+template <void (*Decode)(QIODevice &, qint64, LoadedBitmap &)>
+LoadedBitmap decodeWith(const char *data, std::size_t size, const std::string &name) {
     LoadedBitmap result;
     result.error.path = name;
     const QByteArray bytes = QByteArray::fromRawData(data, static_cast<qsizetype>(size));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    decode(buffer, static_cast<qint64>(size), result);
+    Decode(buffer, static_cast<qint64>(size), result);
     return result;
 }
+
+} // namespace
+
+LoadedBitmap loadBitmap(const std::string &path) { return loadWith<decode>(path); }
+
+LoadedBitmap decodeBitmap(const char *data, std::size_t size, const std::string &name) {
+    return decodeWith<decode>(data, size, name);
+}
+
+LoadedBitmap loadPicture(const std::string &path) { return loadWith<decodeAny>(path); }
+
+LoadedBitmap decodePicture(const char *data, std::size_t size, const std::string &name) {
+    return decodeWith<decodeAny>(data, size, name);
+}
+
+FormatChoice formatForName(const std::string &path) {
+    const std::string suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower().toStdString();
+    const std::pair<const char *, FileFormat> known[] = {
+        {"", FileFormat::Bmp},    {"bmp", FileFormat::Bmp},  {"dib", FileFormat::Bmp},
+        {"png", FileFormat::Png}, {"tif", FileFormat::Tiff}, {"tiff", FileFormat::Tiff},
+        {"ppm", FileFormat::Ppm}, {"pgm", FileFormat::Pgm},
+    };
+    for (const auto &[name, format] : known)
+        if (suffix == name)
+            return {format, {}};
+    const char *lossy[] = {"jpg", "jpeg", "jpe", "jfif", "jp2", "j2k", "jpx", "jxl",
+                           "webp", "heic", "heif", "avif", "jxr", "wdp"};
+    const std::string formats = "name it .bmp, .png, .tif, .tiff, .ppm or .pgm";
+    FormatChoice refused;
+    refused.error.path = path;
+    if (std::find(std::begin(lossy), std::end(lossy), suffix) != std::end(lossy))
+        refused.error.refuse(FileProblem::LossyFormat,
+                             "." + suffix + " is a lossy format, and lossy compression destroys "
+                                            "the watermark; " + formats);
+    else
+        refused.error.refuse(FileProblem::UnknownFormat,
+                             "." + suffix + " is not a format this program writes; " + formats);
+    return refused;
+}
+
+namespace {
+
+bool allGrey(const Image &image) {
+    return std::all_of(image.pixels.begin(), image.pixels.end(), [](ColourWord w) {
+        return (w & 255) == ((w >> 8) & 255) && (w & 255) == ((w >> 16) & 255);
+    });
+}
+
+const char *writerFormat(FileFormat format) {
+    switch (format) {
+    case FileFormat::Png:
+        return "png";
+    case FileFormat::Tiff:
+        return "tiff";
+    case FileFormat::Ppm:
+        return "ppm";
+    case FileFormat::Pgm:
+        return "pgm";
+    case FileFormat::Bmp:
+        break;
+    }
+    return "bmp";
+}
+
+// The Qt image that holds the picture exactly in the file's format; none for
+// a colour picture in a grey-only format. Bitmaps keep the kind asked for.
+std::optional<QImage> encodable(const BitmapToWrite &f) {
+    switch (f.format) {
+    case FileFormat::Bmp:
+        return f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+    case FileFormat::Pgm:
+        if (!allGrey(*f.image))
+            return std::nullopt;
+        return toGreyQImage(*f.image);
+    case FileFormat::Ppm:
+        break;
+    case FileFormat::Png:
+    case FileFormat::Tiff:
+        if (allGrey(*f.image))
+            return toGreyQImage(*f.image);
+        break;
+    }
+    // Three channels and no alpha, so nothing reads a fourth one back.
+    return toQImage(*f.image).convertToFormat(QImage::Format_RGB888);
+}
+
+} // namespace
 
 std::optional<FileError> saveBitmap(const Image &image, const std::string &path,
                                     BitmapKind kind) {
@@ -257,8 +475,12 @@ std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
         auto file = std::make_unique<QSaveFile>(name);
         if (!file->open(QIODevice::WriteOnly))
             return fail(FileProblem::Unwritable, "cannot be written: " + file->errorString());
-        QImageWriter writer(file.get(), "bmp");
-        QImage encoded = f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        std::optional<QImage> picture = encodable(f);
+        if (!picture)
+            return fail(FileProblem::ColourInGrey,
+                        QStringLiteral("a PGM file holds grey pictures only, and this one has colour"));
+        QImage &encoded = *picture;
+        QImageWriter writer(file.get(), writerFormat(f.format));
         encoded.setDotsPerMeterX(kDotsPerMetre);
         encoded.setDotsPerMeterY(kDotsPerMetre);
         if (!writer.write(encoded)) {

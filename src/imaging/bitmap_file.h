@@ -30,6 +30,12 @@ enum class FileProblem {
     Undecodable,
     NoFileName,
     Unwritable,
+    NotPicture,      // no image format recognised in the content
+    SixteenBit,      // more than 8 bits a channel
+    Translucent,     // an alpha channel with a pixel that is not fully opaque
+    LossyFormat,     // an output name asking for lossy compression
+    UnknownFormat,   // an output name whose extension names no format written here
+    ColourInGrey,    // a colour picture for a grey-only format
 };
 
 struct FileError {
@@ -59,6 +65,27 @@ LoadedBitmap loadBitmap(const std::string &path);
 // The same for bytes already in memory; name only labels the error.
 LoadedBitmap decodeBitmap(const char *data, std::size_t size, const std::string &name);
 
+// Any picture Qt's image plugins read, chosen by the content, not the name:
+// BMP (as loadBitmap), PNG, TIFF, PPM/PGM, and JPEG and the like as well.
+// Palettes and fully opaque alpha become RGB; 16-bit channels, a pixel that is
+// not fully opaque, and a header claiming more than kMaxBitmapPixels are
+// refused rather than reduced.
+LoadedBitmap loadPicture(const std::string &path);
+LoadedBitmap decodePicture(const char *data, std::size_t size, const std::string &name);
+
+// Lossless formats a picture can be written in.
+enum class FileFormat { Bmp, Png, Tiff, Ppm, Pgm };
+
+struct FormatChoice {
+    std::optional<FileFormat> format;
+    FileError error; // set when format is empty
+};
+
+// The format an output name's extension asks for (case does not matter): .bmp,
+// .png, .tif/.tiff, .ppm, .pgm; a name without one is a bitmap. A lossy
+// extension (.jpg, .webp, ...) or an unknown one is refused with the reason.
+FormatChoice formatForName(const std::string &path);
+
 enum class BitmapKind {
     Rgb24, // every colour word survives a save and a reload
     Grey8, // 8 bits through a grey colour table; for pictures that are all grey
@@ -73,6 +100,9 @@ struct BitmapToWrite {
     const Image *image;
     std::string path;
     BitmapKind kind = BitmapKind::Rgb24;
+    // PNG and TIFF hold a picture whose every pixel is grey as 8-bit grey;
+    // PGM takes grey pictures only.
+    FileFormat format = FileFormat::Bmp;
 };
 
 // Writes several bitmaps all or nothing: every file is encoded to a temporary

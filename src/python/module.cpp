@@ -98,6 +98,30 @@ double compare(const py::array &aArray, const py::array &bArray) {
     return measure(view(a), view(b));
 }
 
+ombrel::VerifyReport verify(const py::array &imageArray, const py::array &watermarkArray,
+                           int threshold) {
+    const Bytes image = checked(imageArray, "image", 768, 1024, false, true);
+    const Bytes watermark = checked(watermarkArray, "watermark", 512, 512, true, true);
+    py::gil_scoped_release unlocked;
+    return ombrel::verify(view(image), view(watermark), threshold);
+}
+
+py::object box(const ombrel::VerifyReport &r) {
+    if (!r.alteredBox)
+        return py::none();
+    const auto &b = *r.alteredBox;
+    return py::make_tuple(b.left, b.top, b.right, b.bottom);
+}
+
+// The altered blocks as bool[rows, columns], a copy the report does not own.
+py::array blocks(const ombrel::VerifyReport &r) {
+    py::array_t<bool> out({r.blocksDown, r.blocksAcross});
+    bool *p = out.mutable_data();
+    for (std::size_t i = 0; i < r.alteredBlocks.size(); ++i)
+        p[i] = r.alteredBlocks[i] != 0;
+    return out;
+}
+
 } // namespace
 
 PYBIND11_MODULE(ombrel, m) {
@@ -116,6 +140,33 @@ PYBIND11_MODULE(ombrel, m) {
     m.def("psnr", &compare<&ombrel::psnr>, py::arg("a"), py::arg("b"),
           "Peak signal-to-noise ratio in dB of the BT.601 grey values of two arrays of the same "
           "height and width (grey or RGB); inf when they are equal.");
+    m.def("ssim", &compare<&ombrel::ssim>, py::arg("a"), py::arg("b"),
+          "Structural similarity (11x11 Gaussian window, sigma 1.5) of the BT.601 grey values "
+          "of two arrays of the same height and width (grey or RGB), at least 11x11.");
+
+    py::class_<ombrel::VerifyReport>(m, "VerifyReport",
+                                     "What verify found; intact when no carried bit differs.")
+        .def_readonly("intact", &ombrel::VerifyReport::intact)
+        .def_readonly("bits_compared", &ombrel::VerifyReport::bitsCompared)
+        .def_readonly("bits_differing", &ombrel::VerifyReport::bitsDiffering)
+        .def_readonly("pixels_differing", &ombrel::VerifyReport::pixelsDiffering)
+        .def_readonly("blocks_checked", &ombrel::VerifyReport::blocksChecked)
+        .def_readonly("blocks_altered", &ombrel::VerifyReport::blocksAltered)
+        .def_property_readonly("box", &box,
+                               "(left, top, right, bottom) in pixels, inclusive, around the "
+                               "altered 8x8 blocks; None when intact")
+        .def_property_readonly("blocks", &blocks,
+                               "bool[96, 128]: True for each 8x8 block holding a differing bit")
+        .def("__repr__", [](const ombrel::VerifyReport &r) {
+            std::ostringstream s;
+            s << "<VerifyReport " << (r.intact ? "intact" : "altered") << ": "
+              << r.bitsDiffering << " of " << r.bitsCompared << " bits differ, "
+              << r.blocksAltered << " of " << r.blocksChecked << " blocks altered>";
+            return s.str();
+        });
+    m.def("verify", &verify, py::arg("image"), py::arg("watermark"), py::arg("threshold") = 0,
+          "Checks whether image (uint8[768, 1024, 3]) still carries watermark (as for embed), "
+          "embedded at threshold, bit for bit. Returns a VerifyReport.");
     m.def("nc", &compare<&ombrel::nc>, py::arg("a"), py::arg("b"),
           "Normalised correlation of the BT.601 grey values of two arrays of the same height "
           "and width (grey or RGB).");

@@ -29,13 +29,13 @@ MarkBits::MarkBits(const Surface &watermark, int threshold)
     }
 }
 
-VerifyReport verifyMark(const Image &image, const MarkBits &mark) {
-    VerifyReport r;
+MarkReport verifyMark(const Image &image, const MarkBits &mark) {
+    MarkReport r;
     r.width = mark.width();
     r.height = mark.height();
-    r.pixels.assign(static_cast<std::size_t>(r.width) * r.height, VerifyReport::Unchecked);
+    r.pixels.assign(static_cast<std::size_t>(r.width) * r.height, MarkReport::Unchecked);
     const int across = r.blocksAcross();
-    const int down = (r.height + VerifyReport::kBlock - 1) / VerifyReport::kBlock;
+    const int down = (r.height + MarkReport::kBlock - 1) / MarkReport::kBlock;
     r.altered.assign(static_cast<std::size_t>(across) * down, 0);
     std::vector<std::uint8_t> checked(r.altered.size(), 0);
     if (image.width != r.width || image.height != r.height)
@@ -48,15 +48,15 @@ VerifyReport verifyMark(const Image &image, const MarkBits &mark) {
             const ColourWord mask = mark.mask()[i];
             if (!mask)
                 continue;
-            const std::size_t block = static_cast<std::size_t>(y / VerifyReport::kBlock) * across +
-                                      x / VerifyReport::kBlock;
+            const std::size_t block = static_cast<std::size_t>(y / MarkReport::kBlock) * across +
+                                      x / MarkReport::kBlock;
             checked[block] = 1;
             const ColourWord diff = (image.pixels[i] ^ mark.bits()[i]) & mask;
             if (!diff) {
-                r.pixels[i] = VerifyReport::Agrees;
+                r.pixels[i] = MarkReport::Agrees;
                 continue;
             }
-            r.pixels[i] = VerifyReport::Differs;
+            r.pixels[i] = MarkReport::Differs;
             r.bitsDiffering += std::popcount(static_cast<std::uint32_t>(diff));
             ++r.pixelsDiffering;
             r.altered[block] = 1;
@@ -67,12 +67,12 @@ VerifyReport verifyMark(const Image &image, const MarkBits &mark) {
         if (!r.altered[b])
             continue;
         ++r.blocksAltered;
-        const int left = static_cast<int>(b % across) * VerifyReport::kBlock;
-        const int top = static_cast<int>(b / across) * VerifyReport::kBlock;
-        const int right = std::min(left + VerifyReport::kBlock, r.width) - 1;
-        const int bottom = std::min(top + VerifyReport::kBlock, r.height) - 1;
+        const int left = static_cast<int>(b % across) * MarkReport::kBlock;
+        const int top = static_cast<int>(b / across) * MarkReport::kBlock;
+        const int right = std::min(left + MarkReport::kBlock, r.width) - 1;
+        const int bottom = std::min(top + MarkReport::kBlock, r.height) - 1;
         if (!r.alteredBox)
-            r.alteredBox = VerifyReport::Box{left, top, right, bottom};
+            r.alteredBox = MarkReport::Box{left, top, right, bottom};
         auto &box = *r.alteredBox;
         box = {std::min(box.left, left), std::min(box.top, top), std::max(box.right, right),
                std::max(box.bottom, bottom)};
@@ -80,7 +80,7 @@ VerifyReport verifyMark(const Image &image, const MarkBits &mark) {
     return r;
 }
 
-Image tamperMap(const Image &image, const VerifyReport &report) {
+Image tamperMap(const Image &image, const MarkReport &report) {
     Image map(image.width, image.height);
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
@@ -91,9 +91,9 @@ Image tamperMap(const Image &image, const VerifyReport &report) {
             const std::size_t i = static_cast<std::size_t>(y) * report.width + x;
             ColourWord out;
             if (inReport &&
-                report.blockAltered(x / VerifyReport::kBlock, y / VerifyReport::kBlock))
+                report.blockAltered(x / MarkReport::kBlock, y / MarkReport::kBlock))
                 out = rgb(200 + luma / 5, dim / 4, dim / 4);
-            else if (!inReport || report.pixels[i] == VerifyReport::Unchecked)
+            else if (!inReport || report.pixels[i] == MarkReport::Unchecked)
                 out = rgb(dim / 2, dim / 2, dim / 2 + 40);
             else
                 out = rgb(dim, dim, dim);

@@ -31,7 +31,7 @@ private:
 };
 
 // What a check of an image against the bits of a mark found.
-struct VerifyReport {
+struct MarkReport {
     enum Pixel : std::uint8_t { Unchecked = 0, Agrees = 1, Differs = 2 };
     struct Box {
         int left, top, right, bottom; // pixels, inclusive
@@ -58,10 +58,10 @@ struct VerifyReport {
 
 // Compares the carried bits of image (which must have the mark's size) with
 // the bits of the mark.
-VerifyReport verifyMark(const Image &image, const MarkBits &mark);
+MarkReport verifyMark(const Image &image, const MarkBits &mark);
 
 // A dimmed grey copy of the image, altered blocks in red and pixels that
 // carry no bit in a dark blue-grey.
-Image tamperMap(const Image &image, const VerifyReport &report);
+Image tamperMap(const Image &image, const MarkReport &report);
 
 } // namespace ombrel

@@ -78,6 +78,52 @@ def test_non_contiguous_arrays_are_copied(cover, watermark):
     assert np.array_equal(ombrel.extract(np.asfortranarray(marked)), ombrel.extract(marked))
 
 
+def cli_any(*args):
+    return subprocess.run([CLI, *map(str, args)], capture_output=True, text=True)
+
+
+def said(pattern, text):
+    return tuple(int(n) for n in re.search(pattern, text).groups())
+
+
+def test_verify_agrees_with_the_tool(tmp_path, cover, watermark):
+    marked = ombrel.embed(cover, watermark, 3)
+    tampered = marked.copy()
+    tampered[300:340, 500:517] ^= 1  # lowest bits, as a careless edit would
+    for name, image in [("marked", marked), ("tampered", tampered)]:
+        path = tmp_path / f"{name}.png"
+        Image.fromarray(image).save(path)
+        done = cli_any("verify", path, "--watermark", SAMPLES / "watermark.bmp", "-t", 3)
+        report = ombrel.verify(image, watermark, threshold=3)
+        assert report.intact == (done.returncode == 0) == done.stdout.endswith("\nintact\n"), name
+        assert (report.bits_compared,) == said(r"Bits compared: (\d+)", done.stdout)
+        assert (report.bits_differing,) == said(r"Bits differing: (\d+)", done.stdout)
+        assert (report.pixels_differing,) == said(r"Pixels with a differing bit: (\d+)", done.stdout)
+        assert (report.blocks_altered, report.blocks_checked) == said(
+            r"Altered 8x8 blocks: (\d+) of (\d+) checked", done.stdout)
+        assert report.blocks.shape == (96, 128) and report.blocks.dtype == bool
+        assert int(report.blocks.sum()) == report.blocks_altered
+        if report.intact:
+            assert report.box is None and report.bits_differing == 0
+        else:
+            left, right, top, bottom = said(r"Altered area: x (\d+)\.\.(\d+), y (\d+)\.\.(\d+)", done.stdout)
+            assert report.box == (left, top, right, bottom)
+    assert ombrel.verify(tampered, watermark, 3).box == (496, 296, 519, 343)
+    assert not ombrel.verify(marked, watermark, 200).intact
+
+
+def test_ssim_agrees_with_compare(tmp_path, cover, watermark):
+    marked = ombrel.embed(cover, watermark)
+    path = tmp_path / "marked.png"
+    Image.fromarray(marked).save(path)
+    done = cli("compare", SAMPLES / "cover.bmp", path)
+    assert f"SSIM: {ombrel.ssim(cover, marked):.6f}" in done
+    assert ombrel.ssim(watermark, watermark) == 1.0
+    with pytest.raises(ValueError) as refused:
+        ombrel.ssim(MARK[:10, :10], MARK[:10, :10])
+    assert str(refused.value) == "SSIM needs pictures of at least 11x11 pixels, not 10x10"
+
+
 COVER = np.zeros((768, 1024, 3), np.uint8)
 MARK = np.zeros((512, 512), np.uint8)
 
