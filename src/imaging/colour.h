@@ -19,6 +19,9 @@ constexpr ColourWord rgb(int red, int green, int blue) {
     return clamp(red) + 256 * clamp(green) + 65536 * clamp(blue);
 }
 
+// The grey colour word of a level 0..255; shifts, so whole rows vectorise.
+constexpr ColourWord greyWord(int level) { return level | (level << 8) | (level << 16); }
+
 struct Channels {
     std::uint8_t red;
     std::uint8_t green;

@@ -20,7 +20,7 @@ void EmbeddingPipeline::readCover(const Surface &cover, Progress &progress) {
 
 void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progress) {
     for (int y = 1; y <= kCoeffSize; ++y) {
-        std::int32_t *dst = watermatrix_.row(y);
+        Coefficient *dst = watermatrix_.row(y);
         int x = 1;
         if (y < watermark.height()) {
             const ColourWord *src = watermark.image().row(y);
@@ -39,7 +39,7 @@ void EmbeddingPipeline::transform(int threshold, Progress &progress) {
     fwdwavelet(level1matrix_, 256, coeffmatrix_);
     progress.tick();
     for (int y = 1; y <= kCoeffSize; ++y) {
-        std::int32_t *c = coeffmatrix_.row(y);
+        Coefficient *c = coeffmatrix_.row(y);
         for (int x = 1; x <= kCoeffSize; ++x)
             c[x] = c[x] < threshold ? 0 : std::abs(c[x]);
     }
@@ -48,11 +48,11 @@ void EmbeddingPipeline::transform(int threshold, Progress &progress) {
 void EmbeddingPipeline::drawCoefficients(Surface &picture, Progress *progress) const {
     const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
     for (int y = 1; y <= kCoeffSize; ++y) {
-        const std::int32_t *c = coeffmatrix_.row(y);
+        const Coefficient *c = coeffmatrix_.row(y);
         if (whole) {
             ColourWord *dst = picture.image().row(y);
             for (int x = 1; x <= kCoeffSize; ++x)
-                dst[x] = std::clamp(c[x], 0, 255) * 0x010101;
+                dst[x] = greyWord(std::clamp<int>(c[x], 0, 255));
         } else {
             for (int x = 1; x <= kCoeffSize; ++x)
                 picture.pset(x, y, rgb(c[x], c[x], c[x]));
@@ -66,7 +66,7 @@ void EmbeddingPipeline::quantise() {
     // A magnitude of 128 would give 8, which three bits cannot carry (its
     // digits would read back as 4); 7 is the nearest value they hold.
     for (int y = 1; y <= kCoeffSize; ++y) {
-        std::int32_t *c = coeffmatrix_.row(y);
+        Coefficient *c = coeffmatrix_.row(y);
         // Magnitudes are never negative, so a shift is the quotient.
         for (int x = y <= 128 ? 129 : 1; x <= kCoeffSize; ++x)
             c[x] = std::min(c[x] >> 4, 7);

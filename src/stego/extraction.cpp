@@ -35,7 +35,7 @@ void ExtractionPipeline::gather(Progress &progress) {
 
 void ExtractionPipeline::scale(Progress &progress) {
     for (int y = 1; y <= kCoeffSize; ++y) {
-        std::int32_t *c = coeffmatrix_.row(y);
+        Coefficient *c = coeffmatrix_.row(y);
         for (int x = y < 129 ? 129 : 1; x <= kCoeffSize; ++x)
             c[x] *= 16;
         progress.tick();
@@ -50,15 +50,15 @@ void ExtractionPipeline::invert() {
 void ExtractionPipeline::draw(Surface &picture, Progress &progress) {
     const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
     for (int y = 1; y <= kCoeffSize; ++y) {
-        std::int32_t *w = watermatrix_.row(y);
+        Coefficient *w = watermatrix_.row(y);
         for (int x = 1; x <= kCoeffSize; ++x)
-            w[x] = std::abs(w[x]);
+            w[x] = static_cast<Coefficient>(std::abs(w[x]));
         // Column and row 512 fall outside a 512 x 512 surface.
         const int last = whole ? kCoeffSize : std::min(kCoeffSize, picture.width() - 1);
         if (y < picture.height()) {
             ColourWord *dst = picture.image().row(y);
             for (int x = 1; x <= last; ++x)
-                dst[x] = std::min(w[x], 255) * 0x010101;
+                dst[x] = greyWord(std::min<int>(w[x], 255));
         }
         progress.tick();
     }

@@ -14,7 +14,7 @@ constexpr ColourWord withLowPairs(ColourWord t, int blue, int green, int red) {
     return (asDigits(t) & ~0x030303) | (blue << 16) | (green << 8) | red;
 }
 
-constexpr int pair(std::int32_t v, int lowBit) { return (v >> lowBit) & 3; }
+constexpr int pair(int v, int lowBit) { return (v >> lowBit) & 3; }
 constexpr int lowPair(ColourWord w, int shift) { return (asDigits(w) >> shift) & 3; }
 
 // First pixel column of approximation group g (1..43) in cover row y.
@@ -32,27 +32,22 @@ void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
     if (y < surface.height()) {
         const ColourWord *src = surface.image().row(y);
         const int inside = std::min(maxX, surface.width() - 1);
-        for (; x <= inside; ++x)
-            dst[x] = src[x];
+        if (inside >= 1)
+            x = static_cast<int>(std::copy(src + 1, src + inside + 1, dst + 1) - dst);
     }
     for (; x <= maxX; ++x)
         dst[x] = kOutside;
 }
 
-std::int32_t gatherDetail(ColourWord w) {
-    const ColourWord v = asDigits(w);
-    return (((v >> 8) & 1) << 2) | ((v & 1) << 1) | ((v >> 16) & 1);
-}
-
 void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff,
                            Surface &target) {
-    const std::int32_t *c = coeff.row(y);
+    const Coefficient *c = coeff.row(y);
     const ColourWord *t = cover.row(y);
     for (int g = 1; g <= 43; ++g) {
-        const std::int32_t a = c[3 * g - 2];
-        const std::int32_t b = c[3 * g - 1];
+        const int a = c[3 * g - 2];
+        const int b = c[3 * g - 1];
         // The last group has no third coefficient; its string is all ones.
-        const std::int32_t cc = g == 43 ? 255 : c[3 * g];
+        const int cc = g == 43 ? 255 : c[3 * g];
         assert(a >= 0 && a <= 255 && b >= 0 && b <= 255 && cc >= 0 && cc <= 255);
         const int q = groupColumn(y, g);
         target.pset(q, y, withLowPairs(t[q], pair(a, 6), pair(b, 0), pair(cc, 4)));
@@ -63,7 +58,7 @@ void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &c
 }
 
 void embedRightRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff, Surface &target) {
-    const std::int32_t *c = coeff.row(y);
+    const Coefficient *c = coeff.row(y);
     const int row = y + 128;
     const ColourWord *t = cover.row(row);
     const int first = rightColumn(y, 129);
@@ -82,15 +77,25 @@ void embedLowerColumn(int x, const CoverMatrix &cover, const CoeffMatrix &coeff,
                       Surface &target) {
     const int row = x + 640;
     const ColourWord *t = cover.row(row);
-    for (int y = 129; y <= 512; ++y) {
-        const int column = lowerColumn(x, y);
-        target.pset(column, row, embedDetail(t[column], coeff(x, y)));
+    const Coefficient *c = coeff.row(129) + x;
+    const int stride = coeff.stride();
+    // Row 768 and column 1024 lie outside a 1024 x 768 cover: those writes drop.
+    int y = 129;
+    if (row < target.height()) {
+        ColourWord *dst = target.image().row(row);
+        for (const int inside = std::min(512, (target.width() - 1 - lowerColumn(x, 128)) / 2 + 128);
+             y <= inside; ++y, c += stride) {
+            const int column = lowerColumn(x, y);
+            dst[column] = embedDetail(t[column], *c);
+        }
     }
+    for (; y <= 512; ++y, c += stride)
+        target.pset(lowerColumn(x, y), row, embedDetail(t[lowerColumn(x, y)], *c));
 }
 
 void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff) {
     const ColourWord *s = cover.row(y);
-    std::int32_t *c = coeff.row(y);
+    Coefficient *c = coeff.row(y);
     for (int g = 1; g <= 43; ++g) {
         const int q = groupColumn(y, g);
         const ColourWord p1 = s[q], p2 = s[q + 5], p3 = s[q + 10], p4 = s[q + 15];
@@ -105,16 +110,18 @@ void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff)
 }
 
 void gatherRightRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff) {
-    const ColourWord *s = cover.row(y + 128);
-    std::int32_t *c = coeff.row(y);
-    for (int x = 129; x <= 512; ++x)
-        c[x] = gatherDetail(s[rightColumn(y, x)]);
+    const ColourWord *s = cover.row(y + 128) + rightColumn(y, 129);
+    Coefficient *c = coeff.row(y) + 129;
+    for (int k = 0; k < 384; ++k)
+        c[k] = static_cast<Coefficient>(gatherDetail(s[2 * k]));
 }
 
 void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff) {
-    const ColourWord *s = cover.row(x + 640);
-    for (int y = 129; y <= 512; ++y)
-        coeff(x, y) = gatherDetail(s[lowerColumn(x, y)]);
+    const ColourWord *s = cover.row(x + 640) + lowerColumn(x, 129);
+    Coefficient *c = coeff.row(129) + x;
+    const int stride = coeff.stride();
+    for (int k = 0; k < 384; ++k, c += stride)
+        *c = static_cast<Coefficient>(gatherDetail(s[2 * k]));
 }
 
 } // namespace ombrel

@@ -39,12 +39,16 @@ void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff);
 
 // The colour a detail coefficient (0..7, the quantiser's range) gives the
 // cover word t: blue bit 0 = b0, green bit 0 = b2, red bit 0 = b1.
-inline ColourWord embedDetail(ColourWord t, std::int32_t value) {
+inline ColourWord embedDetail(ColourWord t, int value) {
     assert(value >= 0 && value <= 7);
     const ColourWord kept = (t < 0 ? (t & 1) : t) & ~0x010101;
     return kept | ((value & 1) << 16) | ((value >> 2) << 8) | ((value >> 1) & 1);
 }
-// The 3-bit value a pixel carries: green bit 0, red bit 0, blue bit 0.
-std::int32_t gatherDetail(ColourWord w);
+// The 3-bit value a pixel carries: green bit 0, red bit 0, blue bit 0. The
+// digit string of -1 (a read outside the picture) is that of 1.
+inline int gatherDetail(ColourWord w) {
+    const ColourWord v = w < 0 ? (w & 1) : w;
+    return (((v >> 8) & 1) << 2) | ((v & 1) << 1) | ((v >> 16) & 1);
+}
 
 } // namespace ombrel

@@ -7,8 +7,8 @@ namespace {
 // Both directions leave everything outside the top-left n x n block as it is.
 void copyOutsideBlock(const CoeffMatrix &source, int n, CoeffMatrix &out) {
     for (int y = 1; y <= kCoeffSize; ++y) {
-        const std::int32_t *src = source.row(y);
-        std::int32_t *dst = out.row(y);
+        const Coefficient *src = source.row(y);
+        Coefficient *dst = out.row(y);
         for (int x = y <= n ? n + 1 : 1; x <= kCoeffSize; ++x)
             dst[x] = src[x];
     }
@@ -22,24 +22,25 @@ void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
     // Working on sums of four scaled by 4 gives exactly the values of the two
     // halving passes, since every intermediate is a whole number over 2 or 4.
     // Vertical sums and differences first, then pairs along the row: the
-    // first loop runs over contiguous memory and both vectorise.
-    std::int32_t sums[kCoeffSize + 1], diffs[kCoeffSize + 1];
+    // first loop runs over contiguous memory and both vectorise. A sum of
+    // four values of 0..255 (or of -128..128) stays within 16 bits.
+    Coefficient sums[kCoeffSize + 1], diffs[kCoeffSize + 1];
     for (int j = 1; j <= h; ++j) {
-        const std::int32_t *__restrict top = source.row(2 * j - 1);
-        const std::int32_t *__restrict bottom = source.row(2 * j);
+        const Coefficient *__restrict top = source.row(2 * j - 1);
+        const Coefficient *__restrict bottom = source.row(2 * j);
         for (int k = 1; k <= n; ++k) {
-            sums[k] = top[k] + bottom[k];
-            diffs[k] = top[k] - bottom[k];
+            sums[k] = static_cast<Coefficient>(top[k] + bottom[k]);
+            diffs[k] = static_cast<Coefficient>(top[k] - bottom[k]);
         }
-        std::int32_t *__restrict approx = out.row(j);
-        std::int32_t *__restrict vertical = out.row(j + h);
+        Coefficient *__restrict approx = out.row(j);
+        Coefficient *__restrict vertical = out.row(j + h);
         for (int i = 1; i <= h; ++i) {
-            const std::int32_t s1 = sums[2 * i - 1], s2 = sums[2 * i];
-            const std::int32_t d1 = diffs[2 * i - 1], d2 = diffs[2 * i];
-            approx[i] = roundQuarter(s1 + s2);
-            approx[i + h] = roundQuarter(s1 - s2);
-            vertical[i] = roundQuarter(d1 + d2);
-            vertical[i + h] = roundQuarter(d1 - d2);
+            const Coefficient s1 = sums[2 * i - 1], s2 = sums[2 * i];
+            const Coefficient d1 = diffs[2 * i - 1], d2 = diffs[2 * i];
+            approx[i] = roundQuarter(static_cast<Coefficient>(s1 + s2));
+            approx[i + h] = roundQuarter(static_cast<Coefficient>(s1 - s2));
+            vertical[i] = roundQuarter(static_cast<Coefficient>(d1 + d2));
+            vertical[i + h] = roundQuarter(static_cast<Coefficient>(d1 - d2));
         }
     }
 }
@@ -51,10 +52,10 @@ void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &out) {
     // Both passes fused: a 2 x 2 output block comes from one coefficient of
     // each band, undoing y first and x second exactly as two passes would.
     for (int j = 1; j <= h; ++j) {
-        const std::int32_t *upper = p.row(j);
-        const std::int32_t *lower = p.row(j + h);
-        std::int32_t *odd = out.row(2 * j - 1);
-        std::int32_t *even = out.row(2 * j);
+        const Coefficient *upper = p.row(j);
+        const Coefficient *lower = p.row(j + h);
+        Coefficient *odd = out.row(2 * j - 1);
+        Coefficient *even = out.row(2 * j);
         for (int i = 1; i <= h; ++i) {
             const std::int32_t a = upper[i], hd = upper[i + h];
             const std::int32_t v = lower[i], dd = lower[i + h];

@@ -25,11 +25,12 @@ inline CoeffMatrix invwavelet(const CoeffMatrix &p, int level) {
     return target;
 }
 
-// Nearest whole number to s / 4, ties to even.
-constexpr std::int32_t roundQuarter(std::int32_t s) {
-    const std::int32_t floor = s >> 2;
+// Nearest whole number to s / 4, ties to even; in 16 bits, so that a row of
+// them vectorises eight at a time.
+constexpr Coefficient roundQuarter(Coefficient s) {
+    const Coefficient floor = static_cast<Coefficient>(s >> 2);
     // Up when the remainder passes one half, or meets it from an odd floor.
-    return floor + (((s & 3) + (floor & 1)) > 2);
+    return static_cast<Coefficient>(floor + (((s & 3) + (floor & 1)) > 2));
 }
 
 } // namespace ombrel
