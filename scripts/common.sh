@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-image-formats-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
+  xvfb dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream groff-base
   pybind11-dev python3-dev python3-numpy python3-pil python3-pytest
 )

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ombrel {
 namespace {
@@ -125,6 +130,63 @@ TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
     for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+}
+
+// Runs check where folder permissions bind: as root, in a child process that
+// has become nobody first. The check's value is the exit status.
+int asOrdinaryUser(const std::function<int()> &check) {
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(100);
+        _exit(check());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+// A writable file in a folder that refuses new files (a shared folder, a
+// copy in someone else's folder) is replaced in place; a new file there is
+// still refused.
+TEST(BitmapFile, WritableFileInALockedFolderIsReplacedInPlace) {
+    test::TempDir dir;
+    namespace fs = std::filesystem;
+    const Image image = test::randomImage(8, 8, 2);
+    const fs::path locked = dir.path() / "locked";
+    fs::create_directory(locked);
+    const std::string mine = (locked / "mine.bmp").string();
+    // Longer than the new picture, so a write that does not truncate shows.
+    {
+        std::ofstream old(mine, std::ios::binary);
+        old << std::string(4096, 'x');
+    }
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const int outcome = asOrdinaryUser([&] {
+        int failures = 0;
+        if (saveBitmap(image, mine).has_value())
+            failures |= 1;
+        const auto fresh = saveBitmap(image, (locked / "new.bmp").string());
+        if (!fresh || fresh->problem != FileProblem::Unwritable)
+            failures |= 2;
+        return failures;
+    });
+    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::add);
+    ASSERT_NE(outcome, 100) << "could not give up root";
+    EXPECT_EQ(outcome & 1, 0) << "the writable file was not replaced";
+    EXPECT_EQ(outcome & 2, 0) << "a new file in the locked folder was not refused";
+    const LoadedBitmap back = loadBitmap(mine);
+    ASSERT_TRUE(back.ok()) << back.error.message();
+    EXPECT_TRUE(*back.image == image);
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1)
+        << "nothing else is left in the folder";
 }
 
 } // namespace

@@ -459,41 +459,85 @@ std::optional<FileError> saveBitmap(const Image &image, const std::string &path,
     return saveBitmaps({{&image, path, kind}});
 }
 
+namespace {
+
+// One file of a save: its bytes ready, then the handle that writes them.
+struct Outgoing {
+    const BitmapToWrite *target;
+    QByteArray bytes;
+    std::unique_ptr<QSaveFile> file;
+};
+
+FileError unwritable(const BitmapToWrite &f, const QString &why) {
+    return FileError{f.path, "cannot be written: " + why.toStdString(), FileProblem::Unwritable};
+}
+
+// Writes the bytes and hands the file back open; false when the write failed.
+bool writeAll(Outgoing &o) { return o.file->write(o.bytes) == o.bytes.size(); }
+
+} // namespace
+
 std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
-    std::vector<std::unique_ptr<QSaveFile>> pending;
+    // Every picture is encoded before any file is touched.
+    std::vector<Outgoing> out;
     for (const BitmapToWrite &f : files) {
         const QString name = QString::fromStdString(f.path);
-        auto fail = [&](FileProblem problem, const QString &reason) {
-            for (auto &p : pending)
-                p->cancelWriting();
-            return FileError{f.path, reason.toStdString(), problem};
-        };
         if (f.path.empty())
-            return fail(FileProblem::NoFileName, QStringLiteral("no file name given"));
+            return FileError{f.path, "no file name given", FileProblem::NoFileName};
         if (QFileInfo(name).isDir())
-            return fail(FileProblem::IsFolder, QStringLiteral("is a folder, not a file"));
-        auto file = std::make_unique<QSaveFile>(name);
-        if (!file->open(QIODevice::WriteOnly))
-            return fail(FileProblem::Unwritable, "cannot be written: " + file->errorString());
+            return FileError{f.path, "is a folder, not a file", FileProblem::IsFolder};
         std::optional<QImage> picture = encodable(f);
         if (!picture)
-            return fail(FileProblem::ColourInGrey,
-                        QStringLiteral("a PGM file holds grey pictures only, and this one has colour"));
+            return FileError{f.path, "a PGM file holds grey pictures only, and this one has colour",
+                             FileProblem::ColourInGrey};
         QImage &encoded = *picture;
-        QImageWriter writer(file.get(), writerFormat(f.format));
         encoded.setDotsPerMeterX(kDotsPerMetre);
         encoded.setDotsPerMeterY(kDotsPerMetre);
-        if (!writer.write(encoded)) {
-            file->cancelWriting();
-            return fail(FileProblem::Unwritable, "cannot be written: " + writer.errorString());
-        }
-        pending.push_back(std::move(file));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, writerFormat(f.format));
+        if (!writer.write(encoded))
+            return unwritable(f, writer.errorString());
+        out.push_back({&f, std::move(bytes), std::make_unique<QSaveFile>(name)});
     }
-    for (std::size_t i = 0; i < pending.size(); ++i)
-        if (!pending[i]->commit())
-            return FileError{files[i].path,
-                             "cannot be written: " + pending[i]->errorString().toStdString(),
-                             FileProblem::Unwritable};
+    const auto cancelAll = [&] {
+        for (Outgoing &o : out)
+            if (o.file->isOpen())
+                o.file->cancelWriting();
+    };
+    // First through temporaries beside the targets. A file whose folder
+    // refuses a temporary but which may itself be written is replaced in
+    // place, last, once everything else is written.
+    std::vector<Outgoing *> inPlace;
+    for (Outgoing &o : out) {
+        if (!o.file->open(QIODevice::WriteOnly)) {
+            const QFileInfo info(o.file->fileName());
+            if (!info.isFile() || !info.isWritable()) {
+                const QString why = o.file->errorString();
+                cancelAll();
+                return unwritable(*o.target, why);
+            }
+            inPlace.push_back(&o);
+            continue;
+        }
+        if (!writeAll(o)) {
+            const QString why = o.file->errorString();
+            cancelAll();
+            return unwritable(*o.target, why);
+        }
+    }
+    for (Outgoing *o : inPlace) {
+        o->file->setDirectWriteFallback(true);
+        if (!o->file->open(QIODevice::WriteOnly) || !writeAll(*o)) {
+            const QString why = o->file->errorString();
+            cancelAll();
+            return unwritable(*o->target, why);
+        }
+    }
+    for (Outgoing &o : out)
+        if (!o.file->commit())
+            return unwritable(*o.target, o.file->errorString());
     return std::nullopt;
 }
 

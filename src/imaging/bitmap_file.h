@@ -92,7 +92,9 @@ enum class BitmapKind {
 };
 
 // Writes an uncompressed bitmap through a temporary file and a rename, so an
-// existing file is never left half-written.
+// existing file is never left half-written. Only where the folder refuses a
+// temporary but the file itself may be written (a writable copy in someone
+// else's folder) is the file rewritten in place.
 std::optional<FileError> saveBitmap(const Image &image, const std::string &path,
                                     BitmapKind kind = BitmapKind::Rgb24);
 
@@ -106,7 +108,8 @@ struct BitmapToWrite {
 };
 
 // Writes several bitmaps all or nothing: every file is encoded to a temporary
-// beside its target first, and only when all succeeded are they renamed.
+// beside its target first, and only when all succeeded are they renamed. Files
+// rewritten in place come last, after every other file was written.
 std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files);
 
 } // namespace ombrel

@@ -45,6 +45,11 @@ bool isOrdinaryFile(const QString &name) {
     return info.exists() && info.isFile() && !info.isHidden();
 }
 
+bool isAnyFile(const QString &name) {
+    const QFileInfo info(name);
+    return !name.isEmpty() && info.exists() && !info.isDir();
+}
+
 QList<Drive> drivesWithHome(const QString &home) {
     QList<Drive> list{{QStringLiteral("c: [") + QDir::toNativeSeparators(home) + QLatin1Char(']'), home},
                       {QStringLiteral("/"), QStringLiteral("/")}};

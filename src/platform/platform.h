@@ -67,6 +67,8 @@ public:
     virtual ~FileSystemService() = default;
     // True for an ordinary file of exactly that name; folders and hidden files do not count.
     virtual bool exists(const QString &name) = 0;
+    // True when saving under that name would replace a file, hidden ones included.
+    virtual bool wouldReplace(const QString &name) = 0;
     // "C:\\" of the drive-letter world: the user's home folder.
     virtual QString home() = 0;
     // c: (the home folder) first, then the filesystem root and mounted volumes.
@@ -99,6 +101,7 @@ QString fixedFile(const QString &name);
 
 // The real file system's answers, whoever serves them.
 bool isOrdinaryFile(const QString &name);
+bool isAnyFile(const QString &name);
 QList<Drive> drivesWithHome(const QString &home);
 
 // UTF-8 text from the program's words and the core's messages.

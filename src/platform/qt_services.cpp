@@ -98,6 +98,7 @@ public:
 class QtServices::Files : public FileSystemService {
 public:
     bool exists(const QString &name) override { return isOrdinaryFile(name); }
+    bool wouldReplace(const QString &name) override { return isAnyFile(name); }
     QString home() override { return QDir::homePath(); }
     QList<Drive> drives() override { return drivesWithHome(home()); }
 };

@@ -19,6 +19,7 @@ FrmAbout::FrmAbout()
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(16, 16, 32, 32);
     picIcon->setPixmap(QPixmap::fromImage(drawEmblem(32)));
+    picIcon->setAccessibleName(QStringLiteral("emblem"));
     lblTitle = makeLabel(this, "lblTitle", QStringLiteral("Application Title"), QRect(64, 16, 327, 22),
                          Qt::AlignLeft | Qt::AlignTop, makeFont("", 9.75, true));
     lblVersion = makeLabel(this, "lblVersion", QStringLiteral("Version"), QRect(64, 42, 327, 18));

@@ -9,13 +9,15 @@
 #include "windows/registry.h"
 #include "windows/session.h"
 
+#include <QFileInfo>
+
 namespace ombrel::windows {
 
 FrmDecode1::FrmDecode1()
     : Window("frmDecode1", QStringLiteral("Extracting the watermark"), QSize(595, 515), Border::FixedDialog) {
-    makeLabel(this, "lbl1", QStringLiteral("You choosed this image to decode the watermark from ... "),
+    QLabel *lbl1 = makeLabel(this, "lbl1", QStringLiteral("You choosed this image to decode the watermark from ... "),
               QRect(16, 12, 563, 28), Qt::AlignLeft | Qt::AlignTop, makeFont("", 12));
-    imgmod = new ImageBox(this, "imgmod", QRect(109, 48, 377, 293));
+    imgmod = new ImageBox(this, "imgmod", QRect(109, 48, 377, 293), lbl1);
     makeLabel(this, "lbl2",
               QStringLiteral("The watermark is about to be extracted ... click next to start the extraction "
                              "of the watermark"),
@@ -27,7 +29,8 @@ FrmDecode1::FrmDecode1()
 }
 
 void FrmDecode1::formLoad() {
-    imgmod->showPicture(Session::instance().buffers.piccover().picture());
+    Session &session = Session::instance();
+    imgmod->showPicture(session.buffers.piccover().picture(), QFileInfo(session.cover.path).fileName());
     Registry::instance().get<FrmLoading>().hide();
 }
 

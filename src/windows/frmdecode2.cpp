@@ -9,9 +9,9 @@ namespace ombrel::windows {
 
 FrmDecode2::FrmDecode2()
     : ResultScreen("frmdecode2", QStringLiteral("The watermark"), QSize(585, 505), Border::FixedSingle) {
-    makeLabel(this, "Label1", QStringLiteral("The embedded watermark is the following image :"),
+    QLabel *Label1 = makeLabel(this, "Label1", QStringLiteral("The embedded watermark is the following image :"),
               QRect(16, 10, 553, 22), Qt::AlignCenter, makeFont("", 9.75));
-    imgwater = new ImageBox(this, "imgwater", QRect(16, 38, 393, 385));
+    imgwater = new ImageBox(this, "imgwater", QRect(16, 38, 393, 385), Label1);
     cmdsave = makeButton(this, "cmdsave", QStringLiteral("Save watermark image"), QRect(417, 38, 160, 32));
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back"), QRect(16, 458, 130, 32));
     cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to main menu"), QRect(227, 458, 130, 32));
@@ -21,7 +21,7 @@ FrmDecode2::FrmDecode2()
 
 void FrmDecode2::formLoad() {
     if (const auto picture = loadOrReport(fixed_files::path(fixed_files::kExtracted))) {
-        imgwater->showPicture(*picture);
+        imgwater->showPicture(*picture, QString::fromLatin1(fixed_files::kExtracted));
         loadedOk_ = true;
     }
 }

@@ -11,6 +11,8 @@
 #include "windows/registry.h"
 #include "windows/session.h"
 
+#include <QFileInfo>
+
 namespace ombrel::windows {
 
 using platform::Buttons;
@@ -22,18 +24,19 @@ FrmEncode1::FrmEncode1()
               QStringLiteral("Please choose the image that you want to encode as a watermark into the "
                              "cover image, the water mark image should be 512x512 grey scale "),
               QRect(16, 8, 547, 60), Qt::AlignLeft | Qt::AlignTop, makeFont("Tahoma", 12));
-    makeLabel(this, "lblcover", QStringLiteral("The cover image"), QRect(16, 76, 267, 20), Qt::AlignCenter,
+    QLabel *lblcover = makeLabel(this, "lblcover", QStringLiteral("The cover image"), QRect(16, 76, 267, 20), Qt::AlignCenter,
               makeFont("", 8.25, true));
-    imgcover = new ImageBox(this, "imgcover", QRect(16, 98, 267, 200));
+    imgcover = new ImageBox(this, "imgcover", QRect(16, 98, 267, 200), lblcover);
     makeLabel(this, "lbl1", QStringLiteral("1024x768"), QRect(16, 302, 267, 20), Qt::AlignCenter);
-    makeLabel(this, "lblwater", QStringLiteral("The water mark image"), QRect(356, 76, 160, 20),
+    QLabel *lblwater = makeLabel(this, "lblwater", QStringLiteral("The water mark image"), QRect(356, 76, 160, 20),
               Qt::AlignCenter, makeFont("", 8.25, true));
-    imgwater = new ImageBox(this, "imgwater", QRect(356, 98, 160, 160));
+    imgwater = new ImageBox(this, "imgwater", QRect(356, 98, 160, 160), lblwater);
     lbl2 = makeLabel(this, "lbl2", QString(), QRect(316, 262, 240, 20), Qt::AlignCenter);
     Drive2 = new DriveList(this, "Drive2", QRect(16, 330, 267, 26));
     Dir2 = new DirList(this, "Dir2", QRect(16, 360, 267, 170));
-    File2 = new FileList(this, "File2", QRect(300, 330, 263, 200));
-    makeLabel(this, "lblbmp2", QStringLiteral("only (*.bmp) images can be used"), QRect(300, 290, 263, 20));
+    QLabel *lblbmp2 =
+        makeLabel(this, "lblbmp2", QStringLiteral("only (*.bmp) images can be used"), QRect(300, 290, 263, 20));
+    File2 = new FileList(this, "File2", QRect(300, 330, 263, 200), lblbmp2);
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<  Back"), QRect(16, 540, 120, 30));
     cmdload = makeButton(this, "cmdload", QStringLiteral("Load image"), QRect(229, 540, 120, 30));
     cmdnext = makeButton(this, "cmdnext", QStringLiteral("Next  >>"), QRect(443, 540, 120, 30));
@@ -53,7 +56,7 @@ void FrmEncode1::formLoad() {
     File2->setPath(Dir2->path());
     if (!session.cover.path.isEmpty())
         if (auto picture = loadOrReport(session.cover.path))
-            imgcover->showPicture(*picture);
+            imgcover->showPicture(*picture, QFileInfo(session.cover.path).fileName());
 }
 
 void FrmEncode1::File2_Click(const QString &fileName) {
@@ -68,7 +71,7 @@ void FrmEncode1::File2_Click(const QString &fileName) {
         return;
     }
     s.path = path;
-    imgwater->showPicture(*picture);
+    imgwater->showPicture(*picture, fileName);
     Surface &water = Session::instance().buffers.picwater();
     water.load(*picture);
     s.width = water.picture().width;

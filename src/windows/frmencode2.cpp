@@ -12,6 +12,8 @@
 #include "windows/registry.h"
 #include "windows/session.h"
 
+#include <QFileInfo>
+
 namespace ombrel::windows {
 
 using platform::Buttons;
@@ -20,14 +22,14 @@ FrmEncode2::FrmEncode2()
     : Window("frmencode2", QStringLiteral("Wavelet transform and embedding"), QSize(570, 569),
              Border::FixedSingle) {
     const QFont bold = makeFont("", 8.25, true);
-    makeLabel(this, "lblcover", QStringLiteral("Cover image properties"), QRect(16, 16, 267, 20),
+    QLabel *lblcover = makeLabel(this, "lblcover", QStringLiteral("Cover image properties"), QRect(16, 16, 267, 20),
               Qt::AlignCenter, bold);
-    imgcover = new ImageBox(this, "imgcover", QRect(16, 40, 267, 200));
+    imgcover = new ImageBox(this, "imgcover", QRect(16, 40, 267, 200), lblcover);
     lblcoverx = makeLabel(this, "lblcoverx", QStringLiteral("Width :"), QRect(16, 250, 267, 20));
     lblcovery = makeLabel(this, "lblcovery", QStringLiteral("Height :"), QRect(16, 274, 267, 20));
-    makeLabel(this, "lblwater", QStringLiteral("Watermark image properties"), QRect(316, 16, 238, 20),
+    QLabel *lblwater = makeLabel(this, "lblwater", QStringLiteral("Watermark image properties"), QRect(316, 16, 238, 20),
               Qt::AlignCenter, bold);
-    imgwater = new ImageBox(this, "imgwater", QRect(355, 40, 160, 160));
+    imgwater = new ImageBox(this, "imgwater", QRect(355, 40, 160, 160), lblwater);
     lblwaterx = makeLabel(this, "lblwaterx", QStringLiteral("Width: "), QRect(316, 250, 238, 20));
     lblwatery = makeLabel(this, "lblwatery", QStringLiteral("Height :"), QRect(316, 274, 238, 20));
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<  Back"), QRect(16, 520, 120, 32));
@@ -39,9 +41,10 @@ FrmEncode2::FrmEncode2()
 }
 
 void FrmEncode2::formLoad() {
-    PixelBuffers &b = Session::instance().buffers;
-    imgcover->showPicture(b.piccover().picture());
-    imgwater->showPicture(b.picwater().picture());
+    Session &session = Session::instance();
+    PixelBuffers &b = session.buffers;
+    imgcover->showPicture(b.piccover().picture(), QFileInfo(session.cover.path).fileName());
+    imgwater->showPicture(b.picwater().picture(), QFileInfo(session.watermark.path).fileName());
     coverWidth = b.piccover().picture().width;
     coverHeight = b.piccover().picture().height;
     waterWidth = b.picwater().picture().width;

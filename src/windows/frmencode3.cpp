@@ -12,12 +12,12 @@ FrmEncode3::FrmEncode3()
     makeLabel(this, "lblcong",
               QStringLiteral("Congratulations , the watermark was successfully embedded into the cover image ... "),
               QRect(16, 12, 578, 48), Qt::AlignLeft | Qt::AlignTop, makeFont("", 12));
-    makeLabel(this, "lblwav", QStringLiteral("The wavelet transform level 2 result"), QRect(16, 64, 260, 40),
+    QLabel *lblwav = makeLabel(this, "lblwav", QStringLiteral("The wavelet transform level 2 result"), QRect(16, 64, 260, 40),
               Qt::AlignCenter, makeFont("", 9.75));
-    imgwavelet = new ImageBox(this, "imgwavelet", QRect(46, 106, 200, 200));
-    makeLabel(this, "lblresult", QStringLiteral("The resulting image after embedding the watermark"),
+    imgwavelet = new ImageBox(this, "imgwavelet", QRect(46, 106, 200, 200), lblwav);
+    QLabel *lblresult = makeLabel(this, "lblresult", QStringLiteral("The resulting image after embedding the watermark"),
               QRect(300, 64, 294, 40), Qt::AlignCenter, makeFont("", 9.75));
-    imgend = new ImageBox(this, "imgend", QRect(315, 106, 265, 197));
+    imgend = new ImageBox(this, "imgend", QRect(315, 106, 265, 197), lblresult);
     cmdsave = makeButton(this, "cmdsave", QStringLiteral("Save the watermarked image"), QRect(315, 330, 265, 32));
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back "), QRect(16, 520, 130, 32));
     cmdmain = makeButton(this, "cmdmain", QStringLiteral("Go to Main menu"), QRect(240, 520, 130, 32));
@@ -33,8 +33,8 @@ void FrmEncode3::formLoad() {
     const auto output = loadOrReport(fixed_files::path(fixed_files::kWatermarked));
     if (!output)
         return;
-    imgwavelet->showPicture(*wavelet);
-    imgend->showPicture(*output);
+    imgwavelet->showPicture(*wavelet, QString::fromLatin1(fixed_files::kFirstPicture));
+    imgend->showPicture(*output, QString::fromLatin1(fixed_files::kWatermarked));
     loadedOk_ = true;
 }
 

@@ -32,11 +32,12 @@ FrmMain::FrmMain()
               QRect(16, 44, 634, 84), Qt::AlignLeft | Qt::AlignTop, times12);
     Drive1 = new DriveList(this, "Drive1", QRect(16, 140, 289, 26));
     Dir1 = new DirList(this, "Dir1", QRect(16, 172, 289, 170));
-    File1 = new FileList(this, "File1", QRect(16, 348, 289, 178));
-    makeLabel(this, "lblbmp1", QStringLiteral("Only (*.bmp)  images can be used"), QRect(16, 530, 289, 20));
-    makeLabel(this, "Label1", QStringLiteral("Cover/Stego image"), QRect(329, 140, 313, 24),
+    QLabel *lblbmp1 =
+        makeLabel(this, "lblbmp1", QStringLiteral("Only (*.bmp)  images can be used"), QRect(16, 530, 289, 20));
+    File1 = new FileList(this, "File1", QRect(16, 348, 289, 178), lblbmp1);
+    QLabel *Label1 = makeLabel(this, "Label1", QStringLiteral("Cover/Stego image"), QRect(329, 140, 313, 24),
               Qt::AlignCenter, times12);
-    img1 = new ImageBox(this, "img1", QRect(329, 168, 313, 233));
+    img1 = new ImageBox(this, "img1", QRect(329, 168, 313, 233), Label1);
     lblpro = makeLabel(this, "lblpro", QString(), QRect(329, 406, 313, 44), Qt::AlignCenter);
     cmdload = makeButton(this, "cmdload", QStringLiteral("Load image"), QRect(329, 458, 313, 30));
     cmdencode = makeButton(this, "cmdencode", QStringLiteral("Embed the watermark into the image"),
@@ -89,7 +90,7 @@ void FrmMain::File1_Click(const QString &fileName) {
         return;
     }
     chosen.path = path;
-    img1->showPicture(*picture);
+    img1->showPicture(*picture, fileName);
     Surface &cover = Session::instance().buffers.piccover();
     cover.load(*picture);
     chosen.width = cover.picture().width;

@@ -28,7 +28,8 @@ SaveOutcome runSaveFlow(const SaveFlowTexts &texts, const Surface &surface) {
         const QString name = s.save->ask(texts.filter, platform::saveFolder());
         if (name.isEmpty())
             return SaveOutcome::NotSaved;
-        if (s.files->exists(name)) {
+        // Hidden files too: a name starting with a dot is still the user's file.
+        if (s.files->wouldReplace(name)) {
             const platform::Answer a =
                 s.messages->show(texts.prompt, platform::Buttons::YesNoCancel, texts.title);
             if (a == platform::Answer::No)

@@ -16,7 +16,11 @@
 
 namespace ombrel::test {
 
-GuiRun::GuiRun() { dialogs.homeFolder = home(); }
+GuiRun::GuiRun(const QString &home) : home_(home) {
+    if (home_.isEmpty())
+        home_ = QString::fromStdString(scratch_.emplace().path().string());
+    dialogs.homeFolder = home_;
+}
 
 GuiRun::~GuiRun() {
     // Noted before the reset hides them all, for the test's cleanup to check.
@@ -31,7 +35,7 @@ QStringList &leftovers() {
     return windows;
 }
 
-QString GuiRun::home() const { return QString::fromStdString(dir_.path().string()); }
+QString GuiRun::home() const { return home_; }
 
 QString GuiRun::homeFile(const QString &name) const { return home() + QLatin1Char('/') + name; }
 

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -16,11 +17,11 @@ class QPushButton;
 
 namespace ombrel::test {
 
-// A fresh run of the program for one test: a temporary home folder, scripted
-// dialogs, every window unloaded at the end.
+// A fresh run of the program for one test: a temporary home folder (or the
+// empty folder given), scripted dialogs, every window unloaded at the end.
 class GuiRun {
 public:
-    GuiRun();
+    explicit GuiRun(const QString &home = {});
     ~GuiRun();
 
     platform::ScriptedServices dialogs;
@@ -35,7 +36,8 @@ public:
     QWidget &start();
 
 private:
-    TempDir dir_;
+    std::optional<TempDir> scratch_;
+    QString home_;
 };
 
 inline windows::Registry &registry() { return windows::Registry::instance(); }

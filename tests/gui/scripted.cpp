@@ -54,6 +54,8 @@ void ScriptedServices::end() { ended = true; }
 
 bool ScriptedServices::exists(const QString &name) { return isOrdinaryFile(name); }
 
+bool ScriptedServices::wouldReplace(const QString &name) { return isAnyFile(name); }
+
 QString ScriptedServices::home() { return homeFolder; }
 
 QList<Drive> ScriptedServices::drives() { return drivesWithHome(homeFolder); }

@@ -52,6 +52,7 @@ public:
     bool start(const QString &program) override;
     void end() override;
     bool exists(const QString &name) override;
+    bool wouldReplace(const QString &name) override;
     QString home() override;
     QList<Drive> drives() override;
 

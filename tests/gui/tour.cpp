@@ -44,8 +44,8 @@ QWidget &embedFromStart(GuiRun &run, const TourStop &stop) {
     return success;
 }
 
-void tourWindows(const QString &samplesFolder, const TourStop &stop) {
-    GuiRun run;
+void tourWindows(const QString &samplesFolder, const TourStop &stop, const QString &home) {
+    GuiRun run(home);
     for (const char *name : {"cover.bmp", "watermark.bmp"})
         if (!QFile::copy(samplesFolder + QLatin1Char('/') + QLatin1String(name),
                          run.homeFile(QLatin1String(name))))

@@ -30,6 +30,7 @@ QWidget &embedFromStart(GuiRun &run, const TourStop &stop);
 // watermark to its result, the progress window as it shows during the
 // embedding, the About window, then through the extraction wizard with the
 // watermarked image.
-void tourWindows(const QString &samplesFolder, const TourStop &stop);
+// home: an empty folder to stand for c:, or a fresh temporary one.
+void tourWindows(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
 
 } // namespace ombrel::test

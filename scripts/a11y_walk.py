@@ -1,0 +1,163 @@
+"""What a screen reader is told by the desktop program, read over AT-SPI.
+
+Run by scripts/check-a11y inside its private X server and D-Bus session. It
+walks the program the way a screen-reader user does, through the actions the
+reader offers (choosing a file, pressing a button), prints what it reads of
+each window and fails when a role or name is missing.
+"""
+import sys
+import time
+
+import pyatspi
+
+TIMEOUT = 20
+faults = []
+
+
+def children(acc):
+    return [c for c in (acc.getChildAtIndex(i) for i in range(acc.childCount)) if c is not None]
+
+
+def find(acc, test, depth=6):
+    """The first object under acc (acc included) that passes test."""
+    if test(acc):
+        return acc
+    if depth == 0:
+        return None
+    for child in children(acc):
+        found = find(child, test, depth - 1)
+        if found is not None:
+            return found
+    return None
+
+
+def program():
+    desktop = pyatspi.Registry.getDesktop(0)
+    return next((a for a in children(desktop) if a.name == "ombrel-watermark"), None)
+
+
+def wait(what, look):
+    """Polls look() until it gives something; windows come and go meanwhile."""
+    end = time.time() + TIMEOUT
+    while time.time() < end:
+        try:
+            found = look()
+        except Exception:  # an object went away while being read
+            found = None
+        if found:
+            return found
+        time.sleep(0.1)
+    sys.exit(f"check-a11y: timed out waiting for {what}")
+
+
+def window(name):
+    app = program()
+    if app is None:
+        return None
+    return next((w for w in children(app) if w.name == name and w.getState().contains(pyatspi.STATE_SHOWING)), None)
+
+
+def named(role, name):
+    return lambda a: a.getRoleName() == role and a.name == name
+
+
+def act(acc, action):
+    actions = acc.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    if action not in names:
+        sys.exit(f"check-a11y: {acc.getRoleName()} {acc.name!r} offers {names}, not {action}")
+    actions.doAction(names.index(action))
+
+
+def press(win, caption):
+    act(wait(f"button {caption!r}", lambda: find(win, named("push button", caption))), "Press")
+
+
+def choose(win, file_name):
+    files = find(win, named("list", "Files"))
+    act(wait(f"file {file_name!r}", lambda: find(files, lambda a: a.name == file_name, 1)), "Toggle")
+
+
+def answer_ok(title):
+    """Presses OK in the message box of that title."""
+    box = wait(f"message box {title!r}", lambda: window(title))
+    press(box, "OK")
+    wait(f"message box {title!r} to close", lambda: window(title) is None)
+
+
+def dump(acc, depth=0):
+    line = "  " * depth + f"{acc.getRoleName()} {acc.name!r}"
+    if acc.description:
+        line += f" - {acc.description}"
+    print(line)
+    # A list's items are content, not structure; the first few show what kind.
+    kids = children(acc)
+    if acc.getRoleName() == "list":
+        for item in kids[:6]:
+            print("  " * (depth + 1) + f"{item.getRoleName()} {item.name!r}" +
+                  (f" - {item.description}" if item.description else ""))
+        if len(kids) > 6:
+            print("  " * (depth + 1) + f"... {len(kids) - 6} more")
+        return
+    for child in kids:
+        dump(child, depth + 1)
+
+
+def check(title, role, parts):
+    """Prints a window as read and notes every expected part that is missing."""
+    win = wait(f"window {title!r}", lambda: window(title))
+    print()
+    dump(win)
+    if win.getRoleName() != role:
+        faults.append(f"{title!r} is a {win.getRoleName()}, not a {role}")
+    for part_role, part_name, description in parts:
+        part = find(win, named(part_role, part_name))
+        if part is None:
+            faults.append(f"{title!r} has no {part_role} {part_name!r}")
+        elif description is not None and part.description != description:
+            faults.append(f"{title!r}: {part_role} {part_name!r} says {part.description!r}, not {description!r}")
+    return win
+
+
+def main():
+    wait("the program on the accessibility bus", program)
+    main_title = "Digital Image watermarking in wavelet domain"
+    main_win = wait("the main window", lambda: window(main_title))
+    choose(main_win, "cover.bmp")
+    wait("the cover's preview", lambda: find(main_win, named("image", "Cover/Stego image")).description.startswith("cover.bmp"))
+    browsing = [("combo box", "Drive", None), ("list", "Folders", None),
+                ("list", "Files", None)]
+    main_win = check(main_title, "frame", browsing + [
+        ("image", "Cover/Stego image", "cover.bmp, 1024 x 768 pixels")])
+
+    press(main_win, "About this Application")
+    about = check("About Ombrel's Colored Digital Watermarking ", "dialog", [("image", "emblem", None),
+                                                                         ("push button", "OK", None)])
+    press(about, "OK")
+
+    press(main_win, "Embed the watermark into the image")
+    answer_ok("Image is suitable")
+    chooser = wait("the watermark chooser", lambda: window("Choosing the water mark"))
+    choose(chooser, "watermark.bmp")
+    wait("the watermark's preview",
+         lambda: find(chooser, named("image", "The water mark image")).description.startswith("watermark.bmp"))
+    chooser = check("Choosing the water mark", "frame", browsing + [
+        ("image", "The cover image", "cover.bmp, 1024 x 768 pixels"),
+        ("image", "The water mark image", "watermark.bmp, 512 x 512 pixels")])
+
+    press(chooser, "Next  >>")
+    answer_ok("Image is suitable")
+    check("Wavelet transform and embedding", "frame", [
+        ("image", "Cover image properties", "cover.bmp, 1024 x 768 pixels"),
+        ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels")])
+
+    print()
+    if faults:
+        print("check-a11y: " + "\n  ".join(["faults:"] + faults))
+        return 1
+    print("check-a11y: 4 windows read, every role and name present")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
