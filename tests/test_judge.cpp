@@ -244,26 +244,32 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
 
     // Sorted: a.bmp, b.bmp, broken.bmp, small.bmp; shard K takes K, K + 3.
     struct Shard {
-        const char *spec;
+        const char *shardArg;
         const char *first; // the cover of its first row, or none
     };
     std::multiset<std::string> joined;
     for (const Shard shard : {Shard{"1/3", "/a.bmp,"}, Shard{"2/3", "/b.bmp,"}, Shard{"3/3", nullptr}}) {
-        const std::string out = dir.file(std::string("shard") + shard.spec[0]);
+        const std::string out = dir.file(std::string("shard") + shard.shardArg[0]);
         const Result s =
-            run({"evaluate", folder, "--watermark", watermark, "-o", out, "--shard", shard.spec});
-        ASSERT_EQ(s.code, 0) << shard.spec << s.err;
+            run({"evaluate", folder, "--watermark", watermark, "-o", out, "--shard", shard.shardArg});
+        ASSERT_EQ(s.code, 0) << shard.shardArg << s.err;
         const auto part = lines(test::readFile(out + "/results.csv"));
         EXPECT_EQ(part[0], rows[0]);
         if (shard.first) {
-            ASSERT_EQ(part.size(), 1 + kAttackNames.size()) << shard.spec;
-            EXPECT_EQ(part[1].rfind(folder + shard.first, 0), 0u) << shard.spec << ": " << part[1];
+            ASSERT_EQ(part.size(), 1 + kAttackNames.size()) << shard.shardArg;
+            EXPECT_EQ(part[1].rfind(folder + shard.first, 0), 0u) << shard.shardArg << ": " << part[1];
         } else {
-            EXPECT_EQ(part.size(), 1u) << shard.spec;
+            EXPECT_EQ(part.size(), 1u) << shard.shardArg;
         }
         joined.insert(part.begin() + 1, part.end());
     }
     EXPECT_EQ(joined, std::multiset<std::string>(rows.begin() + 1, rows.end()));
+
+    // A shard past the last cover is an empty share, not a failure.
+    const std::string beyond = dir.file("shard5");
+    const Result e = run({"evaluate", folder, "--watermark", watermark, "-o", beyond, "--shard", "5/5"});
+    ASSERT_EQ(e.code, 0) << e.err;
+    EXPECT_EQ(lines(test::readFile(beyond + "/results.csv")), std::vector<std::string>{rows[0]});
 }
 
 // Ctrl-C: the tool itself, in a process of its own, over more covers than it
