@@ -1,3 +1,4 @@
+#include "imaging/quality.h"
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
@@ -145,6 +146,45 @@ TEST(Pipelines, PicturesKeepTheBackgroundWhereNothingIsDrawn) {
     EXPECT_EQ(r.firstPicture.point(520, 520), kControlFace);
     EXPECT_EQ(r.firstPicture.width(), 536);
     EXPECT_EQ(extracted.width(), 512);
+}
+
+// The tool embeds into the cover's own pixels and sums the PSNR on the way;
+// both must be what the copying pipeline and a whole comparison give, to the bit.
+TEST(Pipelines, InPlaceEmbeddingAndItsPsnrMatchACopyAndACompare) {
+    const Surface watermark = surfaceOf(sampleWatermark());
+    for (const int threshold : {-255, 0, 200}) {
+        for (const Image &original : {sampleCover(), test::randomImage(1024, 768, 3)}) {
+            const EmbedResult copied = embed(surfaceOf(original), watermark, threshold);
+            EmbeddingPipeline pipeline;
+            Progress progress;
+            pipeline.readWatermark(watermark, progress);
+            pipeline.transform(threshold, progress);
+            pipeline.quantise();
+            Surface cover{Image(original)};
+            double psnr = 0;
+            pipeline.embedInPlace(cover, progress, &psnr);
+            ASSERT_TRUE(cover.image() == copied.watermarked.image()) << threshold;
+            EXPECT_EQ(psnr, compareImages(original, cover.image())->psnr) << threshold;
+        }
+    }
+}
+
+// Gathering straight from an image reads what the cover matrix would hold,
+// -1 past the right edge and the foot included.
+TEST(Pipelines, GatheringFromTheImageMatchesTheCoverMatrix) {
+    struct Size {
+        int width, height;
+    };
+    for (const Size size : {Size{1024, 768}, Size{1030, 770}, Size{1025, 700}, Size{1000, 768}}) {
+        const Surface image = surfaceOf(test::randomImage(size.width, size.height, 11));
+        Progress progress;
+        ExtractionPipeline viaMatrix, direct;
+        viaMatrix.readImage(image, progress);
+        viaMatrix.gather(progress);
+        direct.gather(image, progress);
+        EXPECT_TRUE(direct.coeffmatrix() == viaMatrix.coeffmatrix())
+            << size.width << " x " << size.height;
+    }
 }
 
 } // namespace

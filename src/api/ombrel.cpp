@@ -88,20 +88,20 @@ Surface watermarkSurface(PixelView watermarkView) {
 // Checks the inputs as the tool does, then embeds straight into the cover's
 // surface: the coefficient pictures and the copies that the tool keeps for
 // its files are not needed here, and skipping them pays for the conversion
-// of the buffers. The steps are those of EmbeddingPipeline::run.
-Surface marked(PixelView coverView, PixelView watermarkView, int threshold) {
+// of the buffers. The steps are those of EmbeddingPipeline::run; psnr, when
+// given, receives the result's PSNR against the cover.
+Surface marked(PixelView coverView, PixelView watermarkView, int threshold,
+               double *psnr = nullptr) {
     checkThreshold(threshold);
     Surface cover = coverSurface(coverView);
     const Surface watermark = watermarkSurface(watermarkView);
 
     EmbeddingPipeline pipeline;
     Progress progress;
-    pipeline.readCover(cover, progress);
     pipeline.readWatermark(watermark, progress);
     pipeline.transform(threshold, progress);
     pipeline.quantise();
-    // The kept bits come from covermatrix, so the cover can be the target.
-    pipeline.embedInto(cover, progress);
+    pipeline.embedInPlace(cover, progress, psnr);
     return cover;
 }
 
@@ -124,8 +124,9 @@ Pixels::Pixels(int width, int height, int channels)
       data(static_cast<std::size_t>(width) * height * channels) {}
 
 Embedded embed(PixelView cover, PixelView watermark, int threshold) {
-    const Surface image = marked(cover, watermark, threshold);
-    return {rgbOf(image.image()), compareImages(surfaceFrom(cover).image(), image.image())->psnr};
+    double psnr = 0;
+    const Surface image = marked(cover, watermark, threshold, &psnr);
+    return {rgbOf(image.image()), psnr};
 }
 
 Pixels mark(PixelView cover, PixelView watermark, int threshold) {

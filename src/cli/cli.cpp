@@ -236,16 +236,6 @@ void saveText(const std::string &path, const std::string &text) {
 
 namespace {
 
-// The PSNR of a cover embedded in place, against the words its cover matrix
-// kept. Only rows and columns 1.. can change, and they are summed in the same
-// order as a whole comparison would, so the figure is the same to the bit.
-double psnrAgainst(const CoverMatrix &original, const Image &watermarked) {
-    double sum = 0;
-    for (int y = 1; y < watermarked.height; ++y)
-        addSquaredGreyErrors(original.row(y) + 1, watermarked.row(y) + 1, watermarked.width - 1, sum);
-    return psnrOf(sum / (static_cast<double>(watermarked.width) * watermarked.height));
-}
-
 int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 2, "embed needs COVER and WATERMARK");
     const auto output = required(p, "output", "embed needs -o OUT");
@@ -260,7 +250,6 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         EmbeddingPipeline pipeline;
         Progress progress;
         pipeline.readWatermark(watermarkSurface(p.positional[1], fit), progress);
-        pipeline.readCover(cover, progress);
         pipeline.transform(threshold, progress);
         // The coefficient pictures are drawn only when asked for.
         if (option(p, "wavelet"))
@@ -268,9 +257,8 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         pipeline.quantise();
         if (option(p, "quantised"))
             pipeline.drawCoefficients(quantisedPicture.emplace(makeWaveletSurface()), nullptr);
-        // In place: the cover matrix keeps the cover's words for the PSNR.
-        pipeline.embedInto(cover, progress);
-        psnr = psnrAgainst(pipeline.covermatrix(), cover.image());
+        // In place, the PSNR summed as the pixels change.
+        pipeline.embedInPlace(cover, progress, &psnr);
     }
 
     std::vector<BitmapToWrite> files{{&cover.image(), output}};
@@ -292,9 +280,8 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     {
         ExtractionPipeline pipeline;
         Progress progress;
-        // The image is not needed once the pipeline has read it.
-        pipeline.readImage(coverSurface(p.positional[0]), progress);
-        pipeline.gather(progress);
+        // The image is not needed once its bits are gathered.
+        pipeline.gather(coverSurface(p.positional[0]), progress);
         pipeline.scale(progress);
         pipeline.invert();
         pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);

@@ -9,15 +9,10 @@ namespace ombrel {
 
 namespace {
 
-double grey(ColourWord c) {
-    const Channels ch = split(c);
-    return 0.299 * ch.red + 0.587 * ch.green + 0.114 * ch.blue;
-}
-
 std::vector<double> greyValues(const Image &image) {
     std::vector<double> g(image.pixels.size());
     for (std::size_t i = 0; i < g.size(); ++i)
-        g[i] = grey(image.pixels[i]);
+        g[i] = greyLevel(image.pixels[i]);
     return g;
 }
 
@@ -86,14 +81,6 @@ std::optional<double> structuralSimilarity(const Image &a, const Image &b) {
     return sum / static_cast<double>(muA.size());
 }
 
-void addSquaredGreyErrors(const ColourWord *a, const ColourWord *b, int count, double &sum) {
-    for (int i = 0; i < count; ++i)
-        if (a[i] != b[i]) {
-            const double d = grey(a[i]) - grey(b[i]);
-            sum += d * d;
-        }
-}
-
 double psnrOf(double mse) {
     return mse == 0 ? std::numeric_limits<double>::infinity() : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
@@ -103,8 +90,8 @@ std::optional<Quality> compareImages(const Image &a, const Image &b) {
         return std::nullopt;
     double squared = 0, cross = 0, normA = 0, normB = 0;
     for (std::size_t i = 0; i < a.pixels.size(); ++i) {
-        const double ga = grey(a.pixels[i]);
-        const double gb = grey(b.pixels[i]);
+        const double ga = greyLevel(a.pixels[i]);
+        const double gb = greyLevel(b.pixels[i]);
         squared += (ga - gb) * (ga - gb);
         cross += ga * gb;
         normA += ga * ga;

@@ -15,6 +15,18 @@ struct Quality {
     double nc = 0;
 };
 
+// A pixel's grey value, BT.601 luma.
+inline double greyLevel(ColourWord c) {
+    const Channels ch = split(c);
+    return 0.299 * ch.red + 0.587 * ch.green + 0.114 * ch.blue;
+}
+
+// What one pixel adds to the squared error of two images.
+inline double squaredGreyError(ColourWord a, ColourWord b) {
+    const double d = greyLevel(a) - greyLevel(b);
+    return d * d;
+}
+
 // Both images must have the same size; nothing is compared otherwise.
 std::optional<Quality> compareImages(const Image &a, const Image &b);
 
@@ -23,10 +35,6 @@ std::optional<Quality> compareImages(const Image &a, const Image &b);
 // every window that lies wholly inside the images. Needs the same size and at
 // least 11 x 11 pixels.
 std::optional<double> structuralSimilarity(const Image &a, const Image &b);
-// Adds the squared grey differences of one run of pixels to sum. Pixels that
-// are equal add nothing, so a caller may skip them and still get, bit for
-// bit, the sum compareImages forms, as long as it goes in the same order.
-void addSquaredGreyErrors(const ColourWord *a, const ColourWord *b, int count, double &sum);
 // 10 log10(255^2 / mse), infinite for identical images.
 double psnrOf(double mse);
 

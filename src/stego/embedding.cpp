@@ -1,11 +1,33 @@
 #include "stego/embedding.h"
 
+#include "imaging/quality.h"
 #include "wavelet/haar.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 namespace ombrel {
+
+namespace {
+
+// The three stages in the order the bar counts them; errors as the stages take it.
+void embedStages(const CoverRows &source, const CoeffMatrix &coeff, Surface &cover,
+                 Progress &progress, double *errors) {
+    for (int y = 1; y <= 128; ++y) {
+        embedApproximationRow(y, source, coeff, cover, errors);
+        progress.tick(4);
+    }
+    for (int y = 1; y <= 512; ++y) {
+        embedRightRow(y, source, coeff, cover, errors);
+        progress.tick();
+    }
+    for (int x = 1; x <= 128; ++x) {
+        embedLowerColumn(x, source, coeff, cover, errors);
+        progress.tick();
+    }
+}
+
+} // namespace
 
 EmbeddingPipeline::EmbeddingPipeline()
     : covermatrix_(makeCoverMatrix()), watermatrix_(makeCoeffMatrix()),
@@ -74,31 +96,39 @@ void EmbeddingPipeline::quantise() {
 }
 
 void EmbeddingPipeline::embedInto(Surface &cover, Progress &progress) const {
-    for (int y = 1; y <= 128; ++y) {
-        embedApproximationRow(y, covermatrix_, coeffmatrix_, cover);
-        progress.tick(4);
-    }
-    for (int y = 1; y <= 512; ++y) {
-        embedRightRow(y, covermatrix_, coeffmatrix_, cover);
-        progress.tick();
-    }
-    for (int x = 1; x <= 128; ++x) {
-        embedLowerColumn(x, covermatrix_, coeffmatrix_, cover);
-        progress.tick();
-    }
+    embedStages(covermatrix_, coeffmatrix_, cover, progress, nullptr);
+}
+
+
+void EmbeddingPipeline::embedInPlace(Surface &cover, Progress &progress, double *psnr) const {
+    Image &pixels = cover.image();
+    double errors = 0;
+    embedStages(CoverRows(pixels), coeffmatrix_, cover, progress, psnr ? &errors : nullptr);
+    if (psnr)
+        *psnr = psnrOf(errors / (static_cast<double>(pixels.width) * pixels.height));
 }
 
 void EmbeddingPipeline::run(const Surface &cover, const Surface &watermark, int threshold,
                             EmbedResult &into, Progress &progress) {
     progress.start(kEmbedProgressMax);
-    readCover(cover, progress);
+    // A cover as wide as the layout is read where it lies, in the copy that
+    // becomes the watermarked image; a narrower one through the cover matrix.
+    const bool inPlace = cover.width() >= kCoverWidth;
+    if (inPlace)
+        for (int y = 1; y <= kCoverHeight; ++y) // a tick for each row readCover would copy
+            progress.tick();
+    else
+        readCover(cover, progress);
     readWatermark(watermark, progress);
     transform(threshold, progress);
     drawCoefficients(into.firstPicture, &progress);
     quantise();
     drawCoefficients(into.secondPicture, nullptr);
     into.watermarked = cover;
-    embedInto(into.watermarked, progress);
+    if (inPlace)
+        embedInPlace(into.watermarked, progress);
+    else
+        embedInto(into.watermarked, progress);
 }
 
 EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold,

@@ -36,6 +36,11 @@ public:
     void quantise();
     // Writes every coefficient into the low bits of the cover surface.
     void embedInto(Surface &cover, Progress &progress) const;
+    // The same without the cover matrix: the kept bits are read from the
+    // cover's own pixels, which must be at least 1024 wide, as they are
+    // overwritten; ticks as embedInto. With psnr, the PSNR of the result
+    // against the cover as it was, summed on the way.
+    void embedInPlace(Surface &cover, Progress &progress, double *psnr = nullptr) const;
 
     // Every step in order, into surfaces the caller may reuse from run to run.
     void run(const Surface &cover, const Surface &watermark, int threshold, EmbedResult &into,

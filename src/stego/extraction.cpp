@@ -18,19 +18,36 @@ void ExtractionPipeline::readImage(const Surface &image, Progress &progress) {
     }
 }
 
-void ExtractionPipeline::gather(Progress &progress) {
+namespace {
+
+void gatherStages(const CoverRows &source, CoeffMatrix &coeff, Progress &progress) {
     for (int y = 1; y <= 128; ++y) {
-        gatherApproximationRow(y, covermatrix_, coeffmatrix_);
+        gatherApproximationRow(y, source, coeff);
         progress.tick();
     }
     for (int y = 1; y <= 512; ++y) {
-        gatherRightRow(y, covermatrix_, coeffmatrix_);
+        gatherRightRow(y, source, coeff);
         progress.tick();
     }
     for (int x = 1; x <= 128; ++x) {
-        gatherLowerColumn(x, covermatrix_, coeffmatrix_);
+        gatherLowerColumn(x, source, coeff);
         progress.tick();
     }
+}
+
+} // namespace
+
+void ExtractionPipeline::gather(Progress &progress) { gatherStages(covermatrix_, coeffmatrix_, progress); }
+
+void ExtractionPipeline::gather(const Surface &image, Progress &progress) {
+    if (image.width() < kCoverWidth) {
+        readImage(image, progress);
+        gather(progress);
+        return;
+    }
+    for (int y = 1; y <= kCoverHeight; ++y) // a tick for each row readImage would copy
+        progress.tick();
+    gatherStages(CoverRows(image.image()), coeffmatrix_, progress);
 }
 
 void ExtractionPipeline::scale(Progress &progress) {
@@ -66,8 +83,7 @@ void ExtractionPipeline::draw(Surface &picture, Progress &progress) {
 
 void ExtractionPipeline::run(const Surface &image, Surface &picture, Progress &progress) {
     progress.start(kExtractProgressMax);
-    readImage(image, progress);
-    gather(progress);
+    gather(image, progress);
     scale(progress);
     invert();
     draw(picture, progress);

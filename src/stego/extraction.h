@@ -19,6 +19,9 @@ public:
     void readImage(const Surface &image, Progress &progress);
     // Gathers every coefficient's bits: 128 + 512 + 128 ticks.
     void gather(Progress &progress);
+    // Both steps at once, straight from the image's pixels when it is as wide
+    // as the cover (through the cover matrix otherwise); ticks as both would.
+    void gather(const Surface &image, Progress &progress);
     // Difference coefficients times 16; one tick a row.
     void scale(Progress &progress);
     // Undoes level 2, then level 1.

@@ -1,6 +1,9 @@
 #include "stego/layout.h"
 
+#include "imaging/quality.h"
+
 #include <algorithm>
+#include <array>
 
 namespace ombrel {
 
@@ -23,7 +26,28 @@ constexpr int groupColumn(int y, int g) { return (y % 2 ? 101 : 103) + 20 * (g -
 constexpr int rightColumn(int y, int x) { return y % 2 ? 2 * (x - 129) + 1 : 2 * (x - 129) + 256; }
 constexpr int lowerColumn(int x, int y) { return x % 2 ? 2 * (y - 128) + 1 : 2 * (y - 128) + 256; }
 
+// Writes one embedded pixel, adding its squared grey error when asked.
+inline void put(ColourWord &pixel, ColourWord before, ColourWord after, double *errors) {
+    pixel = after;
+    if (errors && before != after)
+        *errors += squaredGreyError(before, after);
+}
+
+void set(Surface &target, int x, int y, ColourWord before, ColourWord after, double *errors) {
+    if (target.contains(x, y))
+        put(target.image().at(x, y), before, after, errors);
+}
+
 } // namespace
+
+const ColourWord *CoverRows::outsideRow() {
+    static const auto row = [] {
+        std::array<ColourWord, kCoverWidth + 1> r;
+        r.fill(kOutside);
+        return r;
+    }();
+    return row.data();
+}
 
 void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
     ColourWord *dst = covermatrix.row(y);
@@ -39,8 +63,8 @@ void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
         dst[x] = kOutside;
 }
 
-void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff,
-                           Surface &target) {
+void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coeff,
+                           Surface &target, double *errors) {
     const Coefficient *c = coeff.row(y);
     const ColourWord *t = cover.row(y);
     for (int g = 1; g <= 43; ++g) {
@@ -50,50 +74,82 @@ void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &c
         const int cc = g == 43 ? 255 : c[3 * g];
         assert(a >= 0 && a <= 255 && b >= 0 && b <= 255 && cc >= 0 && cc <= 255);
         const int q = groupColumn(y, g);
-        target.pset(q, y, withLowPairs(t[q], pair(a, 6), pair(b, 0), pair(cc, 4)));
-        target.pset(q + 5, y, withLowPairs(t[q + 5], pair(a, 2), pair(b, 2), pair(cc, 0)));
-        target.pset(q + 10, y, withLowPairs(t[q + 10], pair(cc, 6), pair(b, 4), pair(a, 4)));
-        target.pset(q + 15, y, withLowPairs(t[q + 15], pair(a, 0), pair(b, 6), pair(cc, 2)));
+        const ColourWord p1 = t[q], p2 = t[q + 5], p3 = t[q + 10], p4 = t[q + 15];
+        set(target, q, y, p1, withLowPairs(p1, pair(a, 6), pair(b, 0), pair(cc, 4)), errors);
+        set(target, q + 5, y, p2, withLowPairs(p2, pair(a, 2), pair(b, 2), pair(cc, 0)), errors);
+        set(target, q + 10, y, p3, withLowPairs(p3, pair(cc, 6), pair(b, 4), pair(a, 4)), errors);
+        set(target, q + 15, y, p4, withLowPairs(p4, pair(a, 0), pair(b, 6), pair(cc, 2)), errors);
     }
 }
 
-void embedRightRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff, Surface &target) {
+namespace {
+
+// The detail stages' inner loops, with and without the error sum, so the
+// plain embedding keeps its branch-free loop.
+template <bool Sum>
+void embedEveryOther(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
+                     std::ptrdiff_t coeffStride, double *errors) {
+    for (int k = 0; k < count; ++k, c += coeffStride) {
+        const ColourWord before = t[2 * k], after = embedDetail(before, *c);
+        if constexpr (Sum)
+            put(dst[2 * k], before, after, errors);
+        else
+            dst[2 * k] = after;
+    }
+}
+
+void embedRun(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
+              std::ptrdiff_t coeffStride, double *errors) {
+    if (errors)
+        embedEveryOther<true>(dst, t, c, count, coeffStride, errors);
+    else
+        embedEveryOther<false>(dst, t, c, count, coeffStride, nullptr);
+}
+
+} // namespace
+
+void embedRightRow(int y, const CoverRows &cover, const CoeffMatrix &coeff, Surface &target,
+                   double *errors) {
     const Coefficient *c = coeff.row(y);
     const int row = y + 128;
     const ColourWord *t = cover.row(row);
     const int first = rightColumn(y, 129);
     if (row >= target.height() || first + 2 * 383 >= target.width()) {
-        for (int x = 129; x <= 512; ++x)
-            target.pset(rightColumn(y, x), row, embedDetail(t[rightColumn(y, x)], c[x]));
+        for (int x = 129; x <= 512; ++x) {
+            const int column = rightColumn(y, x);
+            const ColourWord before = cover.at(column, row);
+            set(target, column, row, before, embedDetail(before, c[x]), errors);
+        }
         return;
     }
-    ColourWord *dst = target.image().row(row) + first;
-    t += first;
-    for (int k = 0; k < 384; ++k)
-        dst[2 * k] = embedDetail(t[2 * k], c[129 + k]);
+    embedRun(target.image().row(row) + first, t + first, c + 129, 384, 1, errors);
 }
 
-void embedLowerColumn(int x, const CoverMatrix &cover, const CoeffMatrix &coeff,
-                      Surface &target) {
+void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
+                      Surface &target, double *errors) {
     const int row = x + 640;
-    const ColourWord *t = cover.row(row);
     const Coefficient *c = coeff.row(129) + x;
     const int stride = coeff.stride();
     // Row 768 and column 1024 lie outside a 1024 x 768 cover: those writes drop.
     int y = 129;
     if (row < target.height()) {
-        ColourWord *dst = target.image().row(row);
-        for (const int inside = std::min(512, (target.width() - 1 - lowerColumn(x, 128)) / 2 + 128);
-             y <= inside; ++y, c += stride) {
-            const int column = lowerColumn(x, y);
-            dst[column] = embedDetail(t[column], *c);
+        const int inside = std::min(512, (target.width() - 1 - lowerColumn(x, 128)) / 2 + 128);
+        const int first = lowerColumn(x, 129);
+        if (inside >= y) {
+            embedRun(target.image().row(row) + first, cover.row(row) + first, c, inside - 128,
+                     stride, errors);
+            c += static_cast<std::ptrdiff_t>(inside - 128) * stride;
+            y = inside + 1;
         }
     }
-    for (; y <= 512; ++y, c += stride)
-        target.pset(lowerColumn(x, y), row, embedDetail(t[lowerColumn(x, y)], *c));
+    for (; y <= 512; ++y, c += stride) {
+        const int column = lowerColumn(x, y);
+        const ColourWord before = cover.at(column, row);
+        set(target, column, row, before, embedDetail(before, *c), errors);
+    }
 }
 
-void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff) {
+void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
     const ColourWord *s = cover.row(y);
     Coefficient *c = coeff.row(y);
     for (int g = 1; g <= 43; ++g) {
@@ -109,19 +165,26 @@ void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff)
     }
 }
 
-void gatherRightRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff) {
+void gatherRightRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
     const ColourWord *s = cover.row(y + 128) + rightColumn(y, 129);
     Coefficient *c = coeff.row(y) + 129;
     for (int k = 0; k < 384; ++k)
         c[k] = static_cast<Coefficient>(gatherDetail(s[2 * k]));
 }
 
-void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff) {
-    const ColourWord *s = cover.row(x + 640) + lowerColumn(x, 129);
+void gatherLowerColumn(int x, const CoverRows &cover, CoeffMatrix &coeff) {
+    const int row = x + 640;
+    const int first = lowerColumn(x, 129);
+    const ColourWord *s = cover.row(row) + first;
     Coefficient *c = coeff.row(129) + x;
     const int stride = coeff.stride();
-    for (int k = 0; k < 384; ++k, c += stride)
+    // An image as wide as the cover ends before column 1024, which reads -1.
+    const int inside = std::clamp((cover.width() - 1 - first) / 2 + 1, 0, 384);
+    int k = 0;
+    for (; k < inside; ++k, c += stride)
         *c = static_cast<Coefficient>(gatherDetail(s[2 * k]));
+    for (; k < 384; ++k, c += stride)
+        *c = static_cast<Coefficient>(gatherDetail(kOutside));
 }
 
 } // namespace ombrel

@@ -18,24 +18,60 @@ inline CoverMatrix makeCoverMatrix() { return CoverMatrix(kCoverWidth, kCoverHei
 // Fills covermatrix(x, y) = surface.point(x, y) for 1 <= x <= 1024, 1 <= y <= row.
 void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix);
 
+// The cover words the layout reads, row by row: a cover matrix, or an image at
+// least as wide as the cover, read where it lies instead of copied. Rows past
+// the image's foot read -1, as the cover matrix holds them; so does column
+// 1024 of an image that ends before it.
+class CoverRows {
+public:
+    CoverRows(const CoverMatrix &m) // NOLINT: a cover matrix is the usual source
+        : base_(m.row(0)), stride_(m.stride()), width_(m.maxX() + 1), height_(m.maxY() + 1) {}
+    explicit CoverRows(const Image &image)
+        : base_(image.pixels.data()), stride_(image.width), width_(image.width),
+          height_(image.height) {
+        assert(image.width >= kCoverWidth);
+    }
+
+    // Columns 0 .. width() - 1 of row y; a row of -1 past the foot.
+    const ColourWord *row(int y) const {
+        return y < height_ ? base_ + static_cast<std::size_t>(y) * stride_ : outsideRow();
+    }
+    ColourWord at(int x, int y) const { return x < width_ ? row(y)[x] : kOutside; }
+    int width() const { return width_; }
+
+private:
+    static const ColourWord *outsideRow();
+
+    const ColourWord *base_;
+    std::size_t stride_;
+    int width_, height_;
+};
+
 // Where every coefficient bit lives in the cover. The approximation band
 // (1..128 x 1..128, 8 bits each) goes two bits per channel into rows 1..128;
 // every other coefficient (3 bits) one bit per channel into one pixel of rows
-// 129..768. Only the low bits change; the kept bits come from covermatrix.
+// 129..768. Only the low bits change; the kept bits come from cover, which may
+// be the target's own pixels: each pixel is read just before it is written.
+//
+// Every stage writes its pixels left to right, and the stages cover rows top
+// to bottom, so the pixels change in reading order. When errors is given,
+// the squared grey difference of each pixel that changes is added to it in
+// that order: the sum a whole comparison of the two images forms, to the bit.
 //
 // Stage 1: approximation row y (1..128), written into cover row y.
-void embedApproximationRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff,
-                           Surface &target);
+void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coeff,
+                           Surface &target, double *errors = nullptr);
 // Stage 2: coefficients (129..512, y) for y in 1..512, written into row y + 128.
-void embedRightRow(int y, const CoverMatrix &cover, const CoeffMatrix &coeff, Surface &target);
+void embedRightRow(int y, const CoverRows &cover, const CoeffMatrix &coeff, Surface &target,
+                   double *errors = nullptr);
 // Stage 3: coefficients (x, 129..512) for x in 1..128, written into row x + 640.
-void embedLowerColumn(int x, const CoverMatrix &cover, const CoeffMatrix &coeff,
-                      Surface &target);
+void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
+                      Surface &target, double *errors = nullptr);
 
 // The same positions read back.
-void gatherApproximationRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff);
-void gatherRightRow(int y, const CoverMatrix &cover, CoeffMatrix &coeff);
-void gatherLowerColumn(int x, const CoverMatrix &cover, CoeffMatrix &coeff);
+void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff);
+void gatherRightRow(int y, const CoverRows &cover, CoeffMatrix &coeff);
+void gatherLowerColumn(int x, const CoverRows &cover, CoeffMatrix &coeff);
 
 // The colour a detail coefficient (0..7, the quantiser's range) gives the
 // cover word t: blue bit 0 = b0, green bit 0 = b2, red bit 0 = b1.
