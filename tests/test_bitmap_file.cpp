@@ -111,6 +111,21 @@ TEST(BitmapFile, FuzzFindingsAreRefusedQuickly) {
     EXPECT_TRUE(rle.ok()) << rle.error.reason;
 }
 
+// A picture given up to the codec is written byte for byte as a kept one.
+TEST(BitmapFile, SpentPicturesAreWrittenAsKeptOnes) {
+    test::TempDir dir;
+    const Image kept = test::randomImage(33, 7, 4);
+    for (const auto format : {FileFormat::Bmp, FileFormat::Png, FileFormat::Ppm}) {
+        Image spent = kept;
+        BitmapToWrite fromKept{&kept, dir.file("kept")}, fromSpent{&spent, dir.file("spent")};
+        fromKept.format = fromSpent.format = format;
+        fromSpent.spent = &spent;
+        ASSERT_FALSE(saveBitmaps({fromKept, fromSpent}).has_value());
+        EXPECT_EQ(test::readFile(dir.file("spent")), test::readFile(dir.file("kept")))
+            << static_cast<int>(format);
+    }
+}
+
 TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
     test::TempDir dir;
     const Image image = test::randomImage(8, 8, 1);

@@ -77,6 +77,40 @@ TEST(PictureFile, ContentDecidesNotTheName) {
     EXPECT_EQ(bitmapOnly.error.reason, "not a Windows bitmap");
 }
 
+// A palette bitmap is read through its table; indexes past a short table
+// are black, as Qt's own conversion to 32 bits gives them.
+TEST(PictureFile, IndexesPastAShortPaletteAreBlack) {
+    std::string bmp = "BM";
+    auto le = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bmp += static_cast<char>((v >> (8 * i)) & 255);
+    };
+    le(14 + 40 + 8 + 4, 4); // file size
+    le(0, 4);
+    le(14 + 40 + 8, 4);            // pixel offset
+    le(40, 4);                     // header size
+    le(4, 4), le(1, 4);            // 4 x 1
+    le(1, 2), le(8, 2);            // one plane, 8 bits
+    le(0, 4), le(4, 4);            // uncompressed, 4 bytes of pixels
+    le(3780, 4), le(3780, 4);      // 96 dots per inch
+    le(2, 4), le(0, 4);            // two colours in the table
+    bmp += std::string("\x1e\x14\x0a\x00\x00\x64\xc8\x00", 8); // blue, green, red, 0
+    bmp += std::string("\x00\x01\x05\xff", 4);
+    test::TempDir dir;
+    const std::string path = dir.write("short-palette.bmp", bmp);
+    const auto loaded = loadPicture(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.error.message();
+    Image expected(4, 1);
+    expected.pixels = {0x1e140a, 0x0064c8, 0, 0};
+    EXPECT_TRUE(*loaded.image == expected);
+    const QImage byQt = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(byQt.pixel(x, 0) & 0xffffff, static_cast<QRgb>(split(expected.pixels[x]).red) << 16 |
+                                                    split(expected.pixels[x]).green << 8 |
+                                                    split(expected.pixels[x]).blue)
+            << x;
+}
+
 TEST(PictureFile, OpaqueAlphaAndPalettesBecomeRgb) {
     test::TempDir dir;
     QImage palette(3, 2, QImage::Format_Indexed8);

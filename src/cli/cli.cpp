@@ -261,7 +261,9 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         pipeline.embedInPlace(cover, progress, &psnr);
     }
 
+    // The tool is done with the cover's pixels: the codec may take them as they lie.
     std::vector<BitmapToWrite> files{{&cover.image(), output}};
+    files.front().spent = &cover.image();
     if (auto f = option(p, "wavelet"))
         files.push_back({&waveletPicture->image(), *f});
     if (auto f = option(p, "quantised"))
@@ -286,7 +288,9 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         pipeline.invert();
         pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);
     }
-    save({{&watermark->image(), output}});
+    BitmapToWrite file{&watermark->image(), output};
+    file.spent = &watermark->image();
+    save({file});
     out << "Wrote " << output << "\n";
     return kDone;
 }

@@ -108,10 +108,33 @@ constexpr std::uint32_t swapRedBlue(std::uint32_t p) {
 
 } // namespace
 
+namespace {
+
+// A palette picture through its table, without a 32-bit copy first. Indexes
+// past the table are black, as in Qt's own conversion.
+Image fromIndexed(const QImage &decoded) {
+    ColourWord words[256];
+    const QList<QRgb> table = decoded.colorTable();
+    for (int i = 0; i < 256; ++i)
+        words[i] = i < table.size() ? static_cast<ColourWord>(swapRedBlue(table[i])) : 0;
+    Image image = Image::unset(decoded.width(), decoded.height());
+    for (int y = 0; y < image.height; ++y) {
+        const uchar *src = decoded.constScanLine(y);
+        ColourWord *dst = image.row(y);
+        for (int x = 0; x < image.width; ++x)
+            dst[x] = words[src[x]];
+    }
+    return image;
+}
+
+} // namespace
+
 Image fromQImage(const QImage &decoded) {
+    if (decoded.format() == QImage::Format_Indexed8 && !decoded.hasAlphaChannel())
+        return fromIndexed(decoded);
     const QImage converted = decoded.convertToFormat(QImage::Format_RGB32);
     const int width = converted.width(), height = converted.height();
-    Image image(width, height);
+    Image image = Image::unset(width, height);
     for (int y = 0; y < height; ++y) {
         const auto *src = reinterpret_cast<const QRgb *>(converted.constScanLine(y));
         ColourWord *dst = image.row(y);
@@ -158,7 +181,7 @@ namespace {
 // red and blue change places afterwards.
 bool decodeInPlace(QImageReader &reader, std::optional<Image> &into) {
     const QSize size = reader.size();
-    Image image(size.width(), size.height());
+    Image image = Image::unset(size.width(), size.height());
     auto *bits = reinterpret_cast<uchar *>(image.pixels.data());
     QImage view(bits, image.width, image.height, image.width * 4, QImage::Format_RGB32);
     if (!reader.read(&view))
@@ -430,12 +453,25 @@ const char *writerFormat(FileFormat format) {
     return "bmp";
 }
 
+// The picture as Qt's 32-bit layout without a copy: red and blue change
+// places in the caller's own pixels, which it has given up.
+QImage inPlaceQImage(Image &image) {
+    for (ColourWord &p : image.pixels)
+        p = static_cast<ColourWord>(0xff000000u | swapRedBlue(static_cast<std::uint32_t>(p)));
+    return QImage(reinterpret_cast<uchar *>(image.pixels.data()), image.width, image.height,
+                  image.width * 4, QImage::Format_RGB32);
+}
+
+QImage colourQImage(const BitmapToWrite &f) {
+    return f.spent ? inPlaceQImage(*f.spent) : toQImage(*f.image);
+}
+
 // The Qt image that holds the picture exactly in the file's format; none for
 // a colour picture in a grey-only format. Bitmaps keep the kind asked for.
 std::optional<QImage> encodable(const BitmapToWrite &f) {
     switch (f.format) {
     case FileFormat::Bmp:
-        return f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : toQImage(*f.image);
+        return f.kind == BitmapKind::Grey8 ? toGreyQImage(*f.image) : colourQImage(f);
     case FileFormat::Pgm:
         if (!allGrey(*f.image))
             return std::nullopt;
@@ -449,7 +485,7 @@ std::optional<QImage> encodable(const BitmapToWrite &f) {
         break;
     }
     // Three channels and no alpha, so nothing reads a fourth one back.
-    return toQImage(*f.image).convertToFormat(QImage::Format_RGB888);
+    return colourQImage(f).convertToFormat(QImage::Format_RGB888);
 }
 
 } // namespace
@@ -461,79 +497,74 @@ std::optional<FileError> saveBitmap(const Image &image, const std::string &path,
 
 namespace {
 
-// One file of a save: its bytes ready, then the handle that writes them.
-struct Outgoing {
-    const BitmapToWrite *target;
-    QByteArray bytes;
-    std::unique_ptr<QSaveFile> file;
-};
-
 FileError unwritable(const BitmapToWrite &f, const QString &why) {
     return FileError{f.path, "cannot be written: " + why.toStdString(), FileProblem::Unwritable};
 }
 
-// Writes the bytes and hands the file back open; false when the write failed.
-bool writeAll(Outgoing &o) { return o.file->write(o.bytes) == o.bytes.size(); }
+// Encodes the picture onto device; the reason when that failed.
+std::optional<QString> encode(const QImage &picture, FileFormat format, QIODevice &device) {
+    QImageWriter writer(&device, writerFormat(format));
+    if (writer.write(picture))
+        return std::nullopt;
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    return file && file->error() != QFileDevice::NoError ? file->errorString() : writer.errorString();
+}
+
+// One file of a save: its temporary, or for a file rewritten in place, the
+// bytes waiting to be written.
+struct Outgoing {
+    const BitmapToWrite *target;
+    std::unique_ptr<QSaveFile> file;
+    QByteArray bytes;
+};
 
 } // namespace
 
 std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
-    // Every picture is encoded before any file is touched.
-    std::vector<Outgoing> out;
     for (const BitmapToWrite &f : files) {
-        const QString name = QString::fromStdString(f.path);
         if (f.path.empty())
             return FileError{f.path, "no file name given", FileProblem::NoFileName};
-        if (QFileInfo(name).isDir())
+        if (QFileInfo(QString::fromStdString(f.path)).isDir())
             return FileError{f.path, "is a folder, not a file", FileProblem::IsFolder};
-        std::optional<QImage> picture = encodable(f);
-        if (!picture)
-            return FileError{f.path, "a PGM file holds grey pictures only, and this one has colour",
-                             FileProblem::ColourInGrey};
-        QImage &encoded = *picture;
-        encoded.setDotsPerMeterX(kDotsPerMetre);
-        encoded.setDotsPerMeterY(kDotsPerMetre);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, writerFormat(f.format));
-        if (!writer.write(encoded))
-            return unwritable(f, writer.errorString());
-        out.push_back({&f, std::move(bytes), std::make_unique<QSaveFile>(name)});
     }
-    const auto cancelAll = [&] {
+    std::vector<Outgoing> out;
+    out.reserve(files.size()); // inPlace points into it
+    const auto fail = [&](const FileError &error) {
         for (Outgoing &o : out)
             if (o.file->isOpen())
                 o.file->cancelWriting();
+        return error;
     };
-    // First through temporaries beside the targets. A file whose folder
-    // refuses a temporary but which may itself be written is replaced in
-    // place, last, once everything else is written.
+    // Straight into temporaries beside the targets. A file whose folder
+    // refuses a temporary but which may itself be written is encoded in
+    // memory and replaced in place, last, once everything else is written.
     std::vector<Outgoing *> inPlace;
-    for (Outgoing &o : out) {
-        if (!o.file->open(QIODevice::WriteOnly)) {
-            const QFileInfo info(o.file->fileName());
-            if (!info.isFile() || !info.isWritable()) {
-                const QString why = o.file->errorString();
-                cancelAll();
-                return unwritable(*o.target, why);
-            }
-            inPlace.push_back(&o);
+    for (const BitmapToWrite &f : files) {
+        std::optional<QImage> picture = encodable(f);
+        if (!picture)
+            return fail(FileError{f.path, "a PGM file holds grey pictures only, and this one has colour",
+                                  FileProblem::ColourInGrey});
+        picture->setDotsPerMeterX(kDotsPerMetre);
+        picture->setDotsPerMeterY(kDotsPerMetre);
+        Outgoing &o = out.emplace_back(Outgoing{&f, std::make_unique<QSaveFile>(QString::fromStdString(f.path)), {}});
+        if (o.file->open(QIODevice::WriteOnly)) {
+            if (auto why = encode(*picture, f.format, *o.file))
+                return fail(unwritable(f, *why));
             continue;
         }
-        if (!writeAll(o)) {
-            const QString why = o.file->errorString();
-            cancelAll();
-            return unwritable(*o.target, why);
-        }
+        const QFileInfo info(o.file->fileName());
+        if (!info.isFile() || !info.isWritable())
+            return fail(unwritable(f, o.file->errorString()));
+        QBuffer buffer(&o.bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (auto why = encode(*picture, f.format, buffer))
+            return fail(unwritable(f, *why));
+        inPlace.push_back(&o);
     }
     for (Outgoing *o : inPlace) {
         o->file->setDirectWriteFallback(true);
-        if (!o->file->open(QIODevice::WriteOnly) || !writeAll(*o)) {
-            const QString why = o->file->errorString();
-            cancelAll();
-            return unwritable(*o->target, why);
-        }
+        if (!o->file->open(QIODevice::WriteOnly) || o->file->write(o->bytes) != o->bytes.size())
+            return fail(unwritable(*o->target, o->file->errorString()));
     }
     for (Outgoing &o : out)
         if (!o.file->commit())

@@ -105,11 +105,16 @@ struct BitmapToWrite {
     // PNG and TIFF hold a picture whose every pixel is grey as 8-bit grey;
     // PGM takes grey pictures only.
     FileFormat format = FileFormat::Bmp;
+    // The same picture as image, given up by a caller that is done with it:
+    // its pixels are put into the codec's byte order where they lie instead
+    // of in a copy, and are left in no particular state.
+    Image *spent = nullptr;
 };
 
-// Writes several bitmaps all or nothing: every file is encoded to a temporary
-// beside its target first, and only when all succeeded are they renamed. Files
-// rewritten in place come last, after every other file was written.
+// Writes several bitmaps all or nothing: every file is encoded into a
+// temporary beside its target, and only when all succeeded are they renamed.
+// A file whose folder refuses a temporary is encoded in memory and rewritten
+// in place last, after every other file was written.
 std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files);
 
 } // namespace ombrel

@@ -5,6 +5,14 @@ namespace ombrel {
 Image::Image(int w, int h, ColourWord fill)
     : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, fill) {}
 
+Image Image::unset(int w, int h) {
+    Image image;
+    image.width = w;
+    image.height = h;
+    image.pixels.resize(static_cast<std::size_t>(w) * h);
+    return image;
+}
+
 Surface::Surface(int width, int height, ColourWord background)
     : image_(width, height, background), picture_(std::make_shared<const Image>()),
       background_(background) {}

@@ -3,18 +3,42 @@
 #include "imaging/colour.h"
 
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace ombrel {
+
+// Leaves a word unset where a vector would zero it: a picture about to be
+// decoded over is then written once, not twice. Every other use fills.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    UnsetAllocator() = default;
+    template <typename U>
+    UnsetAllocator(const UnsetAllocator<U> &) {}
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    template <typename U, typename... Args>
+    void construct(U *p, Args &&...args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void *>(p)) U;
+        else
+            ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 // A plain picture: colour words row by row from the top-left pixel.
 struct Image {
     int width = 0;
     int height = 0;
-    std::vector<ColourWord> pixels;
+    std::vector<ColourWord, UnsetAllocator<ColourWord>> pixels;
 
     Image() = default;
     Image(int w, int h, ColourWord fill = 0);
+    // A picture whose every pixel the caller writes before reading it.
+    static Image unset(int w, int h);
 
     bool empty() const { return width <= 0 || height <= 0; }
     ColourWord at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
