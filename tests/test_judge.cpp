@@ -33,6 +33,27 @@ std::vector<std::string> lines(const std::string &text) {
     return all;
 }
 
+// A program run to its end, its output and errors taken from files.
+Result runTool(const std::string &binary, const std::vector<std::string> &args) {
+    test::TempDir streams;
+    const std::string outPath = streams.file("out"), errPath = streams.file("err");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen(outPath.c_str(), "w", stdout);
+        std::freopen(errPath.c_str(), "w", stderr);
+        std::vector<char *> argv{const_cast<char *>("ombrel")};
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return {-1, "", "did not run to its end"};
+    return {WEXITSTATUS(status), test::readFile(outPath), test::readFile(errPath)};
+}
+
 const std::vector<std::string> kAttackNames = {
     "none",     "jpeg-90",      "jpeg-75", "jpeg-50",    "noise-2",       "noise-5",  "saltpepper-1",
     "cut-25",   "rescale-50",   "rotate-1", "brightness-10", "median-3", "lsb-flip"};
@@ -211,6 +232,42 @@ TEST_F(Judge, AttackChartIsAPng) {
     const std::string chart = dir.file("nc.png");
     ASSERT_EQ(run({"attack", marked, "--watermark", watermark, "--chart", chart}).code, 0);
     EXPECT_EQ(test::readFile(chart).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+    const std::string nowhere = dir.file("missing/nc.png");
+    const Result r = run({"attack", marked, "--watermark", watermark, "--chart", nowhere});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, nowhere + ": cannot write the chart: No such file or directory\n");
+}
+
+// The tool itself, in a process of its own: it draws through the chart module
+// beside it, and a copy of it alone in a folder says what is missing and
+// leaves no file behind.
+TEST_F(Judge, ToolLoadsItsChartModuleOrSaysWhyNot) {
+    const std::string lone = dir.file("lone");
+    std::filesystem::create_directory(lone);
+    std::filesystem::copy_file(OMBREL_BINARY, lone + "/ombrel");
+    struct Row {
+        std::string tool;
+        int code;
+        std::string err; // the whole of stderr
+    };
+    const std::string chart = dir.file("charts/nc.png");
+    std::filesystem::create_directory(dir.file("charts"));
+    for (const Row &row :
+         {Row{OMBREL_BINARY, 0, ""},
+          Row{lone + "/ombrel", 1,
+              chart + ": cannot draw the chart: the chart module libombrel_charts.so was not found "
+                      "beside the tool or in " +
+                      (std::filesystem::canonical(dir.path()) / "lib/ombrel").string() + "\n"}}) {
+        const Result r = runTool(row.tool, {"attack", marked, "--watermark", watermark, "--chart", chart});
+        EXPECT_EQ(r.code, row.code) << row.tool;
+        EXPECT_EQ(r.err, row.err) << row.tool;
+        if (row.code == 0) {
+            EXPECT_EQ(test::readFile(chart).substr(0, 8), "\x89PNG\r\n\x1a\n");
+            std::filesystem::remove(chart);
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file("charts"))) << row.tool << ": a file was left";
+    }
 }
 
 // Two usable covers, one of the wrong size and one that is no bitmap; the

@@ -97,8 +97,11 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     }
     if (const auto csvPath = option(p, "csv"))
         saveText(*csvPath, csv.str());
-    if (chart && !saveNcChart(*chart, "NC of the extracted watermark per attack", names, {ncs}))
-        throw Refusal{*chart + ": cannot write the chart"};
+    if (chart) {
+        const std::string why = saveNcChart(*chart, "NC of the extracted watermark per attack", names, {ncs});
+        if (!why.empty())
+            throw Refusal{*chart + ": " + why};
+    }
     out << table.str();
     return kDone;
 }

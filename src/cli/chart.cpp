@@ -1,110 +1,69 @@
 #include "cli/chart.h"
+#include "cli/chart_module.h"
 
-#include <QApplication>
-#include <QSaveFile>
-#include <QtCharts/QBarCategoryAxis>
-#include <QtCharts/QBarSeries>
-#include <QtCharts/QBarSet>
-#include <QtCharts/QBoxPlotSeries>
-#include <QtCharts/QBoxSet>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QValueAxis>
+#include <dlfcn.h>
 
-#include <QPen>
+#include <filesystem>
+#include <system_error>
 
-#include <cstdio>
-#include <memory>
+// Programs that link the drawing themselves (the tests, the benchmarks) call
+// it directly; in the tool this reference stays empty and the module is loaded.
+#pragma weak ombrel_save_nc_chart_v1
 
 namespace ombrel::cli {
 
 namespace {
 
-// Qt Charts draws through widgets, which need an application object; the tool
-// has none, and may run where there is no display.
-std::unique_ptr<QApplication> applicationIfNone() {
-    if (QCoreApplication::instance())
-        return nullptr;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ombrel";
-    static char *argv[] = {name, nullptr};
-    return std::make_unique<QApplication>(argc, argv);
-}
+namespace fs = std::filesystem;
+using Entry = decltype(&ombrel_save_nc_chart_v1);
 
-// Qt's notes about the session (no runtime folder, no display) say nothing
-// about the chart; only critical messages reach stderr while drawing.
-void quiet(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+// Looks beside the tool (the build tree) and then where the install puts the
+// module relative to the tool, so any install prefix works. Loaded once and
+// never unloaded: Qt keeps state in its libraries until the process ends.
+Entry loadModule(std::string &why) {
+    static Entry entry = nullptr;
+    static std::string failure;
+    static bool tried = false;
+    if (tried) {
+        why = failure;
+        return entry;
+    }
+    tried = true;
+    std::error_code ec;
+    const fs::path tool = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path beside = tool.parent_path();
+    const fs::path installed = (beside / OMBREL_CHART_MODULE_DIR).lexically_normal();
+    for (const fs::path &dir : {beside, installed}) {
+        const fs::path module = dir / OMBREL_CHART_MODULE_NAME;
+        if (ec || !fs::exists(module, ec))
+            continue;
+        void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            failure = std::string("cannot draw the chart: ") + dlerror();
+        } else if (!(entry = reinterpret_cast<Entry>(dlsym(handle, OMBREL_CHART_ENTRY)))) {
+            failure = "cannot draw the chart: " + module.string() + " has no " + OMBREL_CHART_ENTRY;
+        }
+        why = failure;
+        return entry;
+    }
+    failure = "cannot draw the chart: the chart module " OMBREL_CHART_MODULE_NAME
+              " was not found beside the tool or in " +
+              installed.string();
+    why = failure;
+    return nullptr;
 }
 
 } // namespace
 
-bool saveNcChart(const std::string &path, const std::string &title,
-                 const std::vector<std::string> &categories,
-                 const std::vector<ChartSeries> &series) {
-    const QtMessageHandler previous = qInstallMessageHandler(quiet);
-    struct Restore {
-        QtMessageHandler handler;
-        ~Restore() { qInstallMessageHandler(handler); }
-    } restore{previous};
-    const auto app = applicationIfNone();
-    auto *chart = new QChart;
-    chart->setTitle(QString::fromStdString(title));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    auto *axisX = new QBarCategoryAxis;
-    for (const auto &c : categories)
-        axisX->append(QString::fromStdString(c));
-    auto *axisY = new QValueAxis;
-    axisY->setTitleText("NC");
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-
-    double lowest = 0;
-    auto *bars = new QBarSeries;
-    bars->setBarWidth(0.8); // lines the bars up with the range whiskers
-    std::vector<QBoxPlotSeries *> ranges;
-    for (const ChartSeries &s : series) {
-        auto *set = new QBarSet(QString::fromStdString(s.name));
-        for (double v : s.values) {
-            set->append(v);
-            lowest = std::min(lowest, v);
-        }
-        bars->append(set);
-        if (s.low.empty())
-            continue;
-        // A box collapsed onto the mean, its whiskers reaching min and max.
-        auto *whiskers = new QBoxPlotSeries;
-        whiskers->setName(QString::fromStdString(s.name + " min-max"));
-        whiskers->setBrush(Qt::NoBrush);
-        whiskers->setPen(QPen(Qt::black, 1.5));
-        whiskers->setBoxWidth(0.25);
-        for (std::size_t i = 0; i < s.values.size(); ++i) {
-            whiskers->append(new QBoxSet(s.low[i], s.values[i], s.values[i], s.values[i], s.high[i]));
-            lowest = std::min(lowest, s.low[i]);
-        }
-        ranges.push_back(whiskers);
-    }
-    chart->addSeries(bars);
-    bars->attachAxis(axisX);
-    bars->attachAxis(axisY);
-    for (QBoxPlotSeries *whiskers : ranges) {
-        chart->addSeries(whiskers);
-        whiskers->attachAxis(axisX);
-        whiskers->attachAxis(axisY);
-    }
-    axisY->setRange(lowest < 0 ? -1.0 : 0.0, 1.0);
-    axisX->setLabelsAngle(-45);
-
-    QChartView view(chart); // owns the chart
-    view.setRenderHint(QPainter::Antialiasing);
-    view.resize(std::max<int>(640, 90 * static_cast<int>(categories.size()) + 160), 480);
-    const QImage picture = view.grab().toImage();
-
-    QSaveFile file(QString::fromStdString(path));
-    return file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit();
+std::string saveNcChart(const std::string &path, const std::string &title,
+                        const std::vector<std::string> &categories,
+                        const std::vector<ChartSeries> &series) {
+    std::string why;
+    Entry draw = &ombrel_save_nc_chart_v1;
+    if (!draw && !(draw = loadModule(why)))
+        return why;
+    const NcChart request{path, title, categories, series};
+    return draw(request, why) ? std::string() : why;
 }
 
 } // namespace ombrel::cli

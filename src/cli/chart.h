@@ -13,9 +13,11 @@ struct ChartSeries {
 };
 
 // Draws NC per category with Qt Charts, offscreen, and writes a PNG through a
-// temporary and a rename. Returns false when the file could not be written.
-bool saveNcChart(const std::string &path, const std::string &title,
-                 const std::vector<std::string> &categories,
-                 const std::vector<ChartSeries> &series);
+// temporary and a rename. Returns why it could not, after "PATH: ", or an
+// empty text once the file is written. The drawing lives in a module of its
+// own, loaded only here, so the other commands start without Qt's widgets.
+std::string saveNcChart(const std::string &path, const std::string &title,
+                        const std::vector<std::string> &categories,
+                        const std::vector<ChartSeries> &series);
 
 } // namespace ombrel::cli

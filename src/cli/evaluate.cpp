@@ -372,8 +372,10 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         series.push_back(std::move(s));
     }
     const std::string chartPath = (dir / "chart.png").string();
-    if (!saveNcChart(chartPath, "NC per attack: mean, min and max over the covers", names, series))
-        throw Refusal{chartPath + ": cannot write the chart"};
+    const std::string why =
+        saveNcChart(chartPath, "NC per attack: mean, min and max over the covers", names, series);
+    if (!why.empty())
+        throw Refusal{chartPath + ": " + why};
 
     out << "Evaluated " << coversDone << " of " << covers.size() << " covers";
     if (skipped)
