@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -124,6 +126,36 @@ TEST(BitmapFile, SpentPicturesAreWrittenAsKeptOnes) {
         EXPECT_EQ(test::readFile(dir.file("spent")), test::readFile(dir.file("kept")))
             << static_cast<int>(format);
     }
+}
+
+// A save replaces the file a link names and leaves the link; a replaced file
+// keeps its permissions and a new one gets what the umask allows; both ways
+// of saving leave nothing else in the folder.
+TEST(BitmapFile, ReplacingKeepsLinksAndPermissions) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const Image image = test::randomImage(5, 3, 9);
+    const mode_t previous = ::umask(022);
+    for (const Durability durability : {Durability::Synced, Durability::Renamed}) {
+        const std::string kept = dir.write("kept.bmp", "old"), target = dir.write("target.bmp", "old");
+        fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        const fs::path link = dir.path() / "link.bmp";
+        fs::create_symlink(target, link);
+        const std::string fresh = dir.file("fresh.bmp");
+        ASSERT_FALSE(saveBitmaps({{&image, kept}, {&image, link.string()}, {&image, fresh}}, durability));
+        EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        EXPECT_EQ(fs::status(fresh).permissions(), fs::perms(0644));
+        EXPECT_TRUE(fs::is_symlink(link));
+        for (const std::string &path : {kept, target, fresh}) {
+            const LoadedBitmap back = loadBitmap(path);
+            ASSERT_TRUE(back.ok()) << path << ": " << back.error.message();
+            EXPECT_TRUE(*back.image == image) << path;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+        for (const auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+    }
+    ::umask(previous);
 }
 
 TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {

@@ -176,7 +176,9 @@ void save(const std::vector<BitmapToWrite> &files) {
     std::vector<BitmapToWrite> named = files;
     for (BitmapToWrite &f : named)
         f.format = formatForName(f.path).format.value_or(FileFormat::Bmp);
-    if (auto error = saveBitmaps(named))
+    // Renamed into place but not forced to disk, as batch tools do: a run of
+    // many files would otherwise wait on the disk for each one.
+    if (auto error = saveBitmaps(named, Durability::Renamed))
         throw Refusal{error->message()};
 }
 

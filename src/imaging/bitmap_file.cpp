@@ -11,9 +11,14 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QList>
-#include <QSaveFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -510,17 +515,117 @@ std::optional<QString> encode(const QImage &picture, FileFormat format, QIODevic
     return file && file->error() != QFileDevice::NoError ? file->errorString() : writer.errorString();
 }
 
-// One file of a save: its temporary, or for a file rewritten in place, the
-// bytes waiting to be written.
+// A file written beside its target and renamed over it, so the target is
+// never half-written; or, where the folder refuses new files but the target
+// may itself be written, the target rewritten in place.
+class Replacement {
+public:
+    explicit Replacement(const std::string &path) {
+        const QFileInfo info(QString::fromStdString(path));
+        // The link stays; the file it names is replaced.
+        target_ = (info.isSymLink() ? info.symLinkTarget() : info.filePath()).toStdString();
+    }
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+    ~Replacement() { cancel(); }
+
+    // A new temporary beside the target, with the target's permissions, or
+    // those a new file gets; false when the folder refuses it.
+    bool openTemporary() {
+        struct stat existing {};
+        const bool replacing = ::stat(target_.c_str(), &existing) == 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            temporary_ = target_ + "." + std::to_string(::getpid()) + "-" +
+                         std::to_string(counter_++) + ".part";
+            const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno == EEXIST)
+                continue;
+            if (fd < 0)
+                return failed();
+            if (replacing)
+                (void)::fchmod(fd, existing.st_mode & 07777);
+            return adopt(fd, false);
+        }
+        return failed();
+    }
+    // The target itself, emptied: the folder refused a temporary.
+    bool openInPlace() {
+        temporary_.clear();
+        const int fd = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return fd < 0 ? failed() : adopt(fd, true);
+    }
+    bool targetWritable() const {
+        const QFileInfo info(QString::fromStdString(target_));
+        return info.isFile() && info.isWritable();
+    }
+    QFile &device() { return file_; }
+    const QString &error() const { return error_; }
+
+    // Flushes, forces to disk when asked, and renames over the target.
+    bool commit(Durability durability) {
+        bool ok = file_.flush();
+        if (ok && durability == Durability::Synced && ::fdatasync(fd_) != 0)
+            ok = failed();
+        file_.close();
+        if (::close(fd_) != 0 && ok)
+            ok = failed();
+        fd_ = -1;
+        if (ok && !temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0)
+            ok = failed();
+        if (ok)
+            temporary_.clear();
+        else if (error_.isEmpty())
+            error_ = file_.errorString();
+        return ok;
+    }
+    // Removes the temporary; a file rewritten in place stays as written.
+    void cancel() {
+        if (fd_ >= 0) {
+            file_.close();
+            ::close(fd_);
+            fd_ = -1;
+        }
+        if (!temporary_.empty())
+            ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+
+private:
+    bool adopt(int fd, bool inPlace) {
+        fd_ = fd;
+        if (!file_.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+            error_ = file_.errorString();
+            if (!inPlace)
+                ::unlink(temporary_.c_str());
+            ::close(fd_);
+            fd_ = -1;
+            temporary_.clear();
+            return false;
+        }
+        return true;
+    }
+    bool failed() {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+
+    static inline std::atomic<unsigned> counter_{0};
+    std::string target_, temporary_;
+    QFile file_;
+    int fd_ = -1;
+    QString error_;
+};
+
+// One file of a save and, for a file rewritten in place, its bytes waiting.
 struct Outgoing {
     const BitmapToWrite *target;
-    std::unique_ptr<QSaveFile> file;
+    std::unique_ptr<Replacement> file;
     QByteArray bytes;
 };
 
 } // namespace
 
-std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
+std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files, Durability durability) {
     for (const BitmapToWrite &f : files) {
         if (f.path.empty())
             return FileError{f.path, "no file name given", FileProblem::NoFileName};
@@ -531,8 +636,7 @@ std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
     out.reserve(files.size()); // inPlace points into it
     const auto fail = [&](const FileError &error) {
         for (Outgoing &o : out)
-            if (o.file->isOpen())
-                o.file->cancelWriting();
+            o.file->cancel();
         return error;
     };
     // Straight into temporaries beside the targets. A file whose folder
@@ -546,29 +650,27 @@ std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files) {
                                   FileProblem::ColourInGrey});
         picture->setDotsPerMeterX(kDotsPerMetre);
         picture->setDotsPerMeterY(kDotsPerMetre);
-        Outgoing &o = out.emplace_back(Outgoing{&f, std::make_unique<QSaveFile>(QString::fromStdString(f.path)), {}});
-        if (o.file->open(QIODevice::WriteOnly)) {
-            if (auto why = encode(*picture, f.format, *o.file))
+        Outgoing &o = out.emplace_back(Outgoing{&f, std::make_unique<Replacement>(f.path), {}});
+        if (o.file->openTemporary()) {
+            if (auto why = encode(*picture, f.format, o.file->device()))
                 return fail(unwritable(f, *why));
             continue;
         }
-        const QFileInfo info(o.file->fileName());
-        if (!info.isFile() || !info.isWritable())
-            return fail(unwritable(f, o.file->errorString()));
+        if (!o.file->targetWritable())
+            return fail(unwritable(f, o.file->error()));
         QBuffer buffer(&o.bytes);
         buffer.open(QIODevice::WriteOnly);
         if (auto why = encode(*picture, f.format, buffer))
             return fail(unwritable(f, *why));
         inPlace.push_back(&o);
     }
-    for (Outgoing *o : inPlace) {
-        o->file->setDirectWriteFallback(true);
-        if (!o->file->open(QIODevice::WriteOnly) || o->file->write(o->bytes) != o->bytes.size())
-            return fail(unwritable(*o->target, o->file->errorString()));
-    }
+    for (Outgoing *o : inPlace)
+        if (!o->file->openInPlace() || o->file->device().write(o->bytes) != o->bytes.size())
+            return fail(unwritable(*o->target, o->file->error().isEmpty() ? o->file->device().errorString()
+                                                                        : o->file->error()));
     for (Outgoing &o : out)
-        if (!o.file->commit())
-            return unwritable(*o.target, o.file->errorString());
+        if (!o.file->commit(durability))
+            return unwritable(*o.target, o.file->error());
     return std::nullopt;
 }
 

@@ -111,10 +111,19 @@ struct BitmapToWrite {
     Image *spent = nullptr;
 };
 
+// Whether a save waits for its data to reach the disk before it renames.
+enum class Durability {
+    Synced,  // a save a person asked for: forced to disk, then renamed
+    Renamed, // a batch tool's save (as sed -i or sort -o): written and renamed;
+             // the system writes it out, and a power cut may still lose it
+};
+
 // Writes several bitmaps all or nothing: every file is encoded into a
 // temporary beside its target, and only when all succeeded are they renamed.
 // A file whose folder refuses a temporary is encoded in memory and rewritten
-// in place last, after every other file was written.
-std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files);
+// in place last, after every other file was written. A symbolic link is
+// followed; a replaced file keeps its permissions.
+std::optional<FileError> saveBitmaps(const std::vector<BitmapToWrite> &files,
+                                     Durability durability = Durability::Synced);
 
 } // namespace ombrel

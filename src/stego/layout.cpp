@@ -33,7 +33,7 @@ inline void put(ColourWord &pixel, ColourWord before, ColourWord after, double *
         *errors += squaredGreyError(before, after);
 }
 
-void set(Surface &target, int x, int y, ColourWord before, ColourWord after, double *errors) {
+inline void set(Surface &target, int x, int y, ColourWord before, ColourWord after, double *errors) {
     if (target.contains(x, y))
         put(target.image().at(x, y), before, after, errors);
 }
@@ -67,6 +67,22 @@ void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coe
                            Surface &target, double *errors) {
     const Coefficient *c = coeff.row(y);
     const ColourWord *t = cover.row(y);
+    // The last group ends at column 958; a row that holds it is written
+    // directly, another pixel by pixel.
+    ColourWord *row = y < target.height() && target.width() > groupColumn(y, 43) + 15
+                          ? target.image().row(y)
+                          : nullptr;
+    // A local sum stays in a register; the caller's is written once.
+    double sum = errors ? *errors : 0;
+    const auto write = [&](int x, ColourWord before, ColourWord after) {
+        if (row) {
+            row[x] = after;
+            if (errors)
+                sum += squaredGreyError(before, after); // 0 for a pixel left as it was
+        } else {
+            set(target, x, y, before, after, errors ? &sum : nullptr);
+        }
+    };
     for (int g = 1; g <= 43; ++g) {
         const int a = c[3 * g - 2];
         const int b = c[3 * g - 1];
@@ -75,31 +91,44 @@ void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coe
         assert(a >= 0 && a <= 255 && b >= 0 && b <= 255 && cc >= 0 && cc <= 255);
         const int q = groupColumn(y, g);
         const ColourWord p1 = t[q], p2 = t[q + 5], p3 = t[q + 10], p4 = t[q + 15];
-        set(target, q, y, p1, withLowPairs(p1, pair(a, 6), pair(b, 0), pair(cc, 4)), errors);
-        set(target, q + 5, y, p2, withLowPairs(p2, pair(a, 2), pair(b, 2), pair(cc, 0)), errors);
-        set(target, q + 10, y, p3, withLowPairs(p3, pair(cc, 6), pair(b, 4), pair(a, 4)), errors);
-        set(target, q + 15, y, p4, withLowPairs(p4, pair(a, 0), pair(b, 6), pair(cc, 2)), errors);
+        write(q, p1, withLowPairs(p1, pair(a, 6), pair(b, 0), pair(cc, 4)));
+        write(q + 5, p2, withLowPairs(p2, pair(a, 2), pair(b, 2), pair(cc, 0)));
+        write(q + 10, p3, withLowPairs(p3, pair(cc, 6), pair(b, 4), pair(a, 4)));
+        write(q + 15, p4, withLowPairs(p4, pair(a, 0), pair(b, 6), pair(cc, 2)));
     }
+    if (errors)
+        *errors = sum;
 }
 
 namespace {
 
 // The detail stages' inner loops, with and without the error sum, so the
-// plain embedding keeps its branch-free loop.
+// plain embedding keeps its branch-free loop. With the sum, the squared
+// errors of a run are formed side by side first, then added in order: a
+// pixel left as it was adds exactly 0, which changes no sum.
 template <bool Sum>
 void embedEveryOther(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
                      std::ptrdiff_t coeffStride, double *errors) {
-    for (int k = 0; k < count; ++k, c += coeffStride) {
-        const ColourWord before = t[2 * k], after = embedDetail(before, *c);
-        if constexpr (Sum)
-            put(dst[2 * k], before, after, errors);
-        else
+    if constexpr (Sum) {
+        double squared[384];
+        for (int k = 0; k < count; ++k, c += coeffStride) {
+            const ColourWord before = t[2 * k], after = embedDetail(before, *c);
             dst[2 * k] = after;
+            squared[k] = squaredGreyError(before, after);
+        }
+        double sum = *errors;
+        for (int k = 0; k < count; ++k)
+            sum += squared[k];
+        *errors = sum;
+    } else {
+        for (int k = 0; k < count; ++k, c += coeffStride)
+            dst[2 * k] = embedDetail(t[2 * k], *c);
     }
 }
 
 void embedRun(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
               std::ptrdiff_t coeffStride, double *errors) {
+    assert(count <= 384);
     if (errors)
         embedEveryOther<true>(dst, t, c, count, coeffStride, errors);
     else
