@@ -25,6 +25,7 @@ TEST(Intake, Watermark) {
         int redX, redY; // -1: no coloured pixel
         Verdict verdict;
         int rows;
+        ColourWord colour = rgb(255, 0, 0);
     };
     const Row rows[] = {
         {"all grey", 512, 512, -1, -1, Verdict::Suitable, 512},
@@ -34,14 +35,21 @@ TEST(Intake, Watermark) {
         {"512 x 511", 512, 511, -1, -1, Verdict::WrongSize, 0},
         {"511 x 512", 511, 512, -1, -1, Verdict::WrongSize, 0},
         {"colour cover", 1024, 768, 1, 1, Verdict::WrongSize, 0},
+        {"only blue one off at 300,200", 512, 512, 300, 200, Verdict::NotGrey, 199, rgb(77, 77, 78)},
+        {"only red one off at 511,511", 512, 512, 511, 511, Verdict::NotGrey, 510, rgb(76, 77, 77)},
+        {"only green off at 1,1", 512, 512, 1, 1, Verdict::NotGrey, 0, rgb(77, 200, 77)},
     };
     for (const Row &r : rows) {
         Surface s = greyWatermark(r.width, r.height);
         if (r.redX >= 0)
-            s.pset(r.redX, r.redY, rgb(255, 0, 0));
+            s.pset(r.redX, r.redY, r.colour);
         const WatermarkCheck check = checkWatermark(r.width, r.height, s);
         EXPECT_EQ(check.verdict, r.verdict) << r.name;
         EXPECT_EQ(check.rowsScanned, r.rows) << r.name;
+        if (r.verdict == Verdict::NotGrey) {
+            EXPECT_EQ(check.x, r.redX) << r.name;
+            EXPECT_EQ(check.y, r.redY) << r.name;
+        }
     }
 }
 

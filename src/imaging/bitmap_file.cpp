@@ -2,6 +2,7 @@
 // and back.
 #include "imaging/bitmap_file.h"
 #include "imaging/qt_image.h"
+#include "imaging/row_loops.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -111,6 +112,13 @@ constexpr std::uint32_t swapRedBlue(std::uint32_t p) {
     return ((p >> 16) & 0xff) | (p & 0xff00) | ((p & 0xff) << 16);
 }
 
+// Every pixel's red and blue exchanged where they lie, and the top byte set
+// to top: 0 for colour words, 0xff for Qt's opaque pixels.
+OMBREL_ROW_LOOPS void swapRedBlue(Image &image, std::uint32_t top) {
+    for (ColourWord &p : image.pixels)
+        p = static_cast<ColourWord>(top | swapRedBlue(static_cast<std::uint32_t>(p)));
+}
+
 } // namespace
 
 namespace {
@@ -195,8 +203,7 @@ bool decodeInPlace(QImageReader &reader, std::optional<Image> &into) {
         into = fromQImage(view);
         return true;
     }
-    for (ColourWord &p : image.pixels)
-        p = static_cast<ColourWord>(swapRedBlue(static_cast<std::uint32_t>(p)));
+    swapRedBlue(image, 0);
     into = std::move(image);
     return true;
 }
@@ -461,8 +468,7 @@ const char *writerFormat(FileFormat format) {
 // The picture as Qt's 32-bit layout without a copy: red and blue change
 // places in the caller's own pixels, which it has given up.
 QImage inPlaceQImage(Image &image) {
-    for (ColourWord &p : image.pixels)
-        p = static_cast<ColourWord>(0xff000000u | swapRedBlue(static_cast<std::uint32_t>(p)));
+    swapRedBlue(image, 0xff000000u);
     return QImage(reinterpret_cast<uchar *>(image.pixels.data()), image.width, image.height,
                   image.width * 4, QImage::Format_RGB32);
 }

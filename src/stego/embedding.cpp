@@ -40,7 +40,7 @@ void EmbeddingPipeline::readCover(const Surface &cover, Progress &progress) {
     }
 }
 
-void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progress) {
+OMBREL_ROW_LOOPS void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progress) {
     for (int y = 1; y <= kCoeffSize; ++y) {
         Coefficient *dst = watermatrix_.row(y);
         int x = 1;
@@ -55,7 +55,7 @@ void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progre
     }
 }
 
-void EmbeddingPipeline::transform(int threshold, Progress &progress) {
+OMBREL_ROW_LOOPS void EmbeddingPipeline::transform(int threshold, Progress &progress) {
     fwdwavelet(watermatrix_, 512, level1matrix_);
     progress.tick();
     fwdwavelet(level1matrix_, 256, coeffmatrix_);
@@ -67,7 +67,7 @@ void EmbeddingPipeline::transform(int threshold, Progress &progress) {
     }
 }
 
-void EmbeddingPipeline::drawCoefficients(Surface &picture, Progress *progress) const {
+OMBREL_ROW_LOOPS void EmbeddingPipeline::drawCoefficients(Surface &picture, Progress *progress) const {
     const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
     for (int y = 1; y <= kCoeffSize; ++y) {
         const Coefficient *c = coeffmatrix_.row(y);
@@ -84,7 +84,7 @@ void EmbeddingPipeline::drawCoefficients(Surface &picture, Progress *progress) c
     }
 }
 
-void EmbeddingPipeline::quantise() {
+OMBREL_ROW_LOOPS void EmbeddingPipeline::quantise() {
     // A magnitude of 128 would give 8, which three bits cannot carry (its
     // digits would read back as 4); 7 is the nearest value they hold.
     for (int y = 1; y <= kCoeffSize; ++y) {

@@ -50,7 +50,7 @@ void ExtractionPipeline::gather(const Surface &image, Progress &progress) {
     gatherStages(CoverRows(image.image()), coeffmatrix_, progress);
 }
 
-void ExtractionPipeline::scale(Progress &progress) {
+OMBREL_ROW_LOOPS void ExtractionPipeline::scale(Progress &progress) {
     for (int y = 1; y <= kCoeffSize; ++y) {
         Coefficient *c = coeffmatrix_.row(y);
         for (int x = y < 129 ? 129 : 1; x <= kCoeffSize; ++x)
@@ -64,7 +64,7 @@ void ExtractionPipeline::invert() {
     invwavelet(level1matrix_, 1, watermatrix_);
 }
 
-void ExtractionPipeline::draw(Surface &picture, Progress &progress) {
+OMBREL_ROW_LOOPS void ExtractionPipeline::draw(Surface &picture, Progress &progress) {
     const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
     for (int y = 1; y <= kCoeffSize; ++y) {
         Coefficient *w = watermatrix_.row(y);

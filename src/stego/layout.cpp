@@ -102,37 +102,38 @@ void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coe
 
 namespace {
 
-// The detail stages' inner loops, with and without the error sum, so the
-// plain embedding keeps its branch-free loop. With the sum, the squared
-// errors of a run are formed side by side first, then added in order: a
-// pixel left as it was adds exactly 0, which changes no sum.
-template <bool Sum>
+// The detail stages' inner loop: every other pixel of a row gets its bits.
 void embedEveryOther(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
-                     std::ptrdiff_t coeffStride, double *errors) {
-    if constexpr (Sum) {
-        double squared[384];
-        for (int k = 0; k < count; ++k, c += coeffStride) {
-            const ColourWord before = t[2 * k], after = embedDetail(before, *c);
-            dst[2 * k] = after;
-            squared[k] = squaredGreyError(before, after);
-        }
-        double sum = *errors;
-        for (int k = 0; k < count; ++k)
-            sum += squared[k];
-        *errors = sum;
-    } else {
-        for (int k = 0; k < count; ++k, c += coeffStride)
-            dst[2 * k] = embedDetail(t[2 * k], *c);
+                     std::ptrdiff_t coeffStride) {
+    for (int k = 0; k < count; ++k, c += coeffStride)
+        dst[2 * k] = embedDetail(t[2 * k], *c);
+}
+
+// The same, adding the squared errors to sum: formed side by side first, so
+// they vectorise, then added in order. A pixel left as it was adds exactly 0,
+// which changes no sum.
+OMBREL_ROW_LOOPS void embedEveryOtherSumming(ColourWord *dst, const ColourWord *t,
+                                             const Coefficient *c, int count,
+                                             std::ptrdiff_t coeffStride, double &sum) {
+    double squared[384];
+    for (int k = 0; k < count; ++k, c += coeffStride) {
+        const ColourWord before = t[2 * k], after = embedDetail(before, *c);
+        dst[2 * k] = after;
+        squared[k] = squaredGreyError(before, after);
     }
+    double total = sum;
+    for (int k = 0; k < count; ++k)
+        total += squared[k];
+    sum = total;
 }
 
 void embedRun(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
               std::ptrdiff_t coeffStride, double *errors) {
     assert(count <= 384);
     if (errors)
-        embedEveryOther<true>(dst, t, c, count, coeffStride, errors);
+        embedEveryOtherSumming(dst, t, c, count, coeffStride, *errors);
     else
-        embedEveryOther<false>(dst, t, c, count, coeffStride, nullptr);
+        embedEveryOther(dst, t, c, count, coeffStride);
 }
 
 } // namespace
@@ -178,7 +179,7 @@ void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
     }
 }
 
-void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
+OMBREL_ROW_LOOPS void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
     const ColourWord *s = cover.row(y);
     Coefficient *c = coeff.row(y);
     for (int g = 1; g <= 43; ++g) {
@@ -194,14 +195,14 @@ void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
     }
 }
 
-void gatherRightRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
+OMBREL_ROW_LOOPS void gatherRightRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
     const ColourWord *s = cover.row(y + 128) + rightColumn(y, 129);
     Coefficient *c = coeff.row(y) + 129;
     for (int k = 0; k < 384; ++k)
         c[k] = static_cast<Coefficient>(gatherDetail(s[2 * k]));
 }
 
-void gatherLowerColumn(int x, const CoverRows &cover, CoeffMatrix &coeff) {
+OMBREL_ROW_LOOPS void gatherLowerColumn(int x, const CoverRows &cover, CoeffMatrix &coeff) {
     const int row = x + 640;
     const int first = lowerColumn(x, 129);
     const ColourWord *s = cover.row(row) + first;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/row_loops.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

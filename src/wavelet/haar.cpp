@@ -16,7 +16,7 @@ void copyOutsideBlock(const CoeffMatrix &source, int n, CoeffMatrix &out) {
 
 } // namespace
 
-void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
+OMBREL_ROW_LOOPS void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
     const int h = n / 2;
     copyOutsideBlock(source, n, out);
     // Working on sums of four scaled by 4 gives exactly the values of the two
@@ -45,7 +45,7 @@ void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &out) {
     }
 }
 
-void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &out) {
+OMBREL_ROW_LOOPS void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &out) {
     const int n = level == 2 ? 256 : 512;
     const int h = n / 2;
     copyOutsideBlock(p, n, out);
