@@ -259,15 +259,25 @@ TEST_F(Judge, ToolLoadsItsChartModuleOrSaysWhyNot) {
               chart + ": cannot draw the chart: the chart module libombrel_charts.so was not found "
                       "beside the tool or in " +
                       (std::filesystem::canonical(dir.path()) / "lib/ombrel").string() + "\n"}}) {
-        const Result r = runTool(row.tool, {"attack", marked, "--watermark", watermark, "--chart", chart});
+        const std::string csv = dir.file("charts/nc.csv");
+        const Result r =
+            runTool(row.tool, {"attack", marked, "--watermark", watermark, "--chart", chart, "--csv", csv});
         EXPECT_EQ(r.code, row.code) << row.tool;
         EXPECT_EQ(r.err, row.err) << row.tool;
         if (row.code == 0) {
             EXPECT_EQ(test::readFile(chart).substr(0, 8), "\x89PNG\r\n\x1a\n");
             std::filesystem::remove(chart);
+            std::filesystem::remove(csv);
         }
         EXPECT_TRUE(std::filesystem::is_empty(dir.file("charts"))) << row.tool << ": a file was left";
     }
+    // evaluate ends in a chart too: without the module it says so before any
+    // cover is attacked, and makes no folder.
+    const std::string out = dir.file("evaluated");
+    const Result r = runTool(lone + "/ombrel", {"evaluate", marked, "--watermark", watermark, "-o", out});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind(out + "/chart.png: cannot draw the chart: the chart module", 0), 0u) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 // Two usable covers, one of the wrong size and one that is no bitmap; the

@@ -39,6 +39,10 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const auto chart = option(p, "chart");
     if (chart && !watermarkPath)
         throw UsageError{"--chart needs --watermark"};
+    // A chart that cannot be drawn is said before any attack runs or any file is written.
+    if (chart)
+        if (const std::string why = chartProblem(); !why.empty())
+            throw Refusal{*chart + ": " + why};
     const int threshold = thresholdOption(p);
     const Image image = watermarkPath ? coverSurface(p.positional[0]).image() : load(p.positional[0]);
 

@@ -55,6 +55,13 @@ Entry loadModule(std::string &why) {
 
 } // namespace
 
+std::string chartProblem() {
+    std::string why;
+    if (&ombrel_save_nc_chart_v1 == nullptr)
+        loadModule(why);
+    return why;
+}
+
 std::string saveNcChart(const std::string &path, const std::string &title,
                         const std::vector<std::string> &categories,
                         const std::vector<ChartSeries> &series) {

@@ -20,4 +20,8 @@ std::string saveNcChart(const std::string &path, const std::string &title,
                         const std::vector<std::string> &categories,
                         const std::vector<ChartSeries> &series);
 
+// Why no chart could be drawn (the module missing or broken), or an empty
+// text: for a command to ask before it starts work that ends in a chart.
+std::string chartProblem();
+
 } // namespace ombrel::cli

@@ -252,6 +252,9 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
             throw UsageError{"--shard K/N needs K from 1 to N"};
     }
     const std::vector<int> thresholds = thresholdList(option(p, "threshold").value_or("0"));
+    // The run ends in a chart: one that cannot be drawn is said before the work.
+    if (const std::string why = chartProblem(); !why.empty())
+        throw Refusal{(dir / "chart.png").string() + ": " + why};
     const Fit fit = fitOption(p);
     const Surface watermark = watermarkSurface(watermarkPath, fit);
 
