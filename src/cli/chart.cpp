@@ -53,12 +53,17 @@ Entry loadModule(std::string &why) {
     return nullptr;
 }
 
+// The drawing linked into this program, or else the module's.
+Entry drawing(std::string &why) {
+    const Entry linked = &ombrel_save_nc_chart_v1;
+    return linked ? linked : loadModule(why);
+}
+
 } // namespace
 
 std::string chartProblem() {
     std::string why;
-    if (&ombrel_save_nc_chart_v1 == nullptr)
-        loadModule(why);
+    drawing(why);
     return why;
 }
 
@@ -66,8 +71,8 @@ std::string saveNcChart(const std::string &path, const std::string &title,
                         const std::vector<std::string> &categories,
                         const std::vector<ChartSeries> &series) {
     std::string why;
-    Entry draw = &ombrel_save_nc_chart_v1;
-    if (!draw && !(draw = loadModule(why)))
+    const Entry draw = drawing(why);
+    if (!draw)
         return why;
     const NcChart request{path, title, categories, series};
     return draw(request, why) ? std::string() : why;

@@ -550,7 +550,7 @@ public:
                 return failed();
             if (replacing)
                 (void)::fchmod(fd, existing.st_mode & 07777);
-            return adopt(fd, false);
+            return adopt(fd);
         }
         return failed();
     }
@@ -558,7 +558,7 @@ public:
     bool openInPlace() {
         temporary_.clear();
         const int fd = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return fd < 0 ? failed() : adopt(fd, true);
+        return fd < 0 ? failed() : adopt(fd);
     }
     bool targetWritable() const {
         const QFileInfo info(QString::fromStdString(target_));
@@ -597,18 +597,13 @@ public:
     }
 
 private:
-    bool adopt(int fd, bool inPlace) {
+    bool adopt(int fd) {
         fd_ = fd;
-        if (!file_.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-            error_ = file_.errorString();
-            if (!inPlace)
-                ::unlink(temporary_.c_str());
-            ::close(fd_);
-            fd_ = -1;
-            temporary_.clear();
-            return false;
-        }
-        return true;
+        if (file_.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+            return true;
+        error_ = file_.errorString();
+        cancel();
+        return false;
     }
     bool failed() {
         error_ = QString::fromLocal8Bit(std::strerror(errno));

@@ -99,7 +99,6 @@ void EmbeddingPipeline::embedInto(Surface &cover, Progress &progress) const {
     embedStages(covermatrix_, coeffmatrix_, cover, progress, nullptr);
 }
 
-
 void EmbeddingPipeline::embedInPlace(Surface &cover, Progress &progress, double *psnr) const {
     Image &pixels = cover.image();
     double errors = 0;
