@@ -11,8 +11,6 @@ namespace ombrel {
 
 namespace {
 
-constexpr int kMarkSize = 512;
-
 [[noreturn]] void refuse(Error::Code code, std::string_view words) {
     throw Error(code, std::string(words));
 }
@@ -77,7 +75,7 @@ void checkThreshold(int threshold) {
 
 Surface watermarkSurface(PixelView watermarkView) {
     checkView(watermarkView);
-    if (watermarkView.width != kMarkSize || watermarkView.height != kMarkSize)
+    if (watermarkView.width != kWatermarkSize || watermarkView.height != kWatermarkSize)
         refuse(Error::Code::WatermarkWrongSize, text::kWatermarkWrongSize);
     Surface watermark = surfaceFrom(watermarkView);
     if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)

@@ -13,15 +13,15 @@ namespace {
 // The three stages in the order the bar counts them; errors as the stages take it.
 void embedStages(const CoverRows &source, const CoeffMatrix &coeff, Surface &cover,
                  Progress &progress, double *errors) {
-    for (int y = 1; y <= 128; ++y) {
+    for (int y = 1; y <= kBandSize; ++y) {
         embedApproximationRow(y, source, coeff, cover, errors);
         progress.tick(4);
     }
-    for (int y = 1; y <= 512; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         embedRightRow(y, source, coeff, cover, errors);
         progress.tick();
     }
-    for (int x = 1; x <= 128; ++x) {
+    for (int x = 1; x <= kBandSize; ++x) {
         embedLowerColumn(x, source, coeff, cover, errors);
         progress.tick();
     }
@@ -41,42 +41,42 @@ void EmbeddingPipeline::readCover(const Surface &cover, Progress &progress) {
 }
 
 OMBREL_ROW_LOOPS void EmbeddingPipeline::readWatermark(const Surface &watermark, Progress &progress) {
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         Coefficient *dst = watermatrix_.row(y);
         int x = 1;
         if (y < watermark.height()) {
             const ColourWord *src = watermark.image().row(y);
-            for (const int inside = std::min(kCoeffSize, watermark.width() - 1); x <= inside; ++x)
+            for (const int inside = std::min(kWatermarkSize, watermark.width() - 1); x <= inside; ++x)
                 dst[x] = src[x] & 255;
         }
-        for (; x <= kCoeffSize; ++x)
+        for (; x <= kWatermarkSize; ++x)
             dst[x] = kOutside & 255;
         progress.tick();
     }
 }
 
 OMBREL_ROW_LOOPS void EmbeddingPipeline::transform(int threshold, Progress &progress) {
-    fwdwavelet(watermatrix_, 512, level1matrix_);
+    fwdwavelet(watermatrix_, kWatermarkSize, level1matrix_);
     progress.tick();
     fwdwavelet(level1matrix_, 256, coeffmatrix_);
     progress.tick();
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         Coefficient *c = coeffmatrix_.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x)
+        for (int x = 1; x <= kWatermarkSize; ++x)
             c[x] = c[x] < threshold ? 0 : std::abs(c[x]);
     }
 }
 
 OMBREL_ROW_LOOPS void EmbeddingPipeline::drawCoefficients(Surface &picture, Progress *progress) const {
-    const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    const bool whole = picture.width() > kWatermarkSize && picture.height() > kWatermarkSize;
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         const Coefficient *c = coeffmatrix_.row(y);
         if (whole) {
             ColourWord *dst = picture.image().row(y);
-            for (int x = 1; x <= kCoeffSize; ++x)
+            for (int x = 1; x <= kWatermarkSize; ++x)
                 dst[x] = greyWord(std::clamp<int>(c[x], 0, 255));
         } else {
-            for (int x = 1; x <= kCoeffSize; ++x)
+            for (int x = 1; x <= kWatermarkSize; ++x)
                 picture.pset(x, y, rgb(c[x], c[x], c[x]));
         }
         if (progress)
@@ -87,10 +87,10 @@ OMBREL_ROW_LOOPS void EmbeddingPipeline::drawCoefficients(Surface &picture, Prog
 OMBREL_ROW_LOOPS void EmbeddingPipeline::quantise() {
     // A magnitude of 128 would give 8, which three bits cannot carry (its
     // digits would read back as 4); 7 is the nearest value they hold.
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         Coefficient *c = coeffmatrix_.row(y);
         // Magnitudes are never negative, so a shift is the quotient.
-        for (int x = y <= 128 ? 129 : 1; x <= kCoeffSize; ++x)
+        for (int x = y <= kBandSize ? kFirstDetail : 1; x <= kWatermarkSize; ++x)
             c[x] = std::min(c[x] >> 4, 7);
     }
 }

@@ -6,7 +6,6 @@
 
 namespace ombrel {
 
-inline constexpr int kWaveletPictureSize = 536;
 // Pixel surfaces the embedding draws its coefficient pictures on.
 inline Surface makeWaveletSurface() { return Surface(kWaveletPictureSize, kWaveletPictureSize); }
 

@@ -21,15 +21,15 @@ void ExtractionPipeline::readImage(const Surface &image, Progress &progress) {
 namespace {
 
 void gatherStages(const CoverRows &source, CoeffMatrix &coeff, Progress &progress) {
-    for (int y = 1; y <= 128; ++y) {
+    for (int y = 1; y <= kBandSize; ++y) {
         gatherApproximationRow(y, source, coeff);
         progress.tick();
     }
-    for (int y = 1; y <= 512; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         gatherRightRow(y, source, coeff);
         progress.tick();
     }
-    for (int x = 1; x <= 128; ++x) {
+    for (int x = 1; x <= kBandSize; ++x) {
         gatherLowerColumn(x, source, coeff);
         progress.tick();
     }
@@ -51,9 +51,9 @@ void ExtractionPipeline::gather(const Surface &image, Progress &progress) {
 }
 
 OMBREL_ROW_LOOPS void ExtractionPipeline::scale(Progress &progress) {
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         Coefficient *c = coeffmatrix_.row(y);
-        for (int x = y < 129 ? 129 : 1; x <= kCoeffSize; ++x)
+        for (int x = y < kFirstDetail ? kFirstDetail : 1; x <= kWatermarkSize; ++x)
             c[x] *= 16;
         progress.tick();
     }
@@ -65,13 +65,13 @@ void ExtractionPipeline::invert() {
 }
 
 OMBREL_ROW_LOOPS void ExtractionPipeline::draw(Surface &picture, Progress &progress) {
-    const bool whole = picture.width() > kCoeffSize && picture.height() > kCoeffSize;
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    const bool whole = picture.width() > kWatermarkSize && picture.height() > kWatermarkSize;
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         Coefficient *w = watermatrix_.row(y);
-        for (int x = 1; x <= kCoeffSize; ++x)
+        for (int x = 1; x <= kWatermarkSize; ++x)
             w[x] = static_cast<Coefficient>(std::abs(w[x]));
         // Column and row 512 fall outside a 512 x 512 surface.
-        const int last = whole ? kCoeffSize : std::min(kCoeffSize, picture.width() - 1);
+        const int last = whole ? kWatermarkSize : std::min(kWatermarkSize, picture.width() - 1);
         if (y < picture.height()) {
             ColourWord *dst = picture.image().row(y);
             for (int x = 1; x <= last; ++x)

@@ -6,7 +6,6 @@
 
 namespace ombrel {
 
-inline constexpr int kWatermarkSize = 512;
 inline Surface makeExtractedSurface() { return Surface(kWatermarkSize, kWatermarkSize); }
 
 // The blind extraction on matrices that outlive one run (the extraction

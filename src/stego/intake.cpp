@@ -1,6 +1,7 @@
 #include "stego/intake.h"
 
 #include "imaging/row_loops.h"
+#include "stego/layout.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +9,7 @@
 namespace ombrel {
 
 Verdict checkCover(int width, int height) {
-    return width == 1024 && height == 768 ? Verdict::Suitable : Verdict::WrongSize;
+    return width == kCoverWidth && height == kCoverHeight ? Verdict::Suitable : Verdict::WrongSize;
 }
 
 namespace {
@@ -27,12 +28,12 @@ OMBREL_ROW_LOOPS bool anyColour(const ColourWord *words, int count) {
 
 WatermarkCheck checkWatermark(int width, int height, const Surface &watermark) {
     WatermarkCheck check;
-    if (width != 512 || height != 512) {
+    if (width != kWatermarkSize || height != kWatermarkSize) {
         check.verdict = Verdict::WrongSize;
         return check;
     }
-    const int lastX = std::min(512, watermark.width() - 1);
-    for (int y = 1; y <= 512; ++y) {
+    const int lastX = std::min(kWatermarkSize, watermark.width() - 1);
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         if (y < watermark.height()) {
             const ColourWord *row = watermark.image().row(y);
             if (anyColour(row + 1, lastX)) {

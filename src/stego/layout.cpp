@@ -23,8 +23,12 @@ constexpr int lowPair(ColourWord w, int shift) { return (asDigits(w) >> shift) &
 // First pixel column of approximation group g (1..43) in cover row y.
 constexpr int groupColumn(int y, int g) { return (y % 2 ? 101 : 103) + 20 * (g - 1); }
 
-constexpr int rightColumn(int y, int x) { return y % 2 ? 2 * (x - 129) + 1 : 2 * (x - 129) + 256; }
-constexpr int lowerColumn(int x, int y) { return x % 2 ? 2 * (y - 128) + 1 : 2 * (y - 128) + 256; }
+constexpr int rightColumn(int y, int x) {
+    return y % 2 ? 2 * (x - kFirstDetail) + 1 : 2 * (x - kFirstDetail) + 256;
+}
+constexpr int lowerColumn(int x, int y) {
+    return x % 2 ? 2 * (y - kBandSize) + 1 : 2 * (y - kBandSize) + 256;
+}
 
 // Writes one embedded pixel, adding its squared grey error when asked.
 inline void put(ColourWord &pixel, ColourWord before, ColourWord after, double *errors) {
@@ -69,7 +73,7 @@ void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coe
     const ColourWord *t = cover.row(y);
     // The last group ends at column 958; a row that holds it is written
     // directly, another pixel by pixel.
-    ColourWord *row = y < target.height() && target.width() > groupColumn(y, 43) + 15
+    ColourWord *row = y < target.height() && target.width() > groupColumn(y, kApproximationGroups) + 15
                           ? target.image().row(y)
                           : nullptr;
     // A local sum stays in a register; the caller's is written once.
@@ -83,11 +87,11 @@ void embedApproximationRow(int y, const CoverRows &cover, const CoeffMatrix &coe
             set(target, x, y, before, after, errors ? &sum : nullptr);
         }
     };
-    for (int g = 1; g <= 43; ++g) {
+    for (int g = 1; g <= kApproximationGroups; ++g) {
         const int a = c[3 * g - 2];
         const int b = c[3 * g - 1];
         // The last group has no third coefficient; its string is all ones.
-        const int cc = g == 43 ? 255 : c[3 * g];
+        const int cc = g == kApproximationGroups ? 255 : c[3 * g];
         assert(a >= 0 && a <= 255 && b >= 0 && b <= 255 && cc >= 0 && cc <= 255);
         const int q = groupColumn(y, g);
         const ColourWord p1 = t[q], p2 = t[q + 5], p3 = t[q + 10], p4 = t[q + 15];
@@ -115,7 +119,7 @@ void embedEveryOther(ColourWord *dst, const ColourWord *t, const Coefficient *c,
 OMBREL_ROW_LOOPS void embedEveryOtherSumming(ColourWord *dst, const ColourWord *t,
                                              const Coefficient *c, int count,
                                              std::ptrdiff_t coeffStride, double &sum) {
-    double squared[384];
+    double squared[kDetailsPerRow];
     for (int k = 0; k < count; ++k, c += coeffStride) {
         const ColourWord before = t[2 * k], after = embedDetail(before, *c);
         dst[2 * k] = after;
@@ -129,7 +133,7 @@ OMBREL_ROW_LOOPS void embedEveryOtherSumming(ColourWord *dst, const ColourWord *
 
 void embedRun(ColourWord *dst, const ColourWord *t, const Coefficient *c, int count,
               std::ptrdiff_t coeffStride, double *errors) {
-    assert(count <= 384);
+    assert(count <= kDetailsPerRow);
     if (errors)
         embedEveryOtherSumming(dst, t, c, count, coeffStride, *errors);
     else
@@ -141,38 +145,39 @@ void embedRun(ColourWord *dst, const ColourWord *t, const Coefficient *c, int co
 void embedRightRow(int y, const CoverRows &cover, const CoeffMatrix &coeff, Surface &target,
                    double *errors) {
     const Coefficient *c = coeff.row(y);
-    const int row = y + 128;
+    const int row = y + kRightRowOffset;
     const ColourWord *t = cover.row(row);
-    const int first = rightColumn(y, 129);
-    if (row >= target.height() || first + 2 * 383 >= target.width()) {
-        for (int x = 129; x <= 512; ++x) {
+    const int first = rightColumn(y, kFirstDetail);
+    if (row >= target.height() || first + 2 * (kDetailsPerRow - 1) >= target.width()) {
+        for (int x = kFirstDetail; x <= kWatermarkSize; ++x) {
             const int column = rightColumn(y, x);
             const ColourWord before = cover.at(column, row);
             set(target, column, row, before, embedDetail(before, c[x]), errors);
         }
         return;
     }
-    embedRun(target.image().row(row) + first, t + first, c + 129, 384, 1, errors);
+    embedRun(target.image().row(row) + first, t + first, c + kFirstDetail, kDetailsPerRow, 1, errors);
 }
 
 void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
                       Surface &target, double *errors) {
-    const int row = x + 640;
-    const Coefficient *c = coeff.row(129) + x;
+    const int row = x + kLowerRowOffset;
+    const Coefficient *c = coeff.row(kFirstDetail) + x;
     const int stride = coeff.stride();
     // Row 768 and column 1024 lie outside a 1024 x 768 cover: those writes drop.
-    int y = 129;
+    int y = kFirstDetail;
     if (row < target.height()) {
-        const int inside = std::min(512, (target.width() - 1 - lowerColumn(x, 128)) / 2 + 128);
-        const int first = lowerColumn(x, 129);
+        const int inside =
+            std::min(kWatermarkSize, (target.width() - 1 - lowerColumn(x, kBandSize)) / 2 + kBandSize);
+        const int first = lowerColumn(x, kFirstDetail);
         if (inside >= y) {
-            embedRun(target.image().row(row) + first, cover.row(row) + first, c, inside - 128,
+            embedRun(target.image().row(row) + first, cover.row(row) + first, c, inside - kBandSize,
                      stride, errors);
-            c += static_cast<std::ptrdiff_t>(inside - 128) * stride;
+            c += static_cast<std::ptrdiff_t>(inside - kBandSize) * stride;
             y = inside + 1;
         }
     }
-    for (; y <= 512; ++y, c += stride) {
+    for (; y <= kWatermarkSize; ++y, c += stride) {
         const int column = lowerColumn(x, y);
         const ColourWord before = cover.at(column, row);
         set(target, column, row, before, embedDetail(before, *c), errors);
@@ -182,38 +187,38 @@ void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
 OMBREL_ROW_LOOPS void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
     const ColourWord *s = cover.row(y);
     Coefficient *c = coeff.row(y);
-    for (int g = 1; g <= 43; ++g) {
+    for (int g = 1; g <= kApproximationGroups; ++g) {
         const int q = groupColumn(y, g);
         const ColourWord p1 = s[q], p2 = s[q + 5], p3 = s[q + 10], p4 = s[q + 15];
         c[3 * g - 2] = (lowPair(p1, 16) << 6) | (lowPair(p3, 0) << 4) | (lowPair(p2, 16) << 2) |
                        lowPair(p4, 16);
         c[3 * g - 1] = (lowPair(p4, 8) << 6) | (lowPair(p3, 8) << 4) | (lowPair(p2, 8) << 2) |
                        lowPair(p1, 8);
-        if (g != 43)
+        if (g != kApproximationGroups)
             c[3 * g] = (lowPair(p3, 16) << 6) | (lowPair(p1, 0) << 4) | (lowPair(p4, 0) << 2) |
                        lowPair(p2, 0);
     }
 }
 
 OMBREL_ROW_LOOPS void gatherRightRow(int y, const CoverRows &cover, CoeffMatrix &coeff) {
-    const ColourWord *s = cover.row(y + 128) + rightColumn(y, 129);
-    Coefficient *c = coeff.row(y) + 129;
-    for (int k = 0; k < 384; ++k)
+    const ColourWord *s = cover.row(y + kRightRowOffset) + rightColumn(y, kFirstDetail);
+    Coefficient *c = coeff.row(y) + kFirstDetail;
+    for (int k = 0; k < kDetailsPerRow; ++k)
         c[k] = static_cast<Coefficient>(gatherDetail(s[2 * k]));
 }
 
 OMBREL_ROW_LOOPS void gatherLowerColumn(int x, const CoverRows &cover, CoeffMatrix &coeff) {
-    const int row = x + 640;
-    const int first = lowerColumn(x, 129);
+    const int row = x + kLowerRowOffset;
+    const int first = lowerColumn(x, kFirstDetail);
     const ColourWord *s = cover.row(row) + first;
-    Coefficient *c = coeff.row(129) + x;
+    Coefficient *c = coeff.row(kFirstDetail) + x;
     const int stride = coeff.stride();
     // An image as wide as the cover ends before column 1024, which reads -1.
-    const int inside = std::clamp((cover.width() - 1 - first) / 2 + 1, 0, 384);
+    const int inside = std::clamp((cover.width() - 1 - first) / 2 + 1, 0, kDetailsPerRow);
     int k = 0;
     for (; k < inside; ++k, c += stride)
         *c = static_cast<Coefficient>(gatherDetail(s[2 * k]));
-    for (; k < 384; ++k, c += stride)
+    for (; k < kDetailsPerRow; ++k, c += stride)
         *c = static_cast<Coefficient>(gatherDetail(kOutside));
 }
 

@@ -15,6 +15,22 @@ inline constexpr int kCoverHeight = 768;
 
 inline CoverMatrix makeCoverMatrix() { return CoverMatrix(kCoverWidth, kCoverHeight); }
 
+// The bands of the 512 x 512 coefficients. Each of the transform's two levels
+// halves the averages' side, so the level-2 approximation is 1..128 on both
+// axes; every coefficient from 129 on is a detail, 384 of them in a row.
+inline constexpr int kBandSize = kWatermarkSize / 4;                 // 128
+inline constexpr int kFirstDetail = kBandSize + 1;               // 129
+inline constexpr int kDetailsPerRow = kWatermarkSize - kBandSize;    // 384
+// The approximation goes three coefficients to a group of four pixels.
+inline constexpr int kApproximationGroups = (kBandSize + 2) / 3; // 43
+// Stage 2 writes coefficient row y into cover row y + 128; stage 3 writes
+// coefficient column x below it, into row x + 640.
+inline constexpr int kRightRowOffset = kBandSize;                // 128
+inline constexpr int kLowerRowOffset = kBandSize + kWatermarkSize;   // 640
+// The coefficient pictures are drawn on the wavelet window's picture, which
+// measures 536 x 536: room for the 512 coefficients and a margin.
+inline constexpr int kWaveletPictureSize = 536;
+
 // Fills covermatrix(x, y) = surface.point(x, y) for 1 <= x <= 1024, 1 <= y <= row.
 void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix);
 

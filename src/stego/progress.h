@@ -10,9 +10,9 @@ namespace ombrel {
 // report. Every pass over the pixels ticks once per row (or per column).
 namespace progress_steps {
 // Bands of the layout: the approximation band's rows, the detail rows.
-inline constexpr int kApproximationRows = 128;
+inline constexpr int kApproximationRows = kBandSize;
 inline constexpr int kCoverRows = kCoverHeight;
-inline constexpr int kCoefficientRows = kCoeffSize;
+inline constexpr int kCoefficientRows = kWatermarkSize;
 } // namespace progress_steps
 
 // The main window sizes its bar for the cover's rows and one more.

@@ -76,8 +76,9 @@ private:
 // do: half the memory of 32, and twice the values in every vector register.
 using Coefficient = std::int16_t;
 using CoeffMatrix = Grid<Coefficient>;
-inline constexpr int kCoeffSize = 512;
+// The watermark's side, and so that of every coefficient matrix.
+inline constexpr int kWatermarkSize = 512;
 
-inline CoeffMatrix makeCoeffMatrix() { return CoeffMatrix(kCoeffSize, kCoeffSize); }
+inline CoeffMatrix makeCoeffMatrix() { return CoeffMatrix(kWatermarkSize, kWatermarkSize); }
 
 } // namespace ombrel

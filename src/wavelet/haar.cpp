@@ -6,10 +6,10 @@ namespace {
 
 // Both directions leave everything outside the top-left n x n block as it is.
 void copyOutsideBlock(const CoeffMatrix &source, int n, CoeffMatrix &out) {
-    for (int y = 1; y <= kCoeffSize; ++y) {
+    for (int y = 1; y <= kWatermarkSize; ++y) {
         const Coefficient *src = source.row(y);
         Coefficient *dst = out.row(y);
-        for (int x = y <= n ? n + 1 : 1; x <= kCoeffSize; ++x)
+        for (int x = y <= n ? n + 1 : 1; x <= kWatermarkSize; ++x)
             dst[x] = src[x];
     }
 }
@@ -24,7 +24,7 @@ OMBREL_ROW_LOOPS void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &
     // Vertical sums and differences first, then pairs along the row: the
     // first loop runs over contiguous memory and both vectorise. A sum of
     // four values of 0..255 (or of -128..128) stays within 16 bits.
-    Coefficient sums[kCoeffSize + 1], diffs[kCoeffSize + 1];
+    Coefficient sums[kWatermarkSize + 1], diffs[kWatermarkSize + 1];
     for (int j = 1; j <= h; ++j) {
         const Coefficient *__restrict top = source.row(2 * j - 1);
         const Coefficient *__restrict bottom = source.row(2 * j);
@@ -46,7 +46,7 @@ OMBREL_ROW_LOOPS void fwdwavelet(const CoeffMatrix &source, int n, CoeffMatrix &
 }
 
 OMBREL_ROW_LOOPS void invwavelet(const CoeffMatrix &p, int level, CoeffMatrix &out) {
-    const int n = level == 2 ? 256 : 512;
+    const int n = level == 2 ? kWatermarkSize / 2 : kWatermarkSize;
     const int h = n / 2;
     copyOutsideBlock(p, n, out);
     // Both passes fused: a 2 x 2 output block comes from one coefficient of

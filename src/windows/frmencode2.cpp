@@ -79,7 +79,7 @@ void FrmEncode2::readInputs(Progress &progress) {
     Session &session = Session::instance();
     if (coverWidth == kCoverWidth && coverHeight == kCoverHeight)
         session.embedding().readCover(session.buffers.piccover(), progress);
-    if (waterWidth == kCoeffSize && waterWidth == waterHeight)
+    if (waterWidth == kWatermarkSize && waterWidth == waterHeight)
         session.embedding().readWatermark(session.buffers.picwater(), progress);
 }
 
