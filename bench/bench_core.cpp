@@ -1,5 +1,6 @@
 #include "cli/cli.h"
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
@@ -129,7 +130,10 @@ BENCHMARK(BitmapSave)->Unit(benchmark::kMillisecond);
 
 void BitmapLoad(benchmark::State &state) {
     const std::string path = scratchFile();
-    saveBitmap(cover().image(), path);
+    if (!saveBitmap(cover().image(), path)) {
+        state.SkipWithError("cannot write the cover");
+        return;
+    }
     for (auto _ : state)
         benchmark::DoNotOptimize(loadBitmap(path));
     std::remove(path.c_str());
@@ -143,8 +147,10 @@ void CliEndToEnd(benchmark::State &state) {
     const std::string mark = (dir / "ombrel-bench-watermark.bmp").string();
     const std::string out = (dir / "ombrel-bench-out.bmp").string();
     const std::string back = (dir / "ombrel-bench-back.bmp").string();
-    saveBitmap(sampleCover(), cover);
-    saveBitmap(sampleWatermark(), mark, BitmapKind::Grey8);
+    if (!saveBitmap(sampleCover(), cover) || !saveBitmap(sampleWatermark(), mark, PictureKind::Grey8)) {
+        state.SkipWithError("cannot write the samples");
+        return;
+    }
     const bool embedding = state.range(0) == 0;
     std::ostringstream sink;
     if (!embedding)

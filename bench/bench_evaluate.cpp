@@ -3,13 +3,18 @@
 //   build/bench/ombrel_bench_evaluate --benchmark_repetitions=3
 
 #include "cli/cli.h"
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "imaging/sample_images.h"
 
+#include <cstdlib>
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <cstdlib>
 #include <sstream>
+#include <cstdlib>
 #include <string>
 
 namespace ombrel {
@@ -28,9 +33,11 @@ const std::filesystem::path &coverFolder() {
                 const Channels c = split(p);
                 p = rgb(c.blue, c.red, c.green);
             }
-            saveBitmap(cover, (d / "covers" / ("cover" + std::to_string(i) + ".bmp")).string());
+            if (!saveBitmap(cover, (d / "covers" / ("cover" + std::to_string(i) + ".bmp")).string()))
+                std::abort();
         }
-        saveBitmap(sampleWatermark(), (d / "watermark.bmp").string(), BitmapKind::Grey8);
+        if (!saveBitmap(sampleWatermark(), (d / "watermark.bmp").string(), PictureKind::Grey8))
+            std::abort();
         return d;
     }();
     return dir;

@@ -1,6 +1,7 @@
 // The tool on pictures that are not bitmaps or not of the working sizes:
 // lossless formats in and out, lossy names refused, --fit.
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "imaging/fit.h"
 #include "imaging/quality.h"
 #include "imaging/sample_images.h"
@@ -30,13 +31,13 @@ protected:
     }
     std::string write(const std::string &name, const Image &image, FileFormat format) {
         const std::string path = dir.file(name);
-        EXPECT_FALSE(saveBitmaps({{&image, path, BitmapKind::Rgb24, format}})) << name;
+        EXPECT_TRUE(savePictures({{&image, path, PictureKind::Rgb24, format}})) << name;
         return path;
     }
     Image load(const std::string &path) {
         auto loaded = loadPicture(path);
-        EXPECT_TRUE(loaded.ok()) << loaded.error.message();
-        return loaded.ok() ? *loaded.image : Image(0, 0);
+        EXPECT_TRUE(loaded.ok()) << loaded.error().message();
+        return loaded.ok() ? *loaded : Image(0, 0);
     }
     bool nothingBut(std::initializer_list<std::string> names) {
         std::size_t count = 0;

@@ -1,4 +1,4 @@
-#include "imaging/digits.h"
+#include "support/digits.h"
 
 #include <gtest/gtest.h>
 

@@ -39,10 +39,26 @@ TEST(Quality, SizesMustMatchInBothDirections) {
     };
     for (const Row r : {Row{4, 4, 4, 5}, Row{4, 4, 5, 4}, Row{12, 11, 12, 12}, Row{11, 12, 12, 12}}) {
         const Image a(r.w1, r.h1, 0), b(r.w2, r.h2, 0);
-        EXPECT_FALSE(compareImages(a, b)) << r.w1 << "x" << r.h1 << " vs " << r.w2 << "x" << r.h2;
-        EXPECT_FALSE(structuralSimilarity(a, b)) << r.w1 << "x" << r.h1;
+        const auto q = compareImages(a, b);
+        ASSERT_FALSE(q) << r.w1 << "x" << r.h1 << " vs " << r.w2 << "x" << r.h2;
+        EXPECT_EQ(q.error(), QualityProblem::SizesDiffer);
+        const auto s = structuralSimilarity(a, b);
+        ASSERT_FALSE(s) << r.w1 << "x" << r.h1;
+        EXPECT_EQ(s.error(), QualityProblem::SizesDiffer);
     }
-    EXPECT_FALSE(structuralSimilarity(Image(10, 20, 0), Image(10, 20, 0))) << "narrower than a window";
+    const auto narrow = structuralSimilarity(Image(10, 20, 0), Image(10, 20, 0));
+    ASSERT_FALSE(narrow) << "narrower than a window";
+    EXPECT_EQ(narrow.error(), QualityProblem::TooSmall);
+    EXPECT_EQ(compareImages(Image(0, 0, 0), Image(0, 0, 0)).error(), QualityProblem::Empty);
+}
+
+TEST(Quality, ProblemsAreSaidWithTheSizesAndNames) {
+    EXPECT_EQ(qualityProblemText(QualityProblem::SizesDiffer, {512, 512}, {512, 256}),
+              "the images differ in size: 512x512 and 512x256");
+    EXPECT_EQ(qualityProblemText(QualityProblem::SizesDiffer, {1024, 768, "a.bmp"}, {512, 512, "b.png"}),
+              "the images differ in size: a.bmp is 1024x768, b.png is 512x512");
+    EXPECT_EQ(qualityProblemText(QualityProblem::TooSmall, {10, 20}, {10, 20}),
+              "SSIM needs pictures of at least 11x11 pixels, not 10x20");
 }
 
 // Reference figures from a direct evaluation (every window summed on its own,

@@ -109,13 +109,33 @@ Quality compare(PixelView a, PixelView b) {
     const auto q = compareImages(surfaceFrom(a).image(), surfaceFrom(b).image());
     if (!q)
         refuse(Error::Code::SizesDiffer,
-               "the images differ in size: " + std::to_string(a.width) + "x" +
-                   std::to_string(a.height) + " and " + std::to_string(b.width) + "x" +
-                   std::to_string(b.height));
+               qualityProblemText(q.error(), {a.width, a.height}, {b.width, b.height}));
     return *q;
 }
 
 } // namespace
+
+const char *codeName(Error::Code code) {
+    switch (code) {
+    case Error::Code::CoverWrongSize:
+        return "CoverWrongSize";
+    case Error::Code::WatermarkWrongSize:
+        return "WatermarkWrongSize";
+    case Error::Code::WatermarkNotGrey:
+        return "WatermarkNotGrey";
+    case Error::Code::ThresholdInvalid:
+        return "ThresholdInvalid";
+    case Error::Code::BadChannels:
+        return "BadChannels";
+    case Error::Code::SizesDiffer:
+        return "SizesDiffer";
+    case Error::Code::Empty:
+        return "Empty";
+    case Error::Code::TooSmall:
+        return "TooSmall";
+    }
+    return "Unknown";
+}
 
 Pixels::Pixels(int width, int height, int channels)
     : width(width), height(height), channels(channels),
@@ -143,8 +163,7 @@ double ssim(PixelView a, PixelView b) {
     compare(a, b); // the same refusals for empty pictures and other sizes
     const auto s = structuralSimilarity(surfaceFrom(a).image(), surfaceFrom(b).image());
     if (!s)
-        refuse(Error::Code::TooSmall, "SSIM needs pictures of at least 11x11 pixels, not " +
-                                          std::to_string(a.width) + "x" + std::to_string(a.height));
+        refuse(Error::Code::TooSmall, qualityProblemText(s.error(), {a.width, a.height}, {b.width, b.height}));
     return *s;
 }
 

@@ -69,6 +69,10 @@ private:
     Code code_;
 };
 
+// The code's own name, "CoverWrongSize" and so on: what the Python module's
+// ombrel.Error carries as .code.
+const char *codeName(Error::Code code);
+
 struct Embedded {
     Pixels image;    // 1024 x 768, 3 channels
     double psnr = 0; // of image against the cover, in dB; infinite when equal

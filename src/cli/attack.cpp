@@ -92,7 +92,7 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         std::filesystem::create_directories(*keepDir, ec);
         if (ec)
             throw Refusal{*keepDir + ": cannot create the folder: " + ec.message()};
-        std::vector<BitmapToWrite> files;
+        std::vector<PictureToWrite> files;
         for (std::size_t i = 0; i < kept.size(); ++i)
             files.push_back({&kept[i], keptNames[i]});
         save(files);

@@ -3,7 +3,8 @@
 #include "cli/command.h"
 #include "cli/commands.h"
 
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "imaging/fit.h"
 #include "imaging/quality.h"
 #include "imaging/sample_images.h"
@@ -166,20 +167,20 @@ std::string formatDb(double psnr) {
 }
 
 Image load(const std::string &path) {
-    LoadedBitmap loaded = loadPicture(path);
+    LoadedPicture loaded = loadPicture(path);
     if (!loaded.ok())
-        throw Refusal{loaded.error.message()};
-    return std::move(*loaded.image);
+        throw Refusal{loaded.error().message()};
+    return std::move(*loaded);
 }
 
-void save(const std::vector<BitmapToWrite> &files) {
-    std::vector<BitmapToWrite> named = files;
-    for (BitmapToWrite &f : named)
-        f.format = formatForName(f.path).format.value_or(FileFormat::Bmp);
+void save(const std::vector<PictureToWrite> &files) {
+    std::vector<PictureToWrite> named = files;
+    for (PictureToWrite &f : named)
+        f.format = formatForName(f.path).value_or(FileFormat::Bmp);
     // Renamed into place but not forced to disk, as batch tools do: a run of
     // many files would otherwise wait on the disk for each one.
-    if (auto error = saveBitmaps(named, Durability::Renamed))
-        throw Refusal{error->message()};
+    if (const auto saved = savePictures(named, Durability::Renamed); !saved)
+        throw Refusal{saved.error().message()};
 }
 
 Fit fitOption(const Parsed &p) { return option(p, kFitFlag) ? Fit::On : Fit::Offered; }
@@ -264,7 +265,7 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     }
 
     // The tool is done with the cover's pixels: the codec may take them as they lie.
-    std::vector<BitmapToWrite> files{{&cover.image(), output}};
+    std::vector<PictureToWrite> files{{&cover.image(), output}};
     files.front().spent = &cover.image();
     if (auto f = option(p, "wavelet"))
         files.push_back({&waveletPicture->image(), *f});
@@ -290,7 +291,7 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         pipeline.invert();
         pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);
     }
-    BitmapToWrite file{&watermark->image(), output};
+    PictureToWrite file{&watermark->image(), output};
     file.spent = &watermark->image();
     save({file});
     out << "Wrote " << output << "\n";
@@ -303,10 +304,8 @@ int compareCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const Image b = load(p.positional[1]);
     const auto q = compareImages(a, b);
     if (!q)
-        throw Refusal{"the images differ in size: " + p.positional[0] + " is " +
-                      std::to_string(a.width) + "x" + std::to_string(a.height) + ", " +
-                      p.positional[1] + " is " + std::to_string(b.width) + "x" +
-                      std::to_string(b.height)};
+        throw Refusal{qualityProblemText(q.error(), {a.width, a.height, p.positional[0]},
+                                         {b.width, b.height, p.positional[1]})};
     printQuality(out, *q);
     if (const auto ssim = structuralSimilarity(a, b))
         out << "SSIM: " << std::fixed << std::setprecision(6) << *ssim << "\n";
@@ -327,9 +326,9 @@ int demoCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const Image watermarkImage = sampleWatermark();
     const EmbedResult embedded = embed(surfaceOf(coverImage), surfaceOf(watermarkImage), 0);
     const Surface extracted = extract(embedded.watermarked);
-    const std::vector<BitmapToWrite> files{
+    const std::vector<PictureToWrite> files{
         {&coverImage, in("cover.bmp")},
-        {&watermarkImage, in("watermark.bmp"), BitmapKind::Grey8},
+        {&watermarkImage, in("watermark.bmp"), PictureKind::Grey8},
         {&embedded.watermarked.image(), in("output.bmp")},
         {&embedded.firstPicture.image(), in("wavlettransformresult.bmp")},
         {&embedded.secondPicture.image(), in("wavlettransformresultw2.bmp")},
@@ -364,12 +363,8 @@ void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
         const auto path = option(parsed, picture.name);
         if (!path)
             continue;
-        const FormatChoice choice = formatForName(*path);
-        if (!choice.format)
-            throw UsageError{choice.error.message()};
-        if (picture.colour && choice.format == FileFormat::Pgm)
-            throw UsageError{*path + ": a PGM file holds grey pictures only, and this one has "
-                                     "colour; name it .bmp, .png, .tif, .tiff or .ppm"};
+        if (const auto format = formatForName(*path, picture.colour); !format)
+            throw UsageError{format.error().message()};
     }
 }
 

@@ -4,7 +4,8 @@
 // failure, and loading and writing in the tool's own words.
 
 #include "cli/cli.h"
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "imaging/surface.h"
 
 #include <map>
@@ -48,7 +49,7 @@ std::string formatDb(double psnr);
 // Any picture the tool reads (BMP, PNG, TIFF, PPM/PGM, ...), by content.
 Image load(const std::string &path);
 // Each file in the format its name asks for; the names were checked before.
-void save(const std::vector<BitmapToWrite> &files);
+void save(const std::vector<PictureToWrite> &files);
 
 // Whether a command fits pictures of other sizes: not at all, only when
 // asked with --fit (then a refusal mentions it), or now.

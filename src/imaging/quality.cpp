@@ -57,9 +57,11 @@ std::vector<double> windowMeans(const std::vector<double> &v, int width, int hei
 
 } // namespace
 
-std::optional<double> structuralSimilarity(const Image &a, const Image &b) {
-    if (a.width != b.width || a.height != b.height || a.width < kWindow || a.height < kWindow)
-        return std::nullopt;
+Result<double, QualityProblem> structuralSimilarity(const Image &a, const Image &b) {
+    if (a.width != b.width || a.height != b.height)
+        return QualityProblem::SizesDiffer;
+    if (a.width < kWindow || a.height < kWindow)
+        return QualityProblem::TooSmall;
     const std::vector<double> ga = greyValues(a), gb = greyValues(b);
     std::vector<double> aa(ga.size()), bb(ga.size()), ab(ga.size());
     for (std::size_t i = 0; i < ga.size(); ++i) {
@@ -85,9 +87,11 @@ double psnrOf(double mse) {
     return mse == 0 ? std::numeric_limits<double>::infinity() : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-std::optional<Quality> compareImages(const Image &a, const Image &b) {
-    if (a.width != b.width || a.height != b.height || a.empty())
-        return std::nullopt;
+Result<Quality, QualityProblem> compareImages(const Image &a, const Image &b) {
+    if (a.width != b.width || a.height != b.height)
+        return QualityProblem::SizesDiffer;
+    if (a.empty())
+        return QualityProblem::Empty;
     double squared = 0, cross = 0, normA = 0, normB = 0;
     for (std::size_t i = 0; i < a.pixels.size(); ++i) {
         const double ga = greyLevel(a.pixels[i]);
@@ -103,6 +107,27 @@ std::optional<Quality> compareImages(const Image &a, const Image &b) {
     q.nc = (normA == 0 || normB == 0) ? (normA == normB ? 1.0 : 0.0)
                                       : cross / std::sqrt(normA * normB);
     return q;
+}
+
+namespace {
+
+std::string sizeText(const PictureSize &p) { return std::to_string(p.width) + "x" + std::to_string(p.height); }
+
+} // namespace
+
+std::string qualityProblemText(QualityProblem problem, const PictureSize &a, const PictureSize &b) {
+    switch (problem) {
+    case QualityProblem::SizesDiffer:
+        if (a.name.empty())
+            return "the images differ in size: " + sizeText(a) + " and " + sizeText(b);
+        return "the images differ in size: " + a.name + " is " + sizeText(a) + ", " + b.name + " is " +
+               sizeText(b);
+    case QualityProblem::Empty:
+        return "the picture is empty";
+    case QualityProblem::TooSmall:
+        return "SSIM needs pictures of at least 11x11 pixels, not " + sizeText(a);
+    }
+    return "unknown problem";
 }
 
 } // namespace ombrel

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "imaging/result.h"
 #include "imaging/surface.h"
 
-#include <optional>
+#include <string>
 
 namespace ombrel {
 
@@ -27,14 +28,28 @@ inline double squaredGreyError(ColourWord a, ColourWord b) {
     return d * d;
 }
 
+// Why two pictures could not be compared.
+enum class QualityProblem {
+    SizesDiffer,
+    Empty,    // no pixels
+    TooSmall, // fewer than 11 x 11 pixels, for SSIM
+};
+
+// A picture as a problem's words name it: its size, and its name where known.
+struct PictureSize {
+    int width = 0, height = 0;
+    std::string name = {};
+};
+std::string qualityProblemText(QualityProblem problem, const PictureSize &a, const PictureSize &b);
+
 // Both images must have the same size; nothing is compared otherwise.
-std::optional<Quality> compareImages(const Image &a, const Image &b);
+Result<Quality, QualityProblem> compareImages(const Image &a, const Image &b);
 
 // Structural similarity (Wang et al. 2004) of the same grey values: an 11 x 11
 // Gaussian window of sigma 1.5, K1 = 0.01, K2 = 0.03, L = 255, averaged over
 // every window that lies wholly inside the images. Needs the same size and at
 // least 11 x 11 pixels.
-std::optional<double> structuralSimilarity(const Image &a, const Image &b);
+Result<double, QualityProblem> structuralSimilarity(const Image &a, const Image &b);
 // 10 log10(255^2 / mse), infinite for identical images.
 double psnrOf(double mse);
 

@@ -1,6 +1,7 @@
 // `import ombrel`: the C++ API on numpy arrays.
 
 #include "api/ombrel.h"
+#include "text/version.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -128,8 +129,19 @@ PYBIND11_MODULE(ombrel, m) {
     m.doc() = "Hides a 512x512 grey watermark in a 1024x768 colour image and extracts it "
               "again, bit for bit as the ombrel command-line tool does.";
     m.attr("__version__") = OMBREL_VERSION;
-    // The core's refusals carry the tool's own words.
-    py::register_exception<ombrel::Error>(m, "Error", PyExc_ValueError);
+    // The core's refusals carry the tool's own words, and the C++ code's name
+    // as .code, to branch on without reading the words.
+    static py::exception<ombrel::Error> error(m, "Error", PyExc_ValueError);
+    py::register_exception_translator([](std::exception_ptr thrown) {
+        try {
+            if (thrown)
+                std::rethrow_exception(thrown);
+        } catch (const ombrel::Error &e) {
+            py::object raised = py::reinterpret_borrow<py::object>(error.ptr())(e.what());
+            raised.attr("code") = ombrel::codeName(e.code());
+            PyErr_SetObject(error.ptr(), raised.ptr());
+        }
+    });
 
     m.def("embed", &embed, py::arg("cover"), py::arg("watermark"), py::arg("threshold") = 0,
           "Hides watermark (uint8[512, 512], or uint8[512, 512, 3] with equal channels) in "

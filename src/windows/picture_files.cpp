@@ -1,22 +1,23 @@
 #include "windows/picture_files.h"
 
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "platform/platform.h"
 #include "platform/save_folder.h"
 
 namespace ombrel::windows {
 
 std::optional<Image> loadOrReport(const QString &path) {
-    LoadedBitmap loaded = loadBitmap(path.toStdString());
+    LoadedPicture loaded = loadBitmap(path.toStdString());
     if (loaded.ok())
-        return std::move(*loaded.image);
-    platform::services().messages->show(platform::fromStd(loaded.error.message()), platform::Buttons::Ok, {});
+        return std::move(*loaded);
+    platform::services().messages->show(platform::fromStd(loaded.error().message()), platform::Buttons::Ok, {});
     return std::nullopt;
 }
 
 bool saveOrReport(const Surface &surface, const QString &path) {
-    if (auto error = saveBitmap(surface.image(), path.toStdString())) {
-        platform::services().messages->show(platform::fromStd(error->message()), platform::Buttons::Ok, {});
+    if (const auto saved = saveBitmap(surface.image(), path.toStdString()); !saved) {
+        platform::services().messages->show(platform::fromStd(saved.error().message()), platform::Buttons::Ok, {});
         return false;
     }
     return true;

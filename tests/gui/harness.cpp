@@ -1,6 +1,7 @@
 #include "gui/harness.h"
 
-#include "imaging/bitmap_file.h"
+#include "imaging/picture_in.h"
+#include "imaging/picture_out.h"
 #include "imaging/sample_images.h"
 #include "windows/controls.h"
 #include "windows/frmmain.h"
@@ -41,7 +42,7 @@ QString GuiRun::homeFile(const QString &name) const { return home() + QLatin1Cha
 
 QString GuiRun::putBitmap(const QString &name, const Image &image) const {
     const QString path = homeFile(name);
-    if (saveBitmap(image, path.toStdString()))
+    if (!saveBitmap(image, path.toStdString()))
         throw std::runtime_error("cannot write a test bitmap");
     return path;
 }
@@ -111,8 +112,8 @@ Image greyPicture(int w, int h, int level) {
 Image loadImage(const QString &path) {
     auto loaded = loadBitmap(path.toStdString());
     if (!loaded.ok())
-        throw std::runtime_error(loaded.error.message());
-    return *loaded.image;
+        throw std::runtime_error(loaded.error().message());
+    return *loaded;
 }
 
 } // namespace ombrel::test

@@ -193,7 +193,7 @@ private slots:
         QVERIFY(registry().get<FrmDecode2>().isVisible());
 
         const auto q = compareImages(sampleWatermark(), test::loadImage(run.homeFile(QStringLiteral("watermark.bmp"))));
-        QVERIFY(q.has_value());
+        QVERIFY(q.ok());
         QVERIFY2(q->psnr > 20 && q->nc > 0.99, qPrintable(QStringLiteral("PSNR %1, NC %2").arg(q->psnr).arg(q->nc)));
         registry().get<FrmDecode2>().hide();
     }

@@ -129,32 +129,37 @@ MARK = np.zeros((512, 512), np.uint8)
 
 
 @pytest.mark.parametrize(
-    "call, message",
+    "call, message, code",
     [
-        (lambda: ombrel.embed(COVER[:767], MARK), "cover must be uint8[768, 1024, 3], not uint8[767, 1024, 3]"),
-        (lambda: ombrel.embed(COVER[:, :, 0], MARK), "cover must be uint8[768, 1024, 3], not uint8[768, 1024]"),
+        (lambda: ombrel.embed(COVER[:767], MARK), "cover must be uint8[768, 1024, 3], not uint8[767, 1024, 3]", None),
+        (lambda: ombrel.embed(COVER[:, :, 0], MARK), "cover must be uint8[768, 1024, 3], not uint8[768, 1024]", None),
         (lambda: ombrel.embed(COVER.astype(np.float32), MARK),
-         "cover must be uint8[768, 1024, 3], not float32[768, 1024, 3]"),
+         "cover must be uint8[768, 1024, 3], not float32[768, 1024, 3]", None),
         (lambda: ombrel.embed(COVER, MARK[:, :511]),
-         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint8[512, 511]"),
+         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint8[512, 511]", None),
         (lambda: ombrel.embed(COVER, np.zeros((512, 512, 4), np.uint8)),
-         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint8[512, 512, 4]"),
+         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint8[512, 512, 4]", None),
         (lambda: ombrel.embed(COVER, MARK.astype(np.uint16)),
-         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint16[512, 512]"),
+         "watermark must be uint8[512, 512] or uint8[512, 512, 3], not uint16[512, 512]", None),
         (lambda: ombrel.extract(np.zeros((512, 512), np.uint8)),
-         "image must be uint8[768, 1024, 3], not uint8[512, 512]"),
+         "image must be uint8[768, 1024, 3], not uint8[512, 512]", None),
         (lambda: ombrel.nc(MARK, np.zeros((512, 512, 2), np.uint8)),
-         "b must be uint8[height, width] or uint8[height, width, 3], not uint8[512, 512, 2]"),
-        (lambda: ombrel.psnr(MARK, MARK[:256]), "the images differ in size: 512x512 and 512x256"),
+         "b must be uint8[height, width] or uint8[height, width, 3], not uint8[512, 512, 2]", None),
+        (lambda: ombrel.psnr(MARK, MARK[:256]), "the images differ in size: 512x512 and 512x256", "SizesDiffer"),
         (lambda: ombrel.embed(COVER, MARK, 256),
-         "The threshold value is not in range, or invalid, please enter a threshold value in the range (-255,255)"),
-        (lambda: ombrel.embed(COVER, np.dstack([MARK, MARK, MARK + 1])), "The image is not grey scale (8 bit)"),
+         "The threshold value is not in range, or invalid, please enter a threshold value in the range (-255,255)", "ThresholdInvalid"),
+        (lambda: ombrel.embed(COVER, np.dstack([MARK, MARK, MARK + 1])), "The image is not grey scale (8 bit)", "WatermarkNotGrey"),
     ],
 )
-def test_refusals_name_what_was_expected(call, message):
+def test_refusals_name_what_was_expected(call, message, code):
     with pytest.raises(ValueError) as refused:
         call()
     assert str(refused.value) == message
+    # The tool's refusals are ombrel.Error with the C++ code's name; wrong shapes are plain ValueError.
+    if code is None:
+        assert not isinstance(refused.value, ombrel.Error)
+    else:
+        assert isinstance(refused.value, ombrel.Error) and refused.value.code == code
 
 
 def test_threads_embed_at_the_same_time(cover, watermark):

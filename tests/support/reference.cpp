@@ -1,6 +1,6 @@
 #include "support/reference.h"
 
-#include "imaging/digits.h"
+#include "support/digits.h"
 
 #include <algorithm>
 #include <cmath>
