@@ -3,7 +3,10 @@
 Run by scripts/check-a11y inside its private X server and D-Bus session. It
 walks the program the way a screen-reader user does, through the actions the
 reader offers (choosing a file, pressing a button), prints what it reads of
-each window and fails when a role or name is missing.
+each window and fails when a role or name is missing, or when a drive list
+does not say where it stands.
+
+Argument: the program's home folder, which its drive list shows as "c:".
 """
 import sys
 import time
@@ -11,6 +14,8 @@ import time
 import pyatspi
 
 TIMEOUT = 20
+# X key symbols, for keys sent through the accessibility bus.
+KEY_UP, KEY_DOWN, KEY_RETURN = 0xff52, 0xff54, 0xff0d
 faults = []
 
 
@@ -78,6 +83,51 @@ def choose(win, file_name):
     act(wait(f"file {file_name!r}", lambda: find(files, lambda a: a.name == file_name, 1)), "Toggle")
 
 
+def drive_list(win):
+    return find(win, named("combo box", "Drive"))
+
+
+def selected(acc):
+    return [c.name for c in children(acc) if c.getState().contains(pyatspi.STATE_SELECTED)]
+
+
+def check_drive(title, win, entry, when):
+    """Notes a fault unless the drive list tells its current entry without
+    being opened: as its description and as the selected entry of its list."""
+    drive = drive_list(win)
+    if drive is None:
+        faults.append(f"{title!r} has no drive list")
+        return
+    picked = selected(children(drive)[0])
+    print(f"{title}: drive list {when}: {drive.name!r} - {drive.description!r}, selected {picked}")
+    if drive.description != entry:
+        faults.append(f"{title!r}: the drive list {when} says {drive.description!r}, not {entry!r}")
+    if picked != [entry]:
+        faults.append(f"{title!r}: the drive list {when} has {picked} selected, not {entry!r}")
+
+
+def change_drive(win, key, folder):
+    """Opens the drive list, moves by one entry with the key and takes it, as
+    a reader's user does; waits until the folder list has moved to folder."""
+    drive = drive_list(win)
+    act(drive, "ShowMenu")
+    wait("the drive list to open", lambda: children(drive)[0].getState().contains(pyatspi.STATE_SHOWING))
+    for keysym in (key, KEY_RETURN):
+        pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+    wait(f"the folder list to move to {folder}",
+         lambda: find(win, named("list", "Folders")).description == "current folder " + folder)
+
+
+def check_drive_changes(title, win, home):
+    """The drive list read at start, on the root and back on the home drive."""
+    home_entry = "c: [" + home + "]"
+    check_drive(title, win, home_entry, "at start")
+    change_drive(win, KEY_DOWN, "/")
+    check_drive(title, win, "/", "after Down")
+    change_drive(win, KEY_UP, home)
+    check_drive(title, win, home_entry, "after Up")
+
+
 def answer_ok(title):
     """Presses OK in the message box of that title."""
     box = wait(f"message box {title!r}", lambda: window(title))
@@ -95,7 +145,8 @@ def dump(acc, depth=0):
     if acc.getRoleName() == "list":
         for item in kids[:6]:
             print("  " * (depth + 1) + f"{item.getRoleName()} {item.name!r}" +
-                  (f" - {item.description}" if item.description else ""))
+                  (f" - {item.description}" if item.description else "") +
+                  (" (selected)" if item.getState().contains(pyatspi.STATE_SELECTED) else ""))
         if len(kids) > 6:
             print("  " * (depth + 1) + f"... {len(kids) - 6} more")
         return
@@ -120,9 +171,11 @@ def check(title, role, parts):
 
 
 def main():
+    home = sys.argv[1]
     wait("the program on the accessibility bus", program)
     main_title = "Digital Image watermarking in wavelet domain"
     main_win = wait("the main window", lambda: window(main_title))
+    check_drive_changes(main_title, main_win, home)
     choose(main_win, "cover.bmp")
     wait("the cover's preview", lambda: find(main_win, named("image", "Cover/Stego image")).description.startswith("cover.bmp"))
     browsing = [("combo box", "Drive", None), ("list", "Folders", None),
@@ -138,6 +191,7 @@ def main():
     press(main_win, "Embed the watermark into the image")
     answer_ok("Image is suitable")
     chooser = wait("the watermark chooser", lambda: window("Choosing the water mark"))
+    check_drive_changes("Choosing the water mark", chooser, home)
     choose(chooser, "watermark.bmp")
     wait("the watermark's preview",
          lambda: find(chooser, named("image", "The water mark image")).description.startswith("watermark.bmp"))
@@ -155,7 +209,7 @@ def main():
     if faults:
         print("check-a11y: " + "\n  ".join(["faults:"] + faults))
         return 1
-    print("check-a11y: 4 windows read, every role and name present")
+    print("check-a11y: 4 windows read, every role and name present, both drive lists tell their drive")
     return 0
 
 

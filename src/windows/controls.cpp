@@ -3,6 +3,7 @@
 #include "imaging/qt_image.h"
 #include "platform/platform.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -77,7 +78,18 @@ DriveList::DriveList(QWidget *parent, const char *name, QRect geometry) : QCombo
     setAccessibleName(QStringLiteral("Drive"));
     for (const platform::Drive &d : platform::drives())
         addItem(d.label, d.root);
+    tellReader();
+    connect(this, &QComboBox::currentIndexChanged, this, &DriveList::tellReader);
     connect(this, &QComboBox::currentIndexChanged, this, &DriveList::changed);
+}
+
+void DriveList::tellReader() {
+    // Over AT-SPI a combo box has no text value, and Qt marks an entry of the
+    // drop-down selected only once it has been opened; without this the
+    // reader hears "Drive" and nothing of where it stands.
+    setAccessibleDescription(currentText());
+    view()->selectionModel()->setCurrentIndex(model()->index(currentIndex(), modelColumn(), rootModelIndex()),
+                                              QItemSelectionModel::ClearAndSelect);
 }
 
 QString DriveList::drive() const { return currentData().toString(); }

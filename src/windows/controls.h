@@ -23,6 +23,8 @@ public:
 };
 
 // The drive list: "c:" is the home folder; the root and mounted volumes follow.
+// A screen reader is told the current entry from the start, as the list's
+// description and as the selected entry of its closed drop-down.
 class DriveList : public QComboBox {
     Q_OBJECT
 public:
@@ -31,6 +33,9 @@ public:
     void setDrive(const QString &root);
 signals:
     void changed();
+
+private:
+    void tellReader();
 };
 
 // The folder list, laid out as a tree of one branch: every folder from the

@@ -71,6 +71,16 @@ QStringList itemTexts(const QListWidget &list) {
     return out;
 }
 
+// The drive list's entries a screen reader finds selected in its drop-down.
+QStringList selectedEntries(QAccessibleInterface *drive) {
+    QStringList out;
+    QAccessibleInterface *list = drive->child(0);
+    for (int i = 0; list && i < list->childCount(); ++i)
+        if (list->child(i)->state().selected)
+            out << list->child(i)->text(QAccessible::Name);
+    return out;
+}
+
 void hideAll() {
     for (QWidget *w : QApplication::topLevelWidgets())
         w->hide();
@@ -262,6 +272,36 @@ private slots:
         QCOMPARE(test::child<DirList>(main, "Dir1").path(), run.home());
         QCOMPARE(Session::instance().browsing.folder, run.home());
         main.hide();
+    }
+
+    // A screen reader hears where the drive list stands before it is ever
+    // opened, and again after each change, in both windows that have one.
+    void driveListTellsItsEntry_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("list");
+        QTest::newRow("main window") << "frmmain" << "Drive1";
+        QTest::newRow("watermark chooser") << "frmEncode1" << "Drive2";
+    }
+    void driveListTellsItsEntry() {
+        QFETCH(QString, window);
+        QFETCH(QString, list);
+        test::GuiRun run;
+        run.putSamples();
+        QWidget &w = openWindow(run, window);
+        auto &drive = test::child<DriveList>(w, qPrintable(list));
+        const QString home = QStringLiteral("c: [") + run.home() + QLatin1Char(']');
+        // Read first before any key (Key_unknown), then after Down and after Up.
+        for (const auto &[key, entry] : {std::pair{Qt::Key_unknown, home}, {Qt::Key_Down, QStringLiteral("/")},
+                                         {Qt::Key_Up, home}}) {
+            if (key != Qt::Key_unknown)
+                QTest::keyClick(&drive, key);
+            QAccessibleInterface *a = reader(drive);
+            QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Drive"));
+            QCOMPARE(a->text(QAccessible::Description), entry);
+            QCOMPARE(a->text(QAccessible::Value), entry);
+            QCOMPARE(selectedEntries(a), QStringList{entry});
+        }
+        hideAll();
     }
 
     // What a screen reader is told about every window, read at each stop of a
