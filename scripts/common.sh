@@ -2,6 +2,9 @@
 set -euo pipefail
 
 root_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Paths under the tree hash as relative ones, so build/ and build-package/
+# share ccache's objects.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root_dir}"
 
 packages=(
   g++ cmake ninja-build pkg-config
@@ -11,6 +14,7 @@ packages=(
   xvfb dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream groff-base
   pybind11-dev python3-dev python3-numpy python3-pil python3-pytest
+  ccache dpkg-dev file lintian
 )
 fuzz_packages=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
@@ -31,6 +35,8 @@ install_missing() {
 configure_and_build() {
   local dir=$1
   shift
-  cmake -S "$root_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "$@"
+  local launcher=()
+  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  cmake -S "$root_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "${launcher[@]}" "$@"
   cmake --build "$dir" --parallel "$(nproc)"
 }
