@@ -3,6 +3,7 @@
 #include "imaging/picture_in.h"
 
 #include "imaging/bmp_header.h"
+#include "imaging/library_noise.h"
 #include "imaging/qt_image.h"
 
 #include <QBuffer>
@@ -168,11 +169,18 @@ LoadedPicture decodeAny(QIODevice &device, qint64 size) {
 
 using Decoder = LoadedPicture (*)(QIODevice &, qint64);
 
-LoadedPicture named(LoadedPicture result, const std::string &path) {
+// Decodes with the libraries' own warnings kept off the terminal; a picture
+// that cannot be decoded says what they said.
+LoadedPicture quietly(Decoder decode, QIODevice &device, qint64 size, const std::string &path) {
+    LibraryNoise noise;
+    LoadedPicture result = decode(device, size);
+    const std::string said = noise.words();
     if (result.ok())
         return result;
     FileError error = result.error();
     error.path = path;
+    if (error.problem == FileProblem::Undecodable && !said.empty())
+        error.detail.insert(error.detail.size() - 1, "; " + said);
     return error;
 }
 
@@ -187,7 +195,7 @@ LoadedPicture loadWith(const std::string &path, Decoder decode) {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
         return FileError{path, FileProblem::Unreadable, file.errorString().toStdString()};
-    return named(decode(file, file.size()), path);
+    return quietly(decode, file, file.size(), path);
 }
 
 } // namespace
@@ -201,7 +209,7 @@ LoadedPicture decodeBitmap(const char *data, std::size_t size, const std::string
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return named(decodeBmp(buffer, static_cast<qint64>(size)), name);
+    return quietly(decodeBmp, buffer, static_cast<qint64>(size), name);
 }
 
 } // namespace ombrel

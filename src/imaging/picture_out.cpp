@@ -1,6 +1,7 @@
 // Colour words into files, in the format each name asks for, all or nothing.
 #include "imaging/picture_out.h"
 
+#include "imaging/library_noise.h"
 #include "imaging/qt_image.h"
 
 #include <QBuffer>
@@ -76,6 +77,7 @@ FileError unwritable(const PictureToWrite &f, const std::string &why) {
 
 // Encodes the picture onto device; the reason when that failed.
 std::optional<std::string> encode(const QImage &picture, FileFormat format, QIODevice &device) {
+    const LibraryNoise quiet;
     QImageWriter writer(&device, writerFormat(format));
     if (writer.write(picture))
         return std::nullopt;
