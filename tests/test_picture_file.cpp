@@ -2,6 +2,7 @@
 // refused in one line when they would lose or invent pixels.
 #include "imaging/bitmap_file.h"
 #include "support/bmp_builder.h"
+#include "support/folder.h"
 
 #include <QImage>
 
