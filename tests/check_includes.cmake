@@ -4,8 +4,9 @@
 # - the API and the platform layer do not include the tool or the windows,
 #   and the platform layer knows nothing of the stego layer;
 # - of the core, only the picture-file units (FILES_UNITS) use Qt.
-#   cmake -DSOURCE_DIR=<src> -DFILES_UNITS=<unit;unit...> -P check_includes.cmake
+#   cmake -DSOURCE_DIR=<src> -DFILES_UNITS=<unit,unit...> -P check_includes.cmake
 cmake_policy(SET CMP0057 NEW)
+string(REPLACE "," ";" FILES_UNITS "${FILES_UNITS}")
 set(bad "")
 file(GLOB_RECURSE lower RELATIVE ${SOURCE_DIR}
      ${SOURCE_DIR}/platform/* ${SOURCE_DIR}/api/* ${SOURCE_DIR}/imaging/* ${SOURCE_DIR}/wavelet/* ${SOURCE_DIR}/stego/*)

@@ -29,8 +29,8 @@ TEST(Api, EmbedAndExtractFollowTheReferenceBitForBit) {
     EXPECT_TRUE(marked.image == bytesOf(ref.watermarked, 3));
     EXPECT_TRUE(mark(bytesOf(cover, 3), bytesOf(watermark, 3), 3) == marked.image);
     EXPECT_TRUE(extract(marked.image) == bytesOf(test::referenceExtract(ref.watermarked), 1));
-    EXPECT_GT(marked.psnr, 40.0);
-    EXPECT_LT(marked.psnr, 70.0);
+    // The figure for this cover, worked out once; the tool rounds it to 56.51 dB.
+    EXPECT_NEAR(marked.psnr, 56.505510411888181, 56.5 * 1e-9);
 }
 
 TEST(Api, AColourWatermarkNeedsGreyOnlyWhereItIsRead) {

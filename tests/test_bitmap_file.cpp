@@ -1,6 +1,8 @@
 #include "imaging/picture_in.h"
 #include "imaging/picture_out.h"
 #include "support/bmp_builder.h"
+#include "support/folder.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <functional>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace ombrel {
@@ -152,7 +153,8 @@ TEST(BitmapFile, ReplacingKeepsLinksAndPermissions) {
             ASSERT_TRUE(back.ok()) << path << ": " << back.error().message();
             EXPECT_TRUE(*back == image) << path;
         }
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+        EXPECT_EQ(test::entriesOf(dir.path()),
+                  (std::set<std::string>{"fresh.bmp", "kept.bmp", "link.bmp", "target.bmp"}));
         for (const auto &e : fs::directory_iterator(dir.path()))
             fs::remove(e.path());
     }
@@ -169,15 +171,13 @@ TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
     // All or nothing: the second file cannot be written, so the first keeps
     // its old content.
     const std::string first = dir.write("first.bmp", "old");
-    const auto saved = savePictures({{&image, first}, {&image, dir.file("missing/second.bmp")}});
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().path, dir.file("missing/second.bmp"));
-    EXPECT_EQ(saved.error().problem, FileProblem::Unwritable);
+    const auto error = savePictures({{&image, first}, {&image, dir.file("missing/second.bmp")}});
+    ASSERT_FALSE(error);
+    EXPECT_EQ(error.error().path, dir.file("missing/second.bmp"));
+    EXPECT_EQ(error.error().problem, FileProblem::Unwritable);
     EXPECT_EQ(test::readFile(first), "old");
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
-        ++entries;
-    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+    EXPECT_EQ(test::entriesOf(dir.path()), std::set<std::string>{"first.bmp"})
+        << "no temporary file is left behind";
 }
 
 // Runs check where folder permissions bind: as root, in a child process that
@@ -185,15 +185,12 @@ TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
 int asOrdinaryUser(const std::function<int()> &check) {
     if (geteuid() != 0)
         return check();
-    const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(100);
-        _exit(check());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+    const test::Ending end = test::Child::copy([&] {
+                                 if (setgid(65534) != 0 || setuid(65534) != 0)
+                                     return 100;
+                                 return check();
+                             }).wait();
+    return end.exited ? end.status : 101;
 }
 
 // A writable file in a folder that refuses new files (a shared folder, a
@@ -233,7 +230,7 @@ TEST(BitmapFile, WritableFileInALockedFolderIsReplacedInPlace) {
     const LoadedPicture back = loadBitmap(mine);
     ASSERT_TRUE(back.ok()) << back.error().message();
     EXPECT_TRUE(*back == image);
-    EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1)
+    EXPECT_EQ(test::entriesOf(locked), std::set<std::string>{"mine.bmp"})
         << "nothing else is left in the folder";
 }
 

@@ -7,6 +7,7 @@
 #include "imaging/sample_images.h"
 #include "support/bmp_builder.h"
 #include "support/cli_run.h"
+#include "support/folder.h"
 #include "support/reference.h"
 
 #include <QImage>
@@ -38,12 +39,6 @@ protected:
         auto loaded = loadPicture(path);
         EXPECT_TRUE(loaded.ok()) << loaded.error().message();
         return loaded.ok() ? *loaded : Image(0, 0);
-    }
-    bool nothingBut(std::initializer_list<std::string> names) {
-        std::size_t count = 0;
-        for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
-            ++count;
-        return count == names.size();
     }
 
     test::TempDir dir;
@@ -114,7 +109,8 @@ TEST_F(CliFormats, LossyAndUnknownNamesAreRefusedBeforeAnythingHappens) {
     EXPECT_EQ(grey.code, 2);
     EXPECT_NE(grey.err.find("marked.pgm: a PGM file holds grey pictures only"), std::string::npos) << grey.err;
     EXPECT_EQ(runCli({"extract", missing, "-o", dir.file("mark.pgm")}).code, 1) << "the name passes";
-    EXPECT_TRUE(nothingBut({"cover.bmp", "watermark.bmp"})) << "nothing written";
+    EXPECT_EQ(test::entriesOf(dir.path()), (std::set<std::string>{"cover.bmp", "watermark.bmp"}))
+        << "nothing written";
 }
 
 TEST_F(CliFormats, PicturesThatWouldLosePixelsAreRefusedInOneLine) {

@@ -7,24 +7,22 @@
 #include "stego/verify.h"
 #include "support/bmp_builder.h"
 #include "support/cli_run.h"
+#include "support/folder.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <sstream>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace ombrel {
 namespace {
 
-using Result = test::CliResult;
-Result run(const std::vector<std::string> &args) { return test::runCli(args); }
+using Result = test::RunResult;
+using test::runCli;
 
 std::vector<std::string> lines(const std::string &text) {
     std::vector<std::string> all;
@@ -32,27 +30,6 @@ std::vector<std::string> lines(const std::string &text) {
     for (std::string line; std::getline(in, line);)
         all.push_back(line);
     return all;
-}
-
-// A program run to its end, its output and errors taken from files.
-Result runTool(const std::string &binary, const std::vector<std::string> &args) {
-    test::TempDir streams;
-    const std::string outPath = streams.file("out"), errPath = streams.file("err");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::freopen(outPath.c_str(), "w", stdout);
-        std::freopen(errPath.c_str(), "w", stderr);
-        std::vector<char *> argv{const_cast<char *>("ombrel")};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(binary.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return {-1, "", "did not run to its end"};
-    return {WEXITSTATUS(status), test::readFile(outPath), test::readFile(errPath)};
 }
 
 const std::vector<std::string> kAttackNames = {
@@ -67,7 +44,7 @@ protected:
         marked = dir.file("marked.bmp");
         ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 21), cover));
         ASSERT_TRUE(saveBitmap(sampleWatermark(), watermark, PictureKind::Grey8));
-        ASSERT_EQ(run({"embed", cover, watermark, "-o", marked}).code, 0);
+        ASSERT_EQ(runCli({"embed", cover, watermark, "-o", marked}).code, 0);
     }
     test::TempDir dir;
     std::string cover, watermark, marked;
@@ -89,13 +66,13 @@ TEST_F(Judge, VerifyVerdictsAndExitStatus) {
         {"the cover", {"verify", cover, "--watermark", watermark}, 3, "altered"},
     };
     for (const Row &row : rows) {
-        const Result r = run(row.args);
+        const Result r = runCli(row.args);
         EXPECT_EQ(r.code, row.code) << row.name << r.err;
         ASSERT_FALSE(r.out.empty()) << row.name;
         EXPECT_EQ(lines(r.out).back(), row.verdict) << row.name;
         EXPECT_NE(r.out.find("Bits compared: 868035\n"), std::string::npos) << row.name;
     }
-    const Result fresh = run(rows[0].args);
+    const Result fresh = runCli(rows[0].args);
     EXPECT_NE(fresh.out.find("Bits differing: 0 (0.00 %)\n"), std::string::npos);
     EXPECT_EQ(fresh.out.find("Altered area"), std::string::npos);
 }
@@ -105,7 +82,7 @@ TEST_F(Judge, VerifyWritesATamperMapOfTheImagesSize) {
     tampered.at(400, 300) ^= 0x000100; // green bit of coefficient (201, 172)
     const std::string path = dir.file("tampered.bmp"), map = dir.file("map.bmp");
     ASSERT_TRUE(saveBitmap(tampered, path));
-    const Result r = run({"verify", path, "--watermark", watermark, "--map", map});
+    const Result r = runCli({"verify", path, "--watermark", watermark, "--map", map});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.out.find("Bits differing: 1 (0.00 %)\nPixels with a differing bit: 1\n"
                          "Altered 8x8 blocks: 1 of "),
@@ -199,7 +176,7 @@ TEST(Attacks, EachDoesWhatItsNameSays) {
 // bit of each two-bit pair of the approximation rows: 128 * 43 * 4 * 3 = 66048.
 TEST_F(Judge, AttackTableAndCsv) {
     const std::string csv = dir.file("a.csv"), keep = dir.file("kept");
-    const Result r = run({"attack", marked, "--watermark", watermark, "--csv", csv, "--keep", keep});
+    const Result r = runCli({"attack", marked, "--watermark", watermark, "--csv", csv, "--keep", keep});
     ASSERT_EQ(r.code, 0) << r.err;
     const auto table = lines(r.out);
     ASSERT_EQ(table.size(), 2 + kAttackNames.size()) << r.out;
@@ -219,23 +196,23 @@ TEST_F(Judge, AttackTableAndCsv) {
     // The kept JPEG decodes to the very pixels the table measured.
     const std::string jpegRow = table[2 + 2]; // none, jpeg-90, jpeg-75
     ASSERT_EQ(jpegRow.rfind("| jpeg-75 | ", 0), 0u) << jpegRow;
-    const Result kept = run({"compare", marked, keep + "/jpeg-75.jpg"});
+    const Result kept = runCli({"compare", marked, keep + "/jpeg-75.jpg"});
     ASSERT_EQ(kept.code, 0) << kept.err;
     EXPECT_EQ(lines(kept.out)[0], "PSNR: " + jpegRow.substr(12, jpegRow.find(" |", 12) - 12) + " dB");
     EXPECT_NE(rows.back().find(",0.076089"), std::string::npos) << rows.back();
 
-    const Result plain = run({"attack", marked});
+    const Result plain = runCli({"attack", marked});
     ASSERT_EQ(plain.code, 0);
     EXPECT_EQ(lines(plain.out)[2], "| none | inf | - | - |");
 }
 
 TEST_F(Judge, AttackChartIsAPng) {
     const std::string chart = dir.file("nc.png");
-    ASSERT_EQ(run({"attack", marked, "--watermark", watermark, "--chart", chart}).code, 0);
+    ASSERT_EQ(runCli({"attack", marked, "--watermark", watermark, "--chart", chart}).code, 0);
     EXPECT_EQ(test::readFile(chart).substr(0, 8), "\x89PNG\r\n\x1a\n");
 
     const std::string nowhere = dir.file("missing/nc.png");
-    const Result r = run({"attack", marked, "--watermark", watermark, "--chart", nowhere});
+    const Result r = runCli({"attack", marked, "--watermark", watermark, "--chart", nowhere});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, nowhere + ": cannot write the chart: No such file or directory\n");
 }
@@ -261,8 +238,8 @@ TEST_F(Judge, ToolLoadsItsChartModuleOrSaysWhyNot) {
                       "beside the tool or in " +
                       (std::filesystem::canonical(dir.path()) / "lib/ombrel").string() + "\n"}}) {
         const std::string csv = dir.file("charts/nc.csv");
-        const Result r =
-            runTool(row.tool, {"attack", marked, "--watermark", watermark, "--chart", chart, "--csv", csv});
+        const Result r = test::runProgram(
+            row.tool, {"attack", marked, "--watermark", watermark, "--chart", chart, "--csv", csv});
         EXPECT_EQ(r.code, row.code) << row.tool;
         EXPECT_EQ(r.err, row.err) << row.tool;
         if (row.code == 0) {
@@ -275,7 +252,8 @@ TEST_F(Judge, ToolLoadsItsChartModuleOrSaysWhyNot) {
     // evaluate ends in a chart too: without the module it says so before any
     // cover is attacked, and makes no folder.
     const std::string out = dir.file("evaluated");
-    const Result r = runTool(lone + "/ombrel", {"evaluate", marked, "--watermark", watermark, "-o", out});
+    const Result r =
+        test::runProgram(lone + "/ombrel", {"evaluate", marked, "--watermark", watermark, "-o", out});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.rfind(out + "/chart.png: cannot draw the chart: the chart module", 0), 0u) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));
@@ -293,7 +271,7 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
     dir.write("covers/notes.txt", "not a cover");
 
     const std::string whole = dir.file("whole");
-    const Result r = run({"evaluate", folder, "--watermark", watermark, "-o", whole, "-j", "2"});
+    const Result r = runCli({"evaluate", folder, "--watermark", watermark, "-o", whole, "-j", "2"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("skipped " + folder + "/small.bmp: The image is not 1024x768"),
               std::string::npos)
@@ -319,7 +297,7 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
     for (const Shard shard : {Shard{"1/3", "/a.bmp,"}, Shard{"2/3", "/b.bmp,"}, Shard{"3/3", nullptr}}) {
         const std::string out = dir.file(std::string("shard") + shard.shardArg[0]);
         const Result s =
-            run({"evaluate", folder, "--watermark", watermark, "-o", out, "--shard", shard.shardArg});
+            runCli({"evaluate", folder, "--watermark", watermark, "-o", out, "--shard", shard.shardArg});
         ASSERT_EQ(s.code, 0) << shard.shardArg << s.err;
         const auto part = lines(test::readFile(out + "/results.csv"));
         EXPECT_EQ(part[0], rows[0]);
@@ -335,43 +313,43 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
 
     // A shard past the last cover is an empty share, not a failure.
     const std::string beyond = dir.file("shard5");
-    const Result e = run({"evaluate", folder, "--watermark", watermark, "-o", beyond, "--shard", "5/5"});
+    const Result e = runCli({"evaluate", folder, "--watermark", watermark, "-o", beyond, "--shard", "5/5"});
     ASSERT_EQ(e.code, 0) << e.err;
     EXPECT_EQ(lines(test::readFile(beyond + "/results.csv")), std::vector<std::string>{rows[0]});
 }
 
 // Ctrl-C: the tool itself, in a process of its own, over more covers than it
 // can finish; it stops after the cover under way and keeps the finished rows.
+// Its progress on a terminal says when the first cover is done.
 TEST_F(Judge, EvaluateInterruptedKeepsTheFinishedRows) {
-    const std::string folder = dir.file("many"), out = dir.file("out");
+    const std::string folder = dir.file("many"), out = dir.file("out"), said = dir.file("said.txt");
     std::filesystem::create_directory(folder);
     for (int i = 0; i < 40; ++i)
         std::filesystem::create_hard_link(cover, folder + "/c" + std::to_string(100 + i) + ".bmp");
-    const std::string errPath = dir.file("err.txt");
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::freopen(errPath.c_str(), "w", stderr);
-        std::freopen("/dev/null", "w", stdout);
-        execl(OMBREL_BINARY, "ombrel", "evaluate", folder.c_str(), "--watermark",
-              watermark.c_str(), "-o", out.c_str(), "-j", "1", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    // The folder appears once Ctrl-C is taken care of.
-    for (int i = 0; i < 3000 && !std::filesystem::exists(out); ++i)
-        usleep(10000);
-    usleep(300000);
-    kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_NE(test::readFile(errPath).find("interrupted: "), std::string::npos) << test::readFile(errPath);
+    test::Child tool = test::Child::onTerminal(
+        OMBREL_BINARY, {"evaluate", folder, "--watermark", watermark, "-o", out, "-j", "1"}, said);
+    ASSERT_TRUE(tool.waitToShow("] 1/40 ", std::chrono::minutes(2))) << tool.screen();
+    tool.signal(SIGINT);
+    const test::Ending end = tool.wait();
+    ASSERT_TRUE(end.exited) << "ended by signal " << end.status;
+    EXPECT_EQ(end.status, 130);
+
     const auto rows = lines(test::readFile(out + "/results.csv"));
-    ASSERT_GE(rows.size(), 1u);
-    EXPECT_EQ(rows[0].rfind("cover,threshold,", 0), 0u);
+    ASSERT_GE(rows.size(), 1 + kAttackNames.size()) << "the first cover's rows are kept";
+    EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing");
     EXPECT_EQ((rows.size() - 1) % kAttackNames.size(), 0u) << "whole covers only";
-    EXPECT_LT(rows.size() - 1, 40 * kAttackNames.size());
+    const std::size_t finished = (rows.size() - 1) / kAttackNames.size();
+    EXPECT_LT(finished, 40u);
+    const std::string csv = out + "/results.csv";
+    // The last progress line is cleared for the word of the interruption.
+    const std::string &screen = tool.screen();
+    EXPECT_EQ(screen.substr(screen.rfind("\033[K") + 3),
+              "interrupted: " + std::to_string(finished) + " of 40 covers finished; " + csv +
+                  " holds their rows\n")
+        << screen;
+    EXPECT_EQ(test::readFile(said), "Evaluated " + std::to_string(finished) + " of 40 covers, " +
+                                        std::to_string(rows.size() - 1) + " rows\nWrote " + csv +
+                                        "\nWrote " + out + "/summary.md\nWrote " + out + "/chart.png\n");
 }
 
 } // namespace

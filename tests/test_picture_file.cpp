@@ -3,6 +3,7 @@
 #include "imaging/picture_in.h"
 #include "imaging/picture_out.h"
 #include "support/bmp_builder.h"
+#include "support/folder.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -2,7 +2,7 @@
 
 #include "imaging/surface.h"
 #include "gui/scripted.h"
-#include "support/bmp_builder.h"
+#include "support/folder.h"
 #include "windows/registry.h"
 
 #include <QString>

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "gui/harness.h"
 #include "imaging/sample_images.h"
+#include "support/bmp_builder.h"
 #include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/frmencode1.h"

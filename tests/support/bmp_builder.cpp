@@ -1,11 +1,7 @@
 #include "support/bmp_builder.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <stdexcept>
 
 namespace ombrel::test {
 
@@ -153,33 +149,6 @@ const std::vector<NamedLayout> &everyLayout() {
         {"rle8", {6, 4, 8, 40, false, 1}}, {"rle4", {7, 4, 4, 40, false, 2}},
     };
     return layouts;
-}
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ombrel-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string TempDir::write(const std::string &name, const std::string &bytes) const {
-    const std::string p = file(name);
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-}
-
-std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 Image randomImage(int width, int height, unsigned seed, bool grey) {

@@ -2,7 +2,6 @@
 
 #include "imaging/surface.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,24 +30,6 @@ struct NamedLayout {
 };
 // One small picture of every layout the loader accepts.
 const std::vector<NamedLayout> &everyLayout();
-
-// A scratch folder removed at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-
-    const std::filesystem::path &path() const { return path_; }
-    std::string file(const std::string &name) const { return (path_ / name).string(); }
-    std::string write(const std::string &name, const std::string &bytes) const;
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string readFile(const std::string &path);
 
 // A pseudo-random picture (fixed seed) for round trips.
 Image randomImage(int width, int height, unsigned seed, bool grey = false);

@@ -3,6 +3,7 @@
 // One command line through the tool, as the tests see it; needs ombrel_cli.
 
 #include "cli/cli.h"
+#include "support/process.h"
 
 #include <sstream>
 #include <string>
@@ -10,12 +11,7 @@
 
 namespace ombrel::test {
 
-struct CliResult {
-    int code;
-    std::string out, err;
-};
-
-inline CliResult runCli(const std::vector<std::string> &args) {
+inline RunResult runCli(const std::vector<std::string> &args) {
     std::ostringstream out, err;
     const int code = cli::run(args, out, err);
     return {code, out.str(), err.str()};
