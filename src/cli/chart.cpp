@@ -17,18 +17,15 @@ namespace {
 namespace fs = std::filesystem;
 using Entry = decltype(&ombrel_save_nc_chart_v1);
 
+struct Drawing {
+    Entry entry = nullptr;
+    std::optional<ChartError> error;
+};
+
 // Looks beside the tool (the build tree) and then where the install puts the
 // module relative to the tool, so any install prefix works. Loaded once and
 // never unloaded: Qt keeps state in its libraries until the process ends.
-Entry loadModule(std::string &why) {
-    static Entry entry = nullptr;
-    static std::string failure;
-    static bool tried = false;
-    if (tried) {
-        why = failure;
-        return entry;
-    }
-    tried = true;
+Drawing loadModule() {
     std::error_code ec;
     const fs::path tool = fs::read_symlink("/proc/self/exe", ec);
     const fs::path beside = tool.parent_path();
@@ -38,44 +35,55 @@ Entry loadModule(std::string &why) {
         if (ec || !fs::exists(module, ec))
             continue;
         void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            failure = std::string("cannot draw the chart: ") + dlerror();
-        } else if (!(entry = reinterpret_cast<Entry>(dlsym(handle, OMBREL_CHART_ENTRY)))) {
-            failure = "cannot draw the chart: " + module.string() + " has no " + OMBREL_CHART_ENTRY;
-        }
-        why = failure;
-        return entry;
+        if (!handle)
+            return {nullptr, ChartError{ChartError::Code::ModuleUnloadable, dlerror()}};
+        if (const auto entry = reinterpret_cast<Entry>(dlsym(handle, OMBREL_CHART_ENTRY)))
+            return {entry, std::nullopt};
+        return {nullptr, ChartError{ChartError::Code::EntryMissing, module.string()}};
     }
-    failure = "cannot draw the chart: the chart module " OMBREL_CHART_MODULE_NAME
-              " was not found beside the tool or in " +
-              installed.string();
-    why = failure;
-    return nullptr;
+    return {nullptr, ChartError{ChartError::Code::ModuleNotFound, installed.string()}};
 }
 
 // The drawing linked into this program, or else the module's.
-Entry drawing(std::string &why) {
-    const Entry linked = &ombrel_save_nc_chart_v1;
-    return linked ? linked : loadModule(why);
+const Drawing &drawing() {
+    static const Drawing linked{&ombrel_save_nc_chart_v1, std::nullopt};
+    if (linked.entry)
+        return linked;
+    static const Drawing loaded = loadModule();
+    return loaded;
 }
 
 } // namespace
 
-std::string chartProblem() {
-    std::string why;
-    drawing(why);
-    return why;
+std::string chartErrorText(const ChartError &error) {
+    switch (error.code) {
+    case ChartError::Code::ModuleNotFound:
+        return "cannot draw the chart: the chart module " OMBREL_CHART_MODULE_NAME
+               " was not found beside the tool or in " +
+               error.detail;
+    case ChartError::Code::ModuleUnloadable:
+        return "cannot draw the chart: " + error.detail;
+    case ChartError::Code::EntryMissing:
+        return "cannot draw the chart: " + error.detail + " has no " OMBREL_CHART_ENTRY;
+    case ChartError::Code::WriteFailed:
+        return error.detail.empty() ? "cannot write the chart" : "cannot write the chart: " + error.detail;
+    }
+    return "cannot draw the chart";
 }
 
-std::string saveNcChart(const std::string &path, const std::string &title,
-                        const std::vector<std::string> &categories,
-                        const std::vector<ChartSeries> &series) {
-    std::string why;
-    const Entry draw = drawing(why);
-    if (!draw)
-        return why;
+std::optional<ChartError> chartProblem() { return drawing().error; }
+
+std::optional<ChartError> saveNcChart(const std::string &path, const std::string &title,
+                                      const std::vector<std::string> &categories,
+                                      const std::vector<ChartSeries> &series) {
+    const Drawing &draw = drawing();
+    if (!draw.entry)
+        return draw.error;
     const NcChart request{path, title, categories, series};
-    return draw(request, why) ? std::string() : why;
+    std::string why;
+    if (draw.entry(request, why))
+        return std::nullopt;
+    return ChartError{ChartError::Code::WriteFailed, why};
 }
 
 } // namespace ombrel::cli

@@ -112,8 +112,7 @@ extern "C" OMBREL_CHART_EXPORT bool ombrel_save_nc_chart_v1(const ombrel::cli::N
     QSaveFile file(QString::fromStdString(request.path));
     if (file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit())
         return true;
-    why = "cannot write the chart";
     if (file.error() != QFileDevice::NoError)
-        why += ": " + file.errorString().toStdString();
+        why = file.errorString().toStdString();
     return false;
 }

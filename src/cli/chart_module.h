@@ -22,6 +22,7 @@ struct NcChart {
 #define OMBREL_CHART_EXPORT __attribute__((visibility("default")))
 #define OMBREL_CHART_ENTRY "ombrel_save_nc_chart_v1"
 
-// Writes the chart to request.path; on failure sets why and returns false.
+// Writes the chart to request.path; on failure returns false, with the file's
+// error in why when there is one.
 extern "C" OMBREL_CHART_EXPORT bool ombrel_save_nc_chart_v1(const ombrel::cli::NcChart &request,
                                                             std::string &why);
