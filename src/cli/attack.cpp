@@ -35,14 +35,14 @@ const char kAttackHelp[] =
 
 int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 1, "attack needs IMAGE");
-    const auto watermarkPath = option(p, "watermark");
-    const auto chart = option(p, "chart");
+    const auto watermarkPath = option(p, options::kWatermark.name);
+    const auto chart = option(p, options::kChart.name);
     if (chart && !watermarkPath)
-        throw UsageError{"--chart needs --watermark"};
+        throw UsageError("--chart needs --watermark");
     // A chart that cannot be drawn is said before any attack runs or any file is written.
     if (chart)
-        if (const std::string why = chartProblem(); !why.empty())
-            throw Refusal{*chart + ": " + why};
+        if (const auto problem = chartProblem())
+            throw Refusal(*chart + ": " + chartErrorText(*problem));
     const int threshold = thresholdOption(p);
     const Image image = watermarkPath ? coverSurface(p.positional[0]).image() : load(p.positional[0]);
 
@@ -54,7 +54,7 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         bits.emplace(*watermark, threshold);
         mark.emplace(MarkToCheck{watermark->image(), *bits});
     }
-    const auto keepDir = option(p, "keep");
+    const auto keepDir = option(p, options::kKeep.name);
     std::vector<Image> kept;
     std::vector<std::string> keptNames;
     std::vector<std::pair<std::string, std::string>> keptJpegs; // path, bytes
@@ -91,7 +91,7 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         std::error_code ec;
         std::filesystem::create_directories(*keepDir, ec);
         if (ec)
-            throw Refusal{*keepDir + ": cannot create the folder: " + ec.message()};
+            throw Refusal(*keepDir + ": cannot create the folder: " + ec.message());
         std::vector<PictureToWrite> files;
         for (std::size_t i = 0; i < kept.size(); ++i)
             files.push_back({&kept[i], keptNames[i]});
@@ -99,12 +99,12 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         for (const auto &[path, bytes] : keptJpegs)
             saveText(path, bytes);
     }
-    if (const auto csvPath = option(p, "csv"))
+    if (const auto csvPath = option(p, options::kCsv.name))
         saveText(*csvPath, csv.str());
     if (chart) {
-        const std::string why = saveNcChart(*chart, "NC of the extracted watermark per attack", names, {ncs});
-        if (!why.empty())
-            throw Refusal{*chart + ": " + why};
+        if (const auto error =
+                saveNcChart(*chart, "NC of the extracted watermark per attack", names, {ncs}))
+            throw Refusal(*chart + ": " + chartErrorText(*error));
     }
     out << table.str();
     return kDone;

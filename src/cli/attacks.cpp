@@ -1,5 +1,6 @@
 #include "cli/attacks.h"
 
+#include "imaging/qt_image.h"
 #include "imaging/quality.h"
 #include "stego/extraction.h"
 
@@ -16,31 +17,6 @@
 namespace ombrel::cli {
 
 namespace {
-
-QImage toQImage(const Image &image) {
-    QImage q(image.width, image.height, QImage::Format_RGB32);
-    for (int y = 0; y < image.height; ++y) {
-        auto *dst = reinterpret_cast<QRgb *>(q.scanLine(y));
-        const ColourWord *src = image.row(y);
-        for (int x = 0; x < image.width; ++x) {
-            const Channels c = split(src[x]);
-            dst[x] = qRgb(c.red, c.green, c.blue);
-        }
-    }
-    return q;
-}
-
-Image fromQImage(const QImage &source) {
-    const QImage q = source.convertToFormat(QImage::Format_RGB32);
-    Image image(q.width(), q.height());
-    for (int y = 0; y < q.height(); ++y) {
-        const auto *src = reinterpret_cast<const QRgb *>(q.constScanLine(y));
-        ColourWord *dst = image.row(y);
-        for (int x = 0; x < q.width(); ++x)
-            dst[x] = rgb(qRed(src[x]), qGreen(src[x]), qBlue(src[x]));
-    }
-    return image;
-}
 
 // Every channel of every pixel through f, red, green, blue, pixel by pixel;
 // rgb() clamps the results.
@@ -154,19 +130,19 @@ Image lsbFlip(const Image &image) {
 
 const std::vector<Attack> &attacks() {
     static const std::vector<Attack> list = {
-        {"none", "no change", [](const Image &i) { return i; }},
-        {"jpeg-90", "JPEG round trip at quality 90", jpeg<90>, 90},
-        {"jpeg-75", "JPEG round trip at quality 75", jpeg<75>, 75},
-        {"jpeg-50", "JPEG round trip at quality 50", jpeg<50>, 50},
-        {"noise-2", "Gaussian noise, sigma 2 per channel", noise<2>},
-        {"noise-5", "Gaussian noise, sigma 5 per channel", noise<5>},
-        {"saltpepper-1", "1 % of pixels set to black or white", saltPepper},
-        {"cut-25", "top-left quarter set to black", cut},
-        {"rescale-50", "scaled to half and back, smooth", rescale},
-        {"rotate-1", "rotated 1 degree about the centre, black corners", rotate},
-        {"brightness-10", "+10 on every channel", brightness},
-        {"median-3", "3x3 median per channel", median},
-        {"lsb-flip", "lowest bit of every channel flipped", lsbFlip},
+        {"none", [](const Image &i) { return i; }},
+        {"jpeg-90", jpeg<90>, 90},
+        {"jpeg-75", jpeg<75>, 75},
+        {"jpeg-50", jpeg<50>, 50},
+        {"noise-2", noise<2>},
+        {"noise-5", noise<5>},
+        {"saltpepper-1", saltPepper},
+        {"cut-25", cut},
+        {"rescale-50", rescale},
+        {"rotate-1", rotate},
+        {"brightness-10", brightness},
+        {"median-3", median},
+        {"lsb-flip", lsbFlip},
     };
     return list;
 }

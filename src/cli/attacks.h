@@ -1,7 +1,10 @@
 #pragma once
 
 #include "imaging/surface.h"
+#include "stego/verify.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +14,6 @@ namespace ombrel::cli {
 // One named, deterministic change to a picture; the size is always kept.
 struct Attack {
     std::string_view name;
-    std::string_view description;
     Image (*apply)(const Image &);
     int jpegQuality = 0; // a JPEG round trip at this quality; 0 for the others
 };
@@ -21,16 +23,6 @@ std::string jpegFile(const Image &image, int quality);
 
 // The fixed list, in the order tables show it; random ones use fixed seeds.
 const std::vector<Attack> &attacks();
-
-} // namespace ombrel::cli
-
-#include "stego/verify.h"
-
-#include <functional>
-#include <optional>
-#include <string>
-
-namespace ombrel::cli {
 
 // How one attacked picture compares: PSNR against the picture attacked and,
 // when a mark is given, the NC of the extracted watermark against it and the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,27 @@ struct ChartSeries {
     std::vector<double> low, high;
 };
 
-// Draws NC per category with Qt Charts, offscreen, and writes a PNG through a
-// temporary and a rename. Returns why it could not, after "PATH: ", or an
-// empty text once the file is written. The drawing lives in a module of its
-// own, loaded only here, so the other commands start without Qt's widgets.
-std::string saveNcChart(const std::string &path, const std::string &title,
-                        const std::vector<std::string> &categories,
-                        const std::vector<ChartSeries> &series);
+// Why no chart was drawn: a code to branch on, and what the code's words name
+// (the folder searched, the loader's message, the module, the write error).
+struct ChartError {
+    enum class Code { ModuleNotFound, ModuleUnloadable, EntryMissing, WriteFailed };
+    Code code;
+    std::string detail;
+};
 
-// Why no chart could be drawn (the module missing or broken), or an empty
-// text: for a command to ask before it starts work that ends in a chart.
-std::string chartProblem();
+// The words for a chart error, as they follow "PATH: ".
+std::string chartErrorText(const ChartError &error);
+
+// Draws NC per category with Qt Charts, offscreen, and writes a PNG through a
+// temporary and a rename; an error if it could not. The drawing lives in a
+// module of its own, loaded only here, so the other commands start without
+// Qt's widgets.
+std::optional<ChartError> saveNcChart(const std::string &path, const std::string &title,
+                                      const std::vector<std::string> &categories,
+                                      const std::vector<ChartSeries> &series);
+
+// Why no chart could be drawn (the module missing or broken), if anything:
+// for a command to ask before it starts work that ends in a chart.
+std::optional<ChartError> chartProblem();
 
 } // namespace ombrel::cli

@@ -1,7 +1,8 @@
 #include "cli/chart_module.h"
 
 #include <QApplication>
-#include <QSaveFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QtCharts/QBarCategoryAxis>
 #include <QtCharts/QBarSeries>
 #include <QtCharts/QBarSet>
@@ -45,8 +46,8 @@ void quiet(QtMsgType type, const QMessageLogContext &, const QString &message) {
 } // namespace ombrel::cli
 
 // The module's one entry point; the tool finds it with dlsym.
-extern "C" OMBREL_CHART_EXPORT bool ombrel_save_nc_chart_v1(const ombrel::cli::NcChart &request,
-                                                            std::string &why) {
+extern "C" OMBREL_CHART_EXPORT bool ombrel_draw_nc_chart_v2(const ombrel::cli::NcChart &request,
+                                                            std::string &png) {
     using namespace ombrel::cli;
     const std::string &title = request.title;
     const std::vector<std::string> &categories = request.categories;
@@ -109,11 +110,11 @@ extern "C" OMBREL_CHART_EXPORT bool ombrel_save_nc_chart_v1(const ombrel::cli::N
     view.resize(std::max<int>(640, 90 * static_cast<int>(categories.size()) + 160), 480);
     const QImage picture = view.grab().toImage();
 
-    QSaveFile file(QString::fromStdString(request.path));
-    if (file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit())
-        return true;
-    why = "cannot write the chart";
-    if (file.error() != QFileDevice::NoError)
-        why += ": " + file.errorString().toStdString();
-    return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
+        return false;
+    png.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
 }

@@ -12,7 +12,7 @@
 namespace ombrel::cli {
 
 struct NcChart {
-    std::string path, title;
+    std::string title;
     std::vector<std::string> categories;
     std::vector<ChartSeries> series;
 };
@@ -20,8 +20,9 @@ struct NcChart {
 } // namespace ombrel::cli
 
 #define OMBREL_CHART_EXPORT __attribute__((visibility("default")))
-#define OMBREL_CHART_ENTRY "ombrel_save_nc_chart_v1"
+#define OMBREL_CHART_ENTRY "ombrel_draw_nc_chart_v2"
 
-// Writes the chart to request.path; on failure sets why and returns false.
-extern "C" OMBREL_CHART_EXPORT bool ombrel_save_nc_chart_v1(const ombrel::cli::NcChart &request,
-                                                            std::string &why);
+// Draws the chart as the bytes of a PNG file; false when it could not be
+// encoded. The tool writes the file, the one way it writes every file.
+extern "C" OMBREL_CHART_EXPORT bool ombrel_draw_nc_chart_v2(const ombrel::cli::NcChart &request,
+                                                            std::string &png);

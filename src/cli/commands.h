@@ -1,10 +1,22 @@
 #pragma once
 
-// The commands that judge a watermark, each in its own file.
+// The tool's commands, each in its own file with its help.
 
 #include "cli/command.h"
 
 namespace ombrel::cli {
+
+extern const char kEmbedHelp[];
+int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+
+extern const char kExtractHelp[];
+int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+
+extern const char kCompareHelp[];
+int compareCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+
+extern const char kDemoHelp[];
+int demoCommand(const Parsed &p, std::ostream &out, std::ostream &err);
 
 extern const char kVerifyHelp[];
 int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &err);

@@ -1,6 +1,8 @@
 #include "cli/attacks.h"
 #include "cli/chart.h"
 #include "cli/commands.h"
+#include "cli/evaluation_report.h"
+#include "cli/progress_bar.h"
 
 #include "imaging/quality.h"
 #include "stego/embedding.h"
@@ -9,18 +11,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <cmath>
 #include <filesystem>
-#include <iomanip>
-#include <limits>
 #include <mutex>
 #include <sstream>
 #include <thread>
-
-#include <unistd.h>
 
 namespace ombrel::cli {
 
@@ -50,25 +48,18 @@ const char kEvaluateHelp[] =
 
 namespace {
 
-struct Row {
-    std::size_t cover; // index into the cover list
-    int threshold;
-    double embedPsnr, embedSsim;
-    AttackScore score;
-};
-
 std::vector<int> thresholdList(const std::string &list) {
     std::vector<int> thresholds;
     std::stringstream in(list);
     for (std::string item; std::getline(in, item, ',');) {
         const auto t = parseThreshold(item);
         if (!t)
-            throw Refusal{std::string(text::kThresholdInvalid)};
+            throw Refusal(std::string(text::kThresholdInvalid));
         if (std::find(thresholds.begin(), thresholds.end(), *t) == thresholds.end())
             thresholds.push_back(*t);
     }
     if (thresholds.empty())
-        throw Refusal{std::string(text::kThresholdInvalid)};
+        throw Refusal(std::string(text::kThresholdInvalid));
     return thresholds;
 }
 
@@ -81,17 +72,8 @@ int wholeNumber(const std::string &s, const std::string &what) {
         used = 0;
     }
     if (used == 0 || used != s.size() || value < 1)
-        throw UsageError{what + " must be a whole number from 1: " + s};
+        throw UsageError(what + " must be a whole number from 1: " + s);
     return value;
-}
-
-bool isPictureName(const std::filesystem::path &p) {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    for (const char *known : {".bmp", ".png", ".tif", ".tiff", ".ppm", ".pgm", ".jpg", ".jpeg"})
-        if (ext == known)
-            return true;
-    return false;
 }
 
 // Files as given, folders as their pictures; sorted by path, each once.
@@ -104,104 +86,14 @@ std::vector<std::string> listCovers(const std::vector<std::string> &given) {
             continue;
         }
         for (const auto &entry : std::filesystem::directory_iterator(g, ec))
-            if (isPictureName(entry.path()) && !entry.is_directory(ec))
+            if (isPictureName(entry.path().string()) && !entry.is_directory(ec))
                 covers.push_back(entry.path().string());
         if (ec)
-            throw Refusal{g + ": cannot read the folder: " + ec.message()};
+            throw Refusal(g + ": cannot read the folder: " + ec.message());
     }
     std::sort(covers.begin(), covers.end());
     covers.erase(std::unique(covers.begin(), covers.end()), covers.end());
     return covers;
-}
-
-std::string csvField(const std::string &s) {
-    if (s.find_first_of(",\"\n") == std::string::npos)
-        return s;
-    std::string quoted = "\"";
-    for (char c : s)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
-std::string resultsCsv(const std::vector<Row> &rows, const std::vector<std::string> &covers) {
-    std::ostringstream csv;
-    csv << "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing\n";
-    for (const Row &r : rows)
-        csv << csvField(covers[r.cover]) << "," << r.threshold << "," << formatPsnr(r.embedPsnr)
-            << "," << formatNc(r.embedSsim) << "," << r.score.attack << ","
-            << formatPsnr(r.score.psnr) << "," << formatNc(r.score.nc) << ","
-            << formatNc(r.score.bitsAgreeing) << "\n";
-    return csv.str();
-}
-
-struct Spread {
-    double sum = 0, min = std::numeric_limits<double>::infinity(),
-           max = -std::numeric_limits<double>::infinity();
-    int n = 0;
-    void add(double v) {
-        sum += v;
-        min = std::min(min, v);
-        max = std::max(max, v);
-        ++n;
-    }
-    double mean() const { return n ? sum / n : 0; }
-};
-
-struct Summary {
-    std::vector<int> thresholds;
-    // [threshold][attack]
-    std::vector<std::vector<Spread>> nc, bits, psnr;
-    std::vector<Spread> embedPsnr, embedSsim;
-};
-
-Summary summarise(const std::vector<Row> &rows, const std::vector<int> &thresholds) {
-    const std::size_t attackCount = attacks().size();
-    Summary s{thresholds,
-              std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
-              std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
-              std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
-              std::vector<Spread>(thresholds.size()),
-              std::vector<Spread>(thresholds.size())};
-    for (const Row &r : rows) {
-        const auto t = static_cast<std::size_t>(
-            std::find(thresholds.begin(), thresholds.end(), r.threshold) - thresholds.begin());
-        std::size_t a = 0;
-        while (attacks()[a].name != r.score.attack)
-            ++a;
-        s.nc[t][a].add(*r.score.nc);
-        s.bits[t][a].add(*r.score.bitsAgreeing);
-        s.psnr[t][a].add(r.score.psnr);
-        if (a == 0) {
-            s.embedPsnr[t].add(r.embedPsnr);
-            s.embedSsim[t].add(r.embedSsim);
-        }
-    }
-    return s;
-}
-
-std::string summaryMarkdown(const Summary &s, std::size_t covers) {
-    std::ostringstream md;
-    md << "# Evaluation summary\n\n" << covers << " covers evaluated.\n";
-    auto three = [](const Spread &sp, auto format) {
-        if (!sp.n)
-            return std::string("- | - | -");
-        return format(sp.mean()) + " | " + format(sp.min) + " | " + format(sp.max);
-    };
-    auto nc = [](double v) { return formatNc(v); };
-    auto share = [](double v) { return formatShare(v); };
-    auto db = [](double v) { return formatPsnr(v); };
-    for (std::size_t t = 0; t < s.thresholds.size(); ++t) {
-        md << "\n## Threshold " << s.thresholds[t] << "\n\n"
-           << "Marked image against the cover: PSNR " << three(s.embedPsnr[t], db)
-           << " dB (mean | min | max), SSIM " << three(s.embedSsim[t], nc) << ".\n\n"
-           << "| attack | NC mean | NC min | NC max | bits agreeing mean | min | max | PSNR "
-              "mean (dB) | min | max |\n"
-           << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
-        for (std::size_t a = 0; a < attacks().size(); ++a)
-            md << "| " << attacks()[a].name << " | " << three(s.nc[t][a], nc) << " | "
-               << three(s.bits[t][a], share) << " | " << three(s.psnr[t][a], db) << " |\n";
-    }
-    return md.str();
 }
 
 std::atomic<bool> interrupted{false};
@@ -225,84 +117,87 @@ private:
     void (*previous_)(int);
 };
 
-std::string clock(double seconds) {
-    const long s = std::lround(seconds);
-    std::ostringstream t;
-    t << s / 60 << ":" << std::setw(2) << std::setfill('0') << s % 60;
-    return t.str();
-}
-
-} // namespace
-
-int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
-    if (p.positional.empty())
-        throw UsageError{"evaluate needs at least one COVER"};
-    const std::string watermarkPath = required(p, "watermark", "evaluate needs --watermark W");
-    const std::filesystem::path dir = required(p, "output", "evaluate needs -o DIR");
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int jobs = option(p, "jobs") ? wholeNumber(*option(p, "jobs"), "-j") : static_cast<int>(cores);
+// What the command line asks for.
+struct Settings {
+    std::string watermarkPath;
+    std::filesystem::path dir;
+    int jobs = 1;
     int shardK = 1, shardN = 1;
-    if (const auto shard = option(p, "shard")) {
+    std::vector<int> thresholds;
+    Fit fit = Fit::Offered;
+};
+
+Settings settingsOf(const Parsed &p) {
+    using namespace options;
+    if (p.positional.empty())
+        throw UsageError("evaluate needs at least one COVER");
+    Settings s;
+    s.watermarkPath = required(p, kWatermark.name, "evaluate needs --watermark W");
+    s.dir = required(p, kOutput.name, "evaluate needs -o DIR");
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const auto jobs = option(p, kJobs.name);
+    s.jobs = jobs ? wholeNumber(*jobs, "-j") : static_cast<int>(cores);
+    if (const auto shard = option(p, kShard.name)) {
         const auto slash = shard->find('/');
         if (slash == std::string::npos)
-            throw UsageError{"--shard needs K/N"};
-        shardK = wholeNumber(shard->substr(0, slash), "K of --shard");
-        shardN = wholeNumber(shard->substr(slash + 1), "N of --shard");
-        if (shardK > shardN)
-            throw UsageError{"--shard K/N needs K from 1 to N"};
+            throw UsageError("--shard needs K/N");
+        s.shardK = wholeNumber(shard->substr(0, slash), "K of --shard");
+        s.shardN = wholeNumber(shard->substr(slash + 1), "N of --shard");
+        if (s.shardK > s.shardN)
+            throw UsageError("--shard K/N needs K from 1 to N");
     }
-    const std::vector<int> thresholds = thresholdList(option(p, "threshold").value_or("0"));
-    // The run ends in a chart: one that cannot be drawn is said before the work.
-    if (const std::string why = chartProblem(); !why.empty())
-        throw Refusal{(dir / "chart.png").string() + ": " + why};
-    const Fit fit = fitOption(p);
-    const Surface watermark = watermarkSurface(watermarkPath, fit);
+    s.thresholds = thresholdList(option(p, kThreshold.name).value_or("0"));
+    s.fit = fitOption(p);
+    return s;
+}
 
-    std::vector<std::string> covers;
-    const std::vector<std::string> all = listCovers(p.positional);
-    for (std::size_t i = static_cast<std::size_t>(shardK - 1); i < all.size(); i += shardN)
-        covers.push_back(all[i]);
-    // A shard may fall past the last cover of a small dataset; it then writes
-    // an empty table, so a scheduler running every shard sees no failure.
-    if (all.empty())
-        throw Refusal{"no cover to evaluate"};
-    // From here on Ctrl-C ends the run with the rows finished so far; the
-    // folder appearing tells a watcher that the run has come this far.
-    InterruptGuard guard;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        throw Refusal{dir.string() + ": cannot create the folder: " + ec.message()};
+// The covers of one run and what each is measured against.
+struct Job {
+    const std::vector<std::string> &covers;
+    const Surface &watermark;
+    const std::vector<int> &thresholds;
+    Fit fit;
+    int jobs;
+};
 
+// What the workers hand back: the rows of every finished cover, in the
+// covers' order (none for one skipped or cut short).
+struct Outcome {
+    std::vector<EvaluationRow> rows;
+    std::size_t finished = 0, skipped = 0;
+};
+
+// Marks, measures and attacks every cover on jobs threads, with a progress
+// bar and a line per skipped cover on err; Ctrl-C stops after the covers
+// under way.
+Outcome evaluateCovers(const Job &job, std::ostream &err) {
+    const std::vector<std::string> &covers = job.covers;
+    const std::vector<int> &thresholds = job.thresholds;
     std::vector<MarkBits> marks;
     for (int t : thresholds)
-        marks.emplace_back(watermark, t);
+        marks.emplace_back(job.watermark, t);
 
-    std::vector<std::vector<Row>> results(covers.size());
+    std::vector<std::vector<EvaluationRow>> results(covers.size());
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::condition_variable changed;
-    std::size_t unitsDone = 0, coversDone = 0, skipped = 0, handled = 0;
-    const std::size_t units = covers.size() * thresholds.size();
-    const bool terminal = isatty(STDERR_FILENO);
-    auto clearLine = [&] {
-        if (terminal)
-            err << "\r\033[K";
-    };
+    // Guarded by lock, as is the bar.
+    std::size_t unitsDone = 0, finished = 0, skipped = 0, handled = 0;
+    ProgressBar bar(err, covers.size() * thresholds.size());
 
     auto work = [&] {
         for (std::size_t i; !interrupted && (i = next++) < covers.size();) {
-            std::vector<Row> rows;
+            std::vector<EvaluationRow> rows;
             std::string refusal;
             std::size_t unitsHere = 0;
             try {
-                const Surface cover = coverSurface(covers[i], fit);
+                const Surface cover = coverSurface(covers[i], job.fit);
                 for (std::size_t t = 0; t < thresholds.size() && !interrupted; ++t) {
-                    const Image marked = embed(cover, watermark, thresholds[t]).watermarked.image();
+                    const Image marked = embed(cover, job.watermark, thresholds[t]).watermarked.image();
                     const double psnr = compareImages(cover.image(), marked)->psnr;
                     const double ssim = structuralSimilarity(cover.image(), marked).value_or(0);
                     for (const AttackScore &s :
-                         scoreAttacks(marked, MarkToCheck{watermark.image(), marks[t]}))
+                         scoreAttacks(marked, MarkToCheck{job.watermark.image(), marks[t]}))
                         rows.push_back({i, thresholds[t], psnr, ssim, s});
                     const std::lock_guard hold(lock);
                     ++unitsDone;
@@ -310,85 +205,82 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
                     changed.notify_all();
                 }
             } catch (const Refusal &r) {
-                refusal = r.message;
+                refusal = r.what();
             } catch (const std::exception &e) {
                 refusal = covers[i] + ": " + e.what();
             }
             const std::lock_guard hold(lock);
             if (!refusal.empty()) {
-                clearLine();
-                err << "skipped " << refusal << "\n";
+                bar.say("skipped " + refusal);
                 unitsDone += thresholds.size() - unitsHere;
                 ++skipped;
             } else if (rows.size() == thresholds.size() * attacks().size()) {
                 results[i] = std::move(rows);
-                ++coversDone;
+                ++finished;
             }
             ++handled;
             changed.notify_all();
         }
     };
-    const auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
-    for (int w = 0; w < std::min<int>(jobs, static_cast<int>(covers.size())); ++w)
+    for (int w = 0; w < std::min<int>(job.jobs, static_cast<int>(covers.size())); ++w)
         workers.emplace_back(work);
     {
         std::unique_lock hold(lock);
         while (handled < covers.size() && !interrupted) {
             changed.wait_for(hold, std::chrono::milliseconds(250));
-            if (!terminal)
-                continue;
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            const double rate = seconds > 0 ? unitsDone / seconds : 0;
-            const int width = 30;
-            const int filled = static_cast<int>(width * unitsDone / units);
-            err << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ') << "] "
-                << unitsDone << "/" << units << "  " << std::fixed << std::setprecision(2) << rate
-                << " images/s  "
-                << (rate > 0 ? clock((units - unitsDone) / rate) + " left" : std::string("--:-- left"))
-                << std::flush;
+            bar.show(unitsDone);
         }
     }
     for (auto &w : workers)
         w.join();
-    clearLine();
+    bar.clear();
 
-    std::vector<Row> rows;
+    Outcome outcome{{}, finished, skipped};
     for (const auto &r : results)
-        rows.insert(rows.end(), r.begin(), r.end());
-    const std::string csvPath = (dir / "results.csv").string();
-    saveText(csvPath, resultsCsv(rows, covers));
-    const Summary summary = summarise(rows, thresholds);
-    saveText((dir / "summary.md").string(), summaryMarkdown(summary, coversDone));
-    std::vector<std::string> names;
-    for (const Attack &a : attacks())
-        names.emplace_back(a.name);
-    std::vector<ChartSeries> series;
-    for (std::size_t t = 0; t < thresholds.size(); ++t) {
-        ChartSeries s{"threshold " + std::to_string(thresholds[t]), {}, {}, {}};
-        for (const Spread &sp : summary.nc[t]) {
-            s.values.push_back(sp.mean());
-            s.low.push_back(sp.n ? sp.min : 0);
-            s.high.push_back(sp.n ? sp.max : 0);
-        }
-        series.push_back(std::move(s));
-    }
-    const std::string chartPath = (dir / "chart.png").string();
-    const std::string why =
-        saveNcChart(chartPath, "NC per attack: mean, min and max over the covers", names, series);
-    if (!why.empty())
-        throw Refusal{chartPath + ": " + why};
+        outcome.rows.insert(outcome.rows.end(), r.begin(), r.end());
+    return outcome;
+}
 
-    out << "Evaluated " << coversDone << " of " << covers.size() << " covers";
-    if (skipped)
-        out << " (" << skipped << " skipped)";
-    out << ", " << rows.size() << " rows\nWrote " << csvPath << "\nWrote "
-        << (dir / "summary.md").string() << "\nWrote " << chartPath << "\n";
+} // namespace
+
+int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
+    const Settings settings = settingsOf(p);
+    const EvaluationFiles files = evaluationFiles(settings.dir);
+    // The run ends in a chart: one that cannot be drawn is said before the work.
+    if (const auto problem = chartProblem())
+        throw Refusal(files.chart + ": " + chartErrorText(*problem));
+    const Surface watermark = watermarkSurface(settings.watermarkPath, settings.fit);
+
+    std::vector<std::string> covers;
+    const std::vector<std::string> all = listCovers(p.positional);
+    for (auto i = static_cast<std::size_t>(settings.shardK - 1); i < all.size(); i += settings.shardN)
+        covers.push_back(all[i]);
+    // A shard may fall past the last cover of a small dataset; it then writes
+    // an empty table, so a scheduler running every shard sees no failure.
+    if (all.empty())
+        throw Refusal("no cover to evaluate");
+    // From here on Ctrl-C ends the run with the rows finished so far; the
+    // folder appearing tells a watcher that the run has come this far.
+    InterruptGuard guard;
+    std::error_code ec;
+    std::filesystem::create_directories(settings.dir, ec);
+    if (ec)
+        throw Refusal(settings.dir.string() + ": cannot create the folder: " + ec.message());
+
+    const Outcome outcome =
+        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs}, err);
+    writeEvaluationReport(files, outcome.rows, covers, settings.thresholds, outcome.finished);
+
+    out << "Evaluated " << outcome.finished << " of " << covers.size() << " covers";
+    if (outcome.skipped)
+        out << " (" << outcome.skipped << " skipped)";
+    out << ", " << outcome.rows.size() << " rows\nWrote " << files.csv << "\nWrote "
+        << files.summary << "\nWrote " << files.chart << "\n";
     if (interrupted) {
-        err << "interrupted: " << coversDone << " of " << covers.size()
-            << " covers finished; " << csvPath << " holds their rows\n";
-        return 130;
+        err << "interrupted: " << outcome.finished << " of " << covers.size()
+            << " covers finished; " << files.csv << " holds their rows\n";
+        return kInterrupted;
     }
     return kDone;
 }

@@ -29,13 +29,13 @@ const char kVerifyHelp[] =
 
 int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 1, "verify needs IMAGE");
-    const std::string watermarkPath = required(p, "watermark", "verify needs --watermark W");
+    const std::string watermarkPath = required(p, options::kWatermark.name, "verify needs --watermark W");
     const int threshold = thresholdOption(p);
     const Surface image = coverSurface(p.positional[0]);
     const Surface watermark = watermarkSurface(watermarkPath);
 
     const MarkReport report = verifyMark(image.image(), MarkBits(watermark, threshold));
-    if (const auto map = option(p, "map")) {
+    if (const auto map = option(p, options::kMap.name)) {
         const Image picture = tamperMap(image.image(), report);
         save({{&picture, *map}});
         out << "Wrote " << *map << "\n";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/surface.h"
+#include "text/file_names.h"
 
 #include <QString>
 
@@ -17,10 +18,10 @@ namespace ombrel::windows {
 // The files the pipelines write in the home folder and the result screens
 // read back to show.
 namespace fixed_files {
-inline constexpr const char *kFirstPicture = "wavlettransformresult.bmp";   // after thresholding
-inline constexpr const char *kSecondPicture = "wavlettransformresultw2.bmp"; // after quantising
-inline constexpr const char *kWatermarked = "output.bmp";
-inline constexpr const char *kExtracted = "watermark.bmp";
+using text::file_names::kExtracted;
+using text::file_names::kFirstPicture;
+using text::file_names::kSecondPicture;
+using text::file_names::kWatermarked;
 // Where one of them lives.
 QString path(const char *name);
 } // namespace fixed_files

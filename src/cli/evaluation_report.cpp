@@ -1,0 +1,144 @@
+#include "cli/evaluation_report.h"
+
+#include "cli/chart.h"
+#include "cli/command.h"
+
+#include <algorithm>
+#include <limits>
+#include <sstream>
+
+namespace ombrel::cli {
+
+namespace {
+
+std::string csvField(const std::string &s) {
+    if (s.find_first_of(",\"\n") == std::string::npos)
+        return s;
+    std::string quoted = "\"";
+    for (char c : s)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+struct Spread {
+    double sum = 0, min = std::numeric_limits<double>::infinity(),
+           max = -std::numeric_limits<double>::infinity();
+    int n = 0;
+    void add(double v) {
+        sum += v;
+        min = std::min(min, v);
+        max = std::max(max, v);
+        ++n;
+    }
+    double mean() const { return n ? sum / n : 0; }
+};
+
+struct Summary {
+    std::vector<int> thresholds;
+    // [threshold][attack]
+    std::vector<std::vector<Spread>> nc, bits, psnr;
+    std::vector<Spread> embedPsnr, embedSsim;
+};
+
+Summary summarise(const std::vector<EvaluationRow> &rows, const std::vector<int> &thresholds) {
+    const std::size_t attackCount = attacks().size();
+    Summary s{thresholds,
+              std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
+              std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
+              std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
+              std::vector<Spread>(thresholds.size()),
+              std::vector<Spread>(thresholds.size())};
+    for (const EvaluationRow &r : rows) {
+        const auto t = static_cast<std::size_t>(
+            std::find(thresholds.begin(), thresholds.end(), r.threshold) - thresholds.begin());
+        std::size_t a = 0;
+        while (attacks()[a].name != r.score.attack)
+            ++a;
+        s.nc[t][a].add(*r.score.nc);
+        s.bits[t][a].add(*r.score.bitsAgreeing);
+        s.psnr[t][a].add(r.score.psnr);
+        if (a == 0) {
+            s.embedPsnr[t].add(r.embedPsnr);
+            s.embedSsim[t].add(r.embedSsim);
+        }
+    }
+    return s;
+}
+
+std::string summaryMarkdown(const Summary &s, std::size_t covers) {
+    std::ostringstream md;
+    md << "# Evaluation summary\n\n" << covers << " covers evaluated.\n";
+    auto three = [](const Spread &sp, auto format) {
+        if (!sp.n)
+            return std::string("- | - | -");
+        return format(sp.mean()) + " | " + format(sp.min) + " | " + format(sp.max);
+    };
+    auto nc = [](double v) { return formatNc(v); };
+    auto share = [](double v) { return formatShare(v); };
+    auto db = [](double v) { return formatPsnr(v); };
+    for (std::size_t t = 0; t < s.thresholds.size(); ++t) {
+        md << "\n## Threshold " << s.thresholds[t] << "\n\n"
+           << "Marked image against the cover: PSNR " << three(s.embedPsnr[t], db)
+           << " dB (mean | min | max), SSIM " << three(s.embedSsim[t], nc) << ".\n\n"
+           << "| attack | NC mean | NC min | NC max | bits agreeing mean | min | max | PSNR "
+              "mean (dB) | min | max |\n"
+           << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+        for (std::size_t a = 0; a < attacks().size(); ++a)
+            md << "| " << attacks()[a].name << " | " << three(s.nc[t][a], nc) << " | "
+               << three(s.bits[t][a], share) << " | " << three(s.psnr[t][a], db) << " |\n";
+    }
+    return md.str();
+}
+
+// Mean NC per attack, a series per threshold, with min-max ranges.
+std::vector<ChartSeries> ncSeries(const Summary &summary) {
+    std::vector<ChartSeries> series;
+    for (std::size_t t = 0; t < summary.thresholds.size(); ++t) {
+        ChartSeries s{"threshold " + std::to_string(summary.thresholds[t]), {}, {}, {}};
+        for (const Spread &sp : summary.nc[t]) {
+            s.values.push_back(sp.mean());
+            s.low.push_back(sp.n ? sp.min : 0);
+            s.high.push_back(sp.n ? sp.max : 0);
+        }
+        series.push_back(std::move(s));
+    }
+    return series;
+}
+
+} // namespace
+
+std::string csvHeader() {
+    return "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing\n";
+}
+
+std::string csvRow(const EvaluationRow &r, const std::string &coverPath) {
+    std::ostringstream csv;
+    csv << csvField(coverPath) << "," << r.threshold << "," << formatPsnr(r.embedPsnr) << ","
+        << formatNc(r.embedSsim) << "," << r.score.attack << "," << formatPsnr(r.score.psnr)
+        << "," << formatNc(r.score.nc) << "," << formatNc(r.score.bitsAgreeing) << "\n";
+    return csv.str();
+}
+
+EvaluationFiles evaluationFiles(const std::filesystem::path &dir) {
+    return {(dir / "results.csv").string(), (dir / "summary.md").string(),
+            (dir / "chart.png").string()};
+}
+
+void writeEvaluationReport(const EvaluationFiles &files, const std::vector<EvaluationRow> &rows,
+                           const std::vector<std::string> &covers,
+                           const std::vector<int> &thresholds, std::size_t coversDone) {
+    std::string csv = csvHeader();
+    for (const EvaluationRow &r : rows)
+        csv += csvRow(r, covers[r.cover]);
+    saveText(files.csv, csv);
+    const Summary summary = summarise(rows, thresholds);
+    saveText(files.summary, summaryMarkdown(summary, coversDone));
+    std::vector<std::string> names;
+    for (const Attack &a : attacks())
+        names.emplace_back(a.name);
+    if (const auto error = saveNcChart(files.chart, "NC per attack: mean, min and max over the covers",
+                                       names, ncSeries(summary)))
+        throw Refusal(files.chart + ": " + chartErrorText(*error));
+}
+
+} // namespace ombrel::cli

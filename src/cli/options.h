@@ -1,0 +1,23 @@
+#pragma once
+
+// Every option of the tool, spelled once; the command table says which
+// command knows which, and the commands ask for their values by these names.
+
+#include "cli/parse.h"
+
+namespace ombrel::cli::options {
+
+inline constexpr OptionDef kThreshold{"threshold", "--threshold", "-t"};
+inline constexpr OptionDef kOutput{"output", "--output", "-o"};
+inline constexpr OptionDef kWatermark{"watermark", "--watermark"};
+inline constexpr OptionDef kFit{"fit", "--fit", {}, false};
+inline constexpr OptionDef kWaveletPicture{"wavelet", "--wavelet-picture"};
+inline constexpr OptionDef kQuantisedPicture{"quantised", "--quantised-picture"};
+inline constexpr OptionDef kMap{"map", "--map"};
+inline constexpr OptionDef kCsv{"csv", "--csv"};
+inline constexpr OptionDef kChart{"chart", "--chart"};
+inline constexpr OptionDef kKeep{"keep", "--keep"};
+inline constexpr OptionDef kJobs{"jobs", "--jobs", "-j"};
+inline constexpr OptionDef kShard{"shard", "--shard"};
+
+} // namespace ombrel::cli::options
