@@ -79,3 +79,29 @@ TEST(Intake, ThresholdReplies) {
 
 } // namespace
 } // namespace ombrel
+
+namespace ombrel {
+namespace {
+
+TEST(Intake, EveryVerdictHasTheProgramsWords) {
+    struct Row {
+        Verdict verdict;
+        Intake picture;
+        const char *words;
+    };
+    const Row rows[] = {
+        {Verdict::Suitable, Intake::Cover, "The image is suitable for the encoding, 1024x768 image"},
+        {Verdict::WrongSize, Intake::Cover,
+         "The image is not 1024x768, please choose an image with 1024x768 dimensions"},
+        {Verdict::Suitable, Intake::Watermark,
+         "The image is suitable for the encoding, 512x512 image, with grey scale colors (8 bit)"},
+        {Verdict::WrongSize, Intake::Watermark,
+         "The image is not 512x512, please choose an image with 512x512 dimensions"},
+        {Verdict::NotGrey, Intake::Watermark, "The image is not grey scale (8 bit)"},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(verdictText(r.verdict, r.picture), r.words) << r.words;
+}
+
+} // namespace
+} // namespace ombrel

@@ -61,7 +61,7 @@ Pixels greyOf(const Image &image) {
 Surface coverSurface(PixelView cover) {
     checkView(cover);
     if (checkCover(cover.width, cover.height) != Verdict::Suitable)
-        refuse(Error::Code::CoverWrongSize, text::kCoverWrongSize);
+        refuse(Error::Code::CoverWrongSize, verdictText(Verdict::WrongSize, Intake::Cover));
     if (cover.channels != 3)
         refuse(Error::Code::BadChannels, "a picture to embed in or extract from has 3 channels "
                                          "(red, green, blue), not 1");
@@ -76,10 +76,10 @@ void checkThreshold(int threshold) {
 Surface watermarkSurface(PixelView watermarkView) {
     checkView(watermarkView);
     if (watermarkView.width != kWatermarkSize || watermarkView.height != kWatermarkSize)
-        refuse(Error::Code::WatermarkWrongSize, text::kWatermarkWrongSize);
+        refuse(Error::Code::WatermarkWrongSize, verdictText(Verdict::WrongSize, Intake::Watermark));
     Surface watermark = surfaceFrom(watermarkView);
     if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)
-        refuse(Error::Code::WatermarkNotGrey, text::kWatermarkNotGrey);
+        refuse(Error::Code::WatermarkNotGrey, verdictText(Verdict::NotGrey, Intake::Watermark));
     return watermark;
 }
 
