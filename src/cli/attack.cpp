@@ -74,15 +74,19 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const std::vector<AttackScore> scores = scoreAttacks(image, mark, keep);
 
     std::ostringstream table, csv;
-    table << "| attack | PSNR (dB) | NC | bits agreeing |\n|---|---:|---:|---:|\n";
-    csv << "attack,psnr_db,nc,bits_agreeing\n";
+    table << "| attack | PSNR (dB) | NC | bits agreeing | tamper precision | tamper recall |\n"
+          << "|---|---:|---:|---:|---:|---:|\n";
+    csv << "attack,psnr_db,nc,bits_agreeing,tamper_precision,tamper_recall\n";
     std::vector<std::string> names;
     ChartSeries ncs{"NC", {}, {}, {}};
     for (const AttackScore &s : scores) {
         table << "| " << s.attack << " | " << formatPsnr(s.psnr) << " | " << formatNc(s.nc)
-              << " | " << formatShare(s.bitsAgreeing) << " |\n";
+              << " | " << formatShare(s.bitsAgreeing) << " | " << formatScore(s.tamperPrecision)
+              << " | " << formatScore(s.tamperRecall) << " |\n";
         csv << s.attack << "," << formatPsnr(s.psnr) << "," << (s.nc ? formatNc(s.nc) : "")
-            << "," << (s.bitsAgreeing ? formatNc(s.bitsAgreeing) : "") << "\n";
+            << "," << (s.bitsAgreeing ? formatNc(s.bitsAgreeing) : "") << ","
+            << (s.tamperPrecision ? formatScore(s.tamperPrecision) : "") << ","
+            << (s.tamperRecall ? formatScore(s.tamperRecall) : "") << "\n";
         names.emplace_back(s.attack);
         ncs.values.push_back(s.nc.value_or(0));
     }

@@ -1,5 +1,7 @@
 #include "cli/attacks.h"
 
+#include "cli/tampers.h"
+
 #include "imaging/qt_image.h"
 #include "imaging/quality.h"
 #include "stego/extraction.h"
@@ -143,6 +145,10 @@ const std::vector<Attack> &attacks() {
         {"brightness-10", brightness},
         {"median-3", median},
         {"lsb-flip", lsbFlip},
+        {"fill-zero", fillZero, 0, true},
+        {"fill-random", fillRandom, 0, true},
+        {"copy-move", copyMove, 0, true},
+        {"text", drawnText, 0, true},
     };
     return list;
 }
@@ -156,7 +162,13 @@ std::vector<AttackScore> scoreAttacks(const Image &image, const std::optional<Ma
         if (mark) {
             const Surface surface = surfaceOf(attacked);
             score.nc = compareImages(mark->watermark, extract(surface).image())->nc;
-            score.bitsAgreeing = 1.0 - verifyMark(attacked, mark->bits).differingShare();
+            const MarkReport report = verifyMark(attacked, mark->bits);
+            score.bitsAgreeing = 1.0 - report.differingShare();
+            if (attack.tamper) {
+                const TamperScore tamper = scoreTamper(changedBlocks(image, attacked), report);
+                score.tamperPrecision = tamper.precision;
+                score.tamperRecall = tamper.recall;
+            }
         }
         scores.push_back(score);
         if (keep)
@@ -187,6 +199,7 @@ std::string jpegFile(const Image &image, int quality) {
 
 std::string formatPsnr(double psnr) { return std::isinf(psnr) ? "inf" : fixed(psnr, 2); }
 std::string formatNc(const std::optional<double> &nc) { return nc ? fixed(*nc, 6) : "-"; }
+std::string formatScore(const std::optional<double> &score) { return score ? fixed(*score, 3) : ""; }
 std::string formatShare(const std::optional<double> &share) {
     return share ? fixed(100.0 * *share, 2) + " %" : "-";
 }

@@ -16,6 +16,7 @@ struct Attack {
     std::string_view name;
     Image (*apply)(const Image &);
     int jpegQuality = 0; // a JPEG round trip at this quality; 0 for the others
+    bool tamper = false; // an edit of a region, scored against the blocks it changed
 };
 
 // The JPEG file a jpeg attack decodes, byte for byte, so --keep can save it.
@@ -32,6 +33,8 @@ struct AttackScore {
     double psnr = 0;
     std::optional<double> nc;
     std::optional<double> bitsAgreeing;
+    // Tampers only: how verify's altered blocks match the blocks that changed.
+    std::optional<double> tamperPrecision, tamperRecall;
 };
 
 // The watermark and the bits it writes at one threshold.
@@ -49,5 +52,7 @@ scoreAttacks(const Image &image, const std::optional<MarkToCheck> &mark,
 std::string formatPsnr(double psnr);
 std::string formatNc(const std::optional<double> &nc);
 std::string formatShare(const std::optional<double> &share);
+// A precision or recall with three decimals; empty where there is none.
+std::string formatScore(const std::optional<double> &score);
 
 } // namespace ombrel::cli

@@ -1,4 +1,5 @@
 #include "cli/attacks.h"
+#include "cli/tampers.h"
 #include "cli/chart.h"
 #include "cli/commands.h"
 #include "cli/evaluation_report.h"
@@ -222,6 +223,7 @@ Outcome evaluateCovers(const Job &job, std::ostream &err) {
             changed.notify_all();
         }
     };
+    prepareTamperText(); // on this thread, before the workers tamper
     std::vector<std::thread> workers;
     for (int w = 0; w < std::min<int>(job.jobs, static_cast<int>(covers.size())); ++w)
         workers.emplace_back(work);

@@ -1,0 +1,48 @@
+#pragma once
+
+// Tampering, as someone who edits a marked picture does it: a region of about
+// a tenth of the picture replaced, at a fixed place, and the 8 x 8 blocks
+// that really changed, to score a check against.
+
+#include "imaging/surface.h"
+#include "stego/verify.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ombrel::cli {
+
+// The region every tamper but the text replaces: 320 x 246 pixels from
+// (600, 300), a tenth of 1024 x 768.
+struct Region {
+    int left, top, width, height;
+};
+inline constexpr Region kTamperRegion{600, 300, 320, 246};
+
+Image fillZero(const Image &image);
+Image fillRandom(const Image &image);
+// The region copied from elsewhere in the same picture.
+Image copyMove(const Image &image);
+// A line of text drawn across the picture with Qt's painter.
+Image drawnText(const Image &image);
+// Draws the text once, on this thread: a command that tampers from several
+// threads asks for it first.
+void prepareTamperText(int width = 1024);
+// The region taken from another picture of the same size.
+Image collage(const Image &image, const Image &donor);
+
+// Per 8 x 8 block, row by row as a check's report holds them: 1 where any
+// pixel differs between the two pictures.
+std::vector<std::uint8_t> changedBlocks(const Image &before, const Image &after);
+
+// How a check's altered blocks match the blocks that changed, over the blocks
+// that carry bits: precision none when nothing was flagged, recall none when
+// nothing that carries bits changed.
+struct TamperScore {
+    std::optional<double> precision, recall;
+    bool intact = true;
+};
+TamperScore scoreTamper(const std::vector<std::uint8_t> &changed, const MarkReport &report);
+
+} // namespace ombrel::cli
