@@ -11,6 +11,7 @@ packages=(
   xvfb dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream groff-base
   pybind11-dev python3-dev python3-numpy python3-pil python3-pytest
+  libsodium-dev python3-skimage
 )
 fuzz_packages=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
