@@ -306,6 +306,20 @@ TEST_F(KeyedMark, TamperingFlagsExactlyTheChangedBlocks) {
     EXPECT_TRUE(check(pasted(*keyed, sameId, 256, 320, 511, 447, 0, 0)).intact());
 }
 
+// A flat watermark has no details: every detail pixel carries 0, so a block
+// moved among them brings the very bits its new place expects. Only the
+// position in the hash gives it away.
+TEST_F(KeyedMark, AMovedBlockShowsWhereTheMarkRepeats) {
+    const Surface flat(512, 512, rgb(128, 128, 128));
+    const MarkBits flatMark(flat, 0);
+    const Image plain = embed(surfaceOf(*cover), flat, 0).watermarked.image();
+    EXPECT_TRUE(verifyMark(pasted(plain, plain, 320, 160, 327, 167, 160, 80), flatMark).intact())
+        << "a keyless mark cannot see this move";
+    const Image sealed = embed(surfaceOf(*cover), flat, 0, {}, key).watermarked.image();
+    const Image moved = pasted(sealed, sealed, 320, 160, 327, 167, 160, 80);
+    EXPECT_EQ(flagged(verifyMark(moved, flatMark, key)), (BlockSet{{60, 30}}));
+}
+
 // One changed bit anywhere shows, in the block that carries it or the
 // carrying block its corner is hashed with.
 TEST_F(KeyedMark, OneChangedBitAnywhereShows) {
