@@ -3,6 +3,8 @@
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
+#include "stego/keyed_mark.h"
+#include "stego/verify.h"
 #include "wavelet/haar.h"
 
 #include <benchmark/benchmark.h>
@@ -64,6 +66,55 @@ void EmbedFresh(benchmark::State &state) {
         benchmark::DoNotOptimize(embed(cover(), watermark(), 0));
 }
 BENCHMARK(EmbedFresh)->Unit(benchmark::kMillisecond);
+
+const Keystream &keystream() {
+    static const Keystream k(MarkKey{std::vector<std::uint8_t>(32, 0x6b), "cover.bmp"});
+    return k;
+}
+
+// Keyless (keyed:0) and keyed (keyed:1) side by side, as the tool embeds:
+// into the cover's own pixels, with the PSNR.
+void EmbedKeyedOrNot(benchmark::State &state) {
+    Surface target{Image(cover().image())};
+    EmbeddingPipeline pipeline;
+    Progress progress;
+    const Keystream *key = state.range(0) ? &keystream() : nullptr;
+    for (auto _ : state) {
+        state.PauseTiming();
+        target.image().pixels = cover().image().pixels;
+        state.ResumeTiming();
+        pipeline.readWatermark(watermark(), progress);
+        pipeline.transform(0, progress);
+        pipeline.quantise();
+        double psnr = 0;
+        pipeline.embedInPlace(target, progress, &psnr, key);
+        benchmark::DoNotOptimize(psnr);
+    }
+}
+BENCHMARK(EmbedKeyedOrNot)->ArgName("keyed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// As the tool verifies: the mark's bits worked out, then compared.
+void VerifyKeyedOrNot(benchmark::State &state) {
+    const Keystream *key = state.range(0) ? &keystream() : nullptr;
+    const Image marked = embed(cover(), watermark(), 0, {}, key).watermarked.image();
+    for (auto _ : state) {
+        const MarkReport r = verifyMark(marked, MarkBits(watermark(), 0), key);
+        if (!r.intact())
+            state.SkipWithError("the mark did not verify");
+        benchmark::DoNotOptimize(r.bitsCompared);
+    }
+}
+BENCHMARK(VerifyKeyedOrNot)->ArgName("keyed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The keystream alone: every carrying block hashed and XORed once.
+void KeystreamApply(benchmark::State &state) {
+    Image image = cover().image();
+    for (auto _ : state) {
+        keystream().apply(image);
+        benchmark::DoNotOptimize(image.pixels.data());
+    }
+}
+BENCHMARK(KeystreamApply)->Unit(benchmark::kMillisecond);
 
 void ExtractCore(benchmark::State &state) {
     const Surface marked = embed(cover(), watermark(), 0).watermarked;

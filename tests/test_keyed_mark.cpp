@@ -40,13 +40,17 @@ std::array<ColourWord, 64> plainKeystream(const Image &image, const MarkBits &ma
         crypto_generichash(digest.data(), 64, secret.data(), secret.size(), nullptr, 0);
         secret = digest;
     }
-    std::vector<unsigned char> message;
+    std::vector<unsigned char> naming;
     for (const char c : std::string("ombrel keyed mark 1"))
-        message.push_back(static_cast<unsigned char>(c));
+        naming.push_back(static_cast<unsigned char>(c));
     for (int i = 0; i < 8; ++i)
-        message.push_back(static_cast<unsigned char>(key.id.size() >> (8 * i)));
+        naming.push_back(static_cast<unsigned char>(key.id.size() >> (8 * i)));
     for (const char c : key.id)
-        message.push_back(static_cast<unsigned char>(c));
+        naming.push_back(static_cast<unsigned char>(c));
+    unsigned char imageKey[32];
+    crypto_generichash(imageKey, 32, naming.data(), naming.size(), secret.data(), secret.size());
+
+    std::vector<unsigned char> message(imageKey, imageKey + 32);
     for (const int v : {bx, by}) {
         message.push_back(static_cast<unsigned char>(v % 256));
         message.push_back(static_cast<unsigned char>(v / 256));
@@ -66,7 +70,7 @@ std::array<ColourWord, 64> plainKeystream(const Image &image, const MarkBits &ma
                 message.push_back(static_cast<unsigned char>(byte));
             }
     unsigned char out[48];
-    crypto_generichash(out, sizeof out, message.data(), message.size(), secret.data(), secret.size());
+    crypto_generichash(out, sizeof out, message.data(), message.size(), nullptr, 0);
     std::array<ColourWord, 64> words{};
     for (int k = 0; k < 64; ++k)
         for (int channel = 0; channel < 3; ++channel)

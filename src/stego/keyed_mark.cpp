@@ -3,6 +3,9 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <thread>
 #include <cassert>
 #include <stdexcept>
 
@@ -11,6 +14,7 @@ namespace ombrel {
 namespace {
 
 constexpr char kTag[] = "ombrel keyed mark 1";
+constexpr std::size_t kImageKeyBytes = 32;
 constexpr int kBlock = Keystream::kBlock;
 constexpr int kAcross = Keystream::kBlocksAcross;
 constexpr int kDown = Keystream::kBlocksDown;
@@ -83,15 +87,23 @@ Keystream::Keystream(const MarkKey &key) : state_(std::make_unique<State>()) {
         secret = digest.data();
         secretBytes = digest.size();
     }
-    crypto_generichash_state &s = state_->prefix;
-    crypto_generichash_init(&s, secret, secretBytes, kOutputBytes);
-    sodium_memzero(digest.data(), digest.size());
+    // The image's key: the secret's keyed hash of the tag and the id.
+    crypto_generichash_state s;
+    crypto_generichash_init(&s, secret, secretBytes, kImageKeyBytes);
     crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(kTag), sizeof kTag - 1);
     unsigned char length[8];
     for (int i = 0; i < 8; ++i)
         length[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(key.id.size()) >> (8 * i));
     crypto_generichash_update(&s, length, sizeof length);
     crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(key.id.data()), key.id.size());
+    unsigned char imageKey[kImageKeyBytes];
+    crypto_generichash_final(&s, imageKey, sizeof imageKey);
+    // Every block's hash begins with it, absorbed here once.
+    crypto_generichash_init(&state_->prefix, nullptr, 0, kOutputBytes);
+    crypto_generichash_update(&state_->prefix, imageKey, sizeof imageKey);
+    sodium_memzero(digest.data(), digest.size());
+    sodium_memzero(imageKey, sizeof imageKey);
+    sodium_memzero(&s, sizeof s);
 }
 
 Keystream::~Keystream() {
@@ -101,63 +113,102 @@ Keystream::~Keystream() {
 Keystream::Keystream(Keystream &&) noexcept = default;
 Keystream &Keystream::operator=(Keystream &&) noexcept = default;
 
-std::array<ColourWord, Keystream::kBlock * Keystream::kBlock>
-Keystream::block(const Image &image, int bx, int by) const {
+void Keystream::hash(const Image &image, int bx, int by, unsigned char *out) const {
     assert(image.width == kCoverWidth && image.height == kCoverHeight);
     assert(blockCarries(bx, by));
-    // The state after the key and the id is copied, not made again: the
-    // key's own compression is paid once per image, not once per block.
+    // The state after the image's key is copied, not made again.
     crypto_generichash_state s = state_->prefix;
     const unsigned char position[4] = {static_cast<unsigned char>(bx), static_cast<unsigned char>(bx >> 8),
                                        static_cast<unsigned char>(by), static_cast<unsigned char>(by >> 8)};
     crypto_generichash_update(&s, position, sizeof position);
 
     const BlockSpan span = blockSpan(bx, by);
-    unsigned char kept[kBlock * kMaxSpan * 3];
+    // Each pixel is stored as four bytes and the next overwrites the fourth.
+    unsigned char kept[kBlock * kMaxSpan * 3 + 1];
     unsigned char *k = kept;
     for (int y = by * kBlock; y < (by + 1) * kBlock; ++y) {
         const ColourWord *pixel = image.row(y);
         const ColourWord *carried = carriedBitsRow(y);
-        for (int x = span.first; x <= span.last; ++x) {
-            const ColourWord w = pixel[x] & ~carried[x];
-            *k++ = static_cast<unsigned char>(w);
-            *k++ = static_cast<unsigned char>(w >> 8);
-            *k++ = static_cast<unsigned char>(w >> 16);
+        for (int x = span.first; x <= span.last; ++x, k += 3) {
+            const auto w = static_cast<std::uint32_t>(pixel[x] & ~carried[x]);
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(k, &w, 4);
+            } else {
+                k[0] = static_cast<unsigned char>(w);
+                k[1] = static_cast<unsigned char>(w >> 8);
+                k[2] = static_cast<unsigned char>(w >> 16);
+            }
         }
     }
-    assert(k - kept <= static_cast<std::ptrdiff_t>(sizeof kept));
+    assert(k < kept + sizeof kept);
     crypto_generichash_update(&s, kept, static_cast<unsigned long long>(k - kept));
-    unsigned char out[kOutputBytes];
-    crypto_generichash_final(&s, out, sizeof out);
+    crypto_generichash_final(&s, out, kOutputBytes);
+}
 
-    // Four pixels take 24 bits, three bytes; each its six in the order red
-    // bits 0, 1, green bits 0, 1, blue bits 0, 1.
-    std::array<ColourWord, kBlock * kBlock> words;
-    for (int j = 0; j < kBlock * kBlock / 4; ++j) {
-        const std::uint32_t v = out[3 * j] | (out[3 * j + 1] << 8) | (out[3 * j + 2] << 16);
-        for (int i = 0; i < 4; ++i) {
-            const std::uint32_t six = (v >> (6 * i)) & 63;
-            const int p = 4 * j + i;
-            const ColourWord carried = carriedBitsRow(by * kBlock + p / kBlock)[bx * kBlock + p % kBlock];
-            words[p] = static_cast<ColourWord>((six & 3) | ((six >> 2 & 3) << 8) | ((six >> 4) << 16)) & carried;
-        }
-    }
+namespace {
+
+// The keystream word of pixel k (0..63) of a block, before its carried mask:
+// four pixels take three bytes, each its six bits in the order red bits 0,
+// 1, green bits 0, 1, blue bits 0, 1.
+constexpr auto kSpread = [] {
+    std::array<ColourWord, 64> words{};
+    for (int six = 0; six < 64; ++six)
+        words[six] = (six & 3) | ((six >> 2 & 3) << 8) | ((six >> 4) << 16);
     return words;
+}();
+
+inline ColourWord keystreamWord(const unsigned char *out, int k) {
+    const unsigned char *three = out + 3 * (k / 4);
+    const std::uint32_t v = three[0] | (three[1] << 8) | (three[2] << 16);
+    return kSpread[(v >> (6 * (k % 4))) & 63];
+}
+
+} // namespace
+
+std::array<ColourWord, Keystream::kBlock * Keystream::kBlock>
+Keystream::block(const Image &image, int bx, int by) const {
+    unsigned char out[kOutputBytes];
+    hash(image, bx, by, out);
+    std::array<ColourWord, kBlock * kBlock> words;
+    for (int k = 0; k < kBlock * kBlock; ++k)
+        words[k] = keystreamWord(out, k) & carriedBitsRow(by * kBlock + k / kBlock)[bx * kBlock + k % kBlock];
+    return words;
+}
+
+void Keystream::applyRows(Image &image, int firstBlockRow, int endBlockRow) const {
+    unsigned char out[kOutputBytes];
+    for (int by = firstBlockRow; by < endBlockRow; ++by)
+        for (int bx = 0; bx < kAcross; ++bx) {
+            if (!blockCarries(bx, by))
+                continue;
+            hash(image, bx, by, out);
+            ColourWord words[kBlock * kBlock];
+            for (int j = 0; j < kBlock * kBlock / 4; ++j) {
+                const std::uint32_t v = out[3 * j] | (out[3 * j + 1] << 8) | (out[3 * j + 2] << 16);
+                for (int i = 0; i < 4; ++i)
+                    words[4 * j + i] = kSpread[(v >> (6 * i)) & 63];
+            }
+            for (int r = 0; r < kBlock; ++r) {
+                const int y = by * kBlock + r;
+                ColourWord *pixel = image.row(y) + bx * kBlock;
+                const ColourWord *carried = carriedBitsRow(y) + bx * kBlock;
+                for (int c = 0; c < kBlock; ++c)
+                    pixel[c] ^= words[r * kBlock + c] & carried[c];
+            }
+        }
 }
 
 void Keystream::apply(Image &image) const {
     assert(image.width == kCoverWidth && image.height == kCoverHeight);
-    for (int by = 0; by < kDown; ++by)
-        for (int bx = 0; bx < kAcross; ++bx) {
-            if (!blockCarries(bx, by))
-                continue;
-            const auto words = block(image, bx, by);
-            for (int r = 0; r < kBlock; ++r) {
-                ColourWord *pixel = image.row(by * kBlock + r) + bx * kBlock;
-                for (int c = 0; c < kBlock; ++c)
-                    pixel[c] ^= words[r * kBlock + c];
-            }
-        }
+    // A block's hash reads and its XOR writes only the pixels of its own
+    // block row, so the two halves of the image can be keyed side by side.
+    if (std::thread::hardware_concurrency() < 2) {
+        applyRows(image, 0, kDown);
+        return;
+    }
+    std::thread lower([&] { applyRows(image, kDown / 2, kDown); });
+    applyRows(image, 0, kDown / 2);
+    lower.join();
 }
 
 } // namespace ombrel

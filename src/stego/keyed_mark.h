@@ -38,20 +38,24 @@ KeyVerdict checkKey(const MarkKey &key);
 // the nearest block of their row that does carry bits, column 12 or 119; that
 // block's span then reaches the image's edge.
 //
-// What is hashed, for a carrying block (the format of keyed images):
-//   BLAKE2b key: the secret when it has at most 64 bytes, otherwise the
-//                unkeyed 64-byte BLAKE2b digest of the secret;
-//   message:     "ombrel keyed mark 1" (19 bytes, no terminator),
-//                the id's length in bytes (8 bytes, little-endian), the id,
-//                bx and by (2 bytes each, little-endian),
-//                then for each of the block's 8 pixel rows, top to bottom,
-//                each pixel of its span left to right: red, green, blue,
-//                with the carried bits of that pixel set to 0;
-//   output:      48 bytes, read as 384 bits, bit i being bit i % 8 of byte
-//                i / 8. Pixel k = 8r + c of the block (row r, column c)
-//                takes bits 6k .. 6k + 5: red bits 0, 1, green bits 0, 1,
-//                blue bits 0, 1 of its keystream word, of which only the
-//                carried bits are used.
+// What is hashed (the format of keyed images), all with libsodium's
+// crypto_generichash (BLAKE2b):
+//   the image key, once: 32 bytes of BLAKE2b keyed with the secret (or, for
+//     a secret of more than 64 bytes, with its unkeyed 64-byte digest) of
+//     "ombrel keyed mark 1" (19 bytes, no terminator), the id's length in
+//     bytes (8 bytes, little-endian) and the id;
+//   a carrying block's keystream: 48 bytes of BLAKE2b of the image key,
+//     bx and by (2 bytes each, little-endian), then for each of the block's
+//     8 pixel rows, top to bottom, each pixel of its span left to right:
+//     red, green, blue, with the carried bits of that pixel set to 0.
+//     The image key leads the message rather than keying BLAKE2b again:
+//     BLAKE2b's keyed mode spends a 128-byte block on the key, which
+//     libsodium keeps buffered and so compresses anew for every block; led
+//     by 32 bytes, a block's 228 bytes take two compressions, not three.
+//   The 48 bytes are read as 384 bits, bit i being bit i % 8 of byte i / 8.
+//     Pixel k = 8r + c of the block (row r, column c) takes bits 6k .. 6k + 5:
+//     red bits 0, 1, green bits 0, 1, blue bits 0, 1 of its keystream word,
+//     of which only the bits the pixel carries are used.
 class Keystream {
 public:
     static constexpr int kBlock = 8;
@@ -65,9 +69,8 @@ public:
     Keystream(Keystream &&) noexcept;
     Keystream &operator=(Keystream &&) noexcept;
 
-    // The one definition of what is hashed: the keystream words of carrying
-    // block (bx, by) of a 1024 x 768 image, its 64 pixels row by row, each
-    // masked to the bits that pixel carries.
+    // The keystream words of carrying block (bx, by) of a 1024 x 768 image,
+    // its 64 pixels row by row, each masked to the bits that pixel carries.
     std::array<ColourWord, kBlock * kBlock> block(const Image &image, int bx, int by) const;
 
     // XORs every carried bit of a 1024 x 768 image with its keystream bit.
@@ -76,8 +79,12 @@ public:
     void apply(Image &image) const;
 
 private:
+    // The one definition of what is hashed: the 48 bytes of block (bx, by).
+    void hash(const Image &image, int bx, int by, unsigned char *out) const;
+    void applyRows(Image &image, int firstBlockRow, int endBlockRow) const;
+
     struct State;
-    std::unique_ptr<State> state_; // BLAKE2b after the key, the tag and the id
+    std::unique_ptr<State> state_; // BLAKE2b after the image key
 };
 
 // Which block's keystream covers block (bx, by): itself when it carries bits,
