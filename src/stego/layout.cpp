@@ -72,9 +72,23 @@ const ColourWord *carriedBitsRow(int y) {
         for (int x = 1; x <= kBandSize; ++x)
             for (int y = kFirstDetail; y <= kWatermarkSize; ++y)
                 carry(lowerColumn(x, y), x + kLowerRowOffset, 0x010101);
-        return m;
+        // Only a few rows differ (row 0, and odd and even rows of each stage):
+        // kept once each, the masks stay in the cache beside the pixels.
+        struct Rows {
+            std::vector<std::vector<ColourWord>> patterns;
+            std::vector<std::size_t> of;
+        } r;
+        for (int y = 0; y < kCoverHeight; ++y) {
+            const std::vector<ColourWord> row(m.begin() + std::ptrdiff_t{y} * kCoverWidth,
+                                              m.begin() + std::ptrdiff_t{y + 1} * kCoverWidth);
+            const auto found = std::find(r.patterns.begin(), r.patterns.end(), row);
+            r.of.push_back(static_cast<std::size_t>(found - r.patterns.begin()));
+            if (found == r.patterns.end())
+                r.patterns.push_back(row);
+        }
+        return r;
     }();
-    return rows.data() + static_cast<std::size_t>(y) * kCoverWidth;
+    return rows.patterns[rows.of[y]].data();
 }
 
 void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {
