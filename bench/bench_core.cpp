@@ -4,6 +4,8 @@
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
+#include "stego/keyed_mark.h"
+#include "stego/verify.h"
 #include "wavelet/haar.h"
 
 #include <benchmark/benchmark.h>
@@ -38,9 +40,15 @@ void EmbedCore(benchmark::State &state) {
 }
 BENCHMARK(EmbedCore)->Unit(benchmark::kMillisecond);
 
+const Keystream &keystream() {
+    static const Keystream k(MarkKey{std::vector<std::uint8_t>(32, 0x6b), "cover.bmp"});
+    return k;
+}
+
 // The tool's core between decoding and encoding: the watermark read and
 // transformed, then embedded into the cover's own pixels with the PSNR summed
-// on the way (psnr:1) or not. The cover is restored, untimed, before each run.
+// on the way (psnr:1) or not, keyless (keyed:0) or keyed (keyed:1). The cover
+// is restored, untimed, before each run.
 void EmbedInPlace(benchmark::State &state) {
     Surface target{Image(cover().image())};
     EmbeddingPipeline pipeline;
@@ -53,11 +61,17 @@ void EmbedInPlace(benchmark::State &state) {
         pipeline.transform(0, progress);
         pipeline.quantise();
         double psnr = 0;
-        pipeline.embedInPlace(target, progress, state.range(0) ? &psnr : nullptr);
+        pipeline.embedInPlace(target, progress, state.range(0) ? &psnr : nullptr,
+                              state.range(1) ? &keystream() : nullptr);
         benchmark::DoNotOptimize(psnr);
     }
 }
-BENCHMARK(EmbedInPlace)->ArgName("psnr")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(EmbedInPlace)
+    ->ArgNames({"psnr", "keyed"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // As the command-line tool runs it: everything allocated afresh.
 void EmbedFresh(benchmark::State &state) {
@@ -65,6 +79,29 @@ void EmbedFresh(benchmark::State &state) {
         benchmark::DoNotOptimize(embed(cover(), watermark(), 0));
 }
 BENCHMARK(EmbedFresh)->Unit(benchmark::kMillisecond);
+
+// As the tool verifies: the mark's bits worked out, then compared.
+void VerifyKeyedOrNot(benchmark::State &state) {
+    const Keystream *key = state.range(0) ? &keystream() : nullptr;
+    const Image marked = embed(cover(), watermark(), 0, {}, key).watermarked.image();
+    for (auto _ : state) {
+        const MarkReport r = verifyMark(marked, MarkBits(watermark(), 0), key);
+        if (!r.intact())
+            state.SkipWithError("the mark did not verify");
+        benchmark::DoNotOptimize(r.bitsCompared);
+    }
+}
+BENCHMARK(VerifyKeyedOrNot)->ArgName("keyed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The keystream alone: every carrying block hashed and XORed once.
+void KeystreamApply(benchmark::State &state) {
+    Image image = cover().image();
+    for (auto _ : state) {
+        keystream().apply(image);
+        benchmark::DoNotOptimize(image.pixels.data());
+    }
+}
+BENCHMARK(KeystreamApply)->Unit(benchmark::kMillisecond);
 
 void ExtractCore(benchmark::State &state) {
     const Surface marked = embed(cover(), watermark(), 0).watermarked;

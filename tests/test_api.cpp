@@ -191,5 +191,45 @@ TEST(Api, SsimOfFlatPicturesIsTheLuminanceTerm) {
     EXPECT_THROW(ssim(filled(11, 11, 1, 0), filled(12, 11, 1, 0)), Error);
 }
 
+// The keyed mark through the API: the keyless watermark with the key and id,
+// noise without; refusals of short keys before any work.
+TEST(Api, AKeyedMarkNeedsItsKeyAndId) {
+    const Pixels cover = bytesOf(test::randomImage(1024, 768, 10), 3);
+    const Pixels watermark = bytesOf(sampleWatermark(), 1);
+    Key key{std::vector<std::uint8_t>(32, 0x5a), "serial 0001"};
+    key.secret[3] = 1;
+    const Embedded sealed = embed(cover, watermark, 0, &key);
+    EXPECT_TRUE(mark(cover, watermark, 0, &key) == sealed.image);
+    EXPECT_FALSE(sealed.image == mark(cover, watermark, 0));
+    EXPECT_DOUBLE_EQ(sealed.psnr, psnr(cover, sealed.image));
+    EXPECT_TRUE(extract(sealed.image, &key) == extract(mark(cover, watermark, 0)));
+    EXPECT_TRUE(verify(sealed.image, watermark, 0, &key).intact);
+
+    Key otherId = key;
+    otherId.id = "serial 0002";
+    for (const Key *wrong : {static_cast<const Key *>(nullptr), static_cast<const Key *>(&otherId)}) {
+        const VerifyReport r = verify(sealed.image, watermark, 0, wrong);
+        EXPECT_GT(r.blocksAltered, r.blocksChecked * 99 / 100);
+        EXPECT_LT(nc(watermark, extract(sealed.image, wrong)), nc(watermark, extract(sealed.image, &key)) - 0.1);
+    }
+
+    const Key shortKey{std::vector<std::uint8_t>(15, 1), ""};
+    const std::function<void()> calls[] = {
+        [&] { embed(cover, watermark, 0, &shortKey); },
+        [&] { mark(cover, watermark, 0, &shortKey); },
+        [&] { extract(sealed.image, &shortKey); },
+        [&] { verify(sealed.image, watermark, 0, &shortKey); },
+    };
+    for (const auto &call : calls) {
+        try {
+            call();
+            ADD_FAILURE() << "accepted";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.code(), Error::Code::KeyTooShort);
+            EXPECT_STREQ(e.what(), "a key has at least 16 bytes, not 15");
+        }
+    }
+}
+
 } // namespace
 } // namespace ombrel

@@ -34,7 +34,8 @@ std::vector<std::string> lines(const std::string &text) {
 
 const std::vector<std::string> kAttackNames = {
     "none",     "jpeg-90",      "jpeg-75", "jpeg-50",    "noise-2",       "noise-5",  "saltpepper-1",
-    "cut-25",   "rescale-50",   "rotate-1", "brightness-10", "median-3", "lsb-flip"};
+    "cut-25",   "rescale-50",   "rotate-1", "brightness-10", "median-3", "lsb-flip",
+    "fill-zero", "fill-random", "copy-move", "text"};
 
 class Judge : public ::testing::Test {
 protected:
@@ -180,13 +181,19 @@ TEST_F(Judge, AttackTableAndCsv) {
     ASSERT_EQ(r.code, 0) << r.err;
     const auto table = lines(r.out);
     ASSERT_EQ(table.size(), 2 + kAttackNames.size()) << r.out;
-    EXPECT_EQ(table[0], "| attack | PSNR (dB) | NC | bits agreeing |");
+    EXPECT_EQ(table[0], "| attack | PSNR (dB) | NC | bits agreeing | tamper precision | tamper recall |");
     EXPECT_EQ(table[2].rfind("| none | inf | ", 0), 0u) << table[2];
     EXPECT_NE(table[2].find("| 100.00 % |"), std::string::npos) << table[2];
-    EXPECT_NE(table.back().find("| 7.61 % |"), std::string::npos) << table.back();
+    EXPECT_EQ(table[2 + 12].rfind("| lsb-flip | ", 0), 0u) << table[2 + 12];
+    EXPECT_NE(table[2 + 12].find("| 7.61 % |  |  |"), std::string::npos) << "no tamper scores: " << table[2 + 12];
+    // Random pixels change nearly every carried bit of the region, and nothing else.
+    EXPECT_EQ(table[2 + 14].rfind("| fill-random | ", 0), 0u) << table[2 + 14];
+    EXPECT_NE(table[2 + 14].find("| 1.000 | 1.000 |"), std::string::npos) << table[2 + 14];
     const auto rows = lines(test::readFile(csv));
     ASSERT_EQ(rows.size(), 1 + kAttackNames.size());
-    EXPECT_EQ(rows[0], "attack,psnr_db,nc,bits_agreeing");
+    EXPECT_EQ(rows[0], "attack,psnr_db,nc,bits_agreeing,tamper_precision,tamper_recall");
+    EXPECT_EQ(rows[13].rfind("lsb-flip,", 0), 0u) << rows[13];
+    EXPECT_EQ(rows[13].substr(rows[13].size() - 2), ",,") << "empty for an attack that is no tamper";
     for (std::size_t i = 0; i < kAttackNames.size(); ++i) {
         EXPECT_EQ(rows[i + 1].rfind(kAttackNames[i] + ",", 0), 0u) << rows[i + 1];
         const bool jpeg = kAttackNames[i].rfind("jpeg-", 0) == 0;
@@ -199,11 +206,11 @@ TEST_F(Judge, AttackTableAndCsv) {
     const Result kept = runCli({"compare", marked, keep + "/jpeg-75.jpg"});
     ASSERT_EQ(kept.code, 0) << kept.err;
     EXPECT_EQ(lines(kept.out)[0], "PSNR: " + jpegRow.substr(12, jpegRow.find(" |", 12) - 12) + " dB");
-    EXPECT_NE(rows.back().find(",0.076089"), std::string::npos) << rows.back();
+    EXPECT_NE(rows[13].find(",0.076089,"), std::string::npos) << rows[13];
 
     const Result plain = runCli({"attack", marked});
     ASSERT_EQ(plain.code, 0);
-    EXPECT_EQ(lines(plain.out)[2], "| none | inf | - | - |");
+    EXPECT_EQ(lines(plain.out)[2], "| none | inf | - | - |  |  |");
 }
 
 TEST_F(Judge, AttackChartIsAPng) {

@@ -58,6 +58,17 @@ Pixels greyOf(const Image &image) {
     return out;
 }
 
+// The core's keystream for a key, or none for none; a short key is refused.
+std::optional<Keystream> keystreamOf(const Key *key) {
+    if (!key)
+        return std::nullopt;
+    const MarkKey markKey{key->secret, key->id};
+    if (checkKey(markKey) == KeyVerdict::TooShort)
+        refuse(Error::Code::KeyTooShort, "a key has at least " + std::to_string(kMinKeyBytes) +
+                                             " bytes, not " + std::to_string(key->secret.size()));
+    return std::optional<Keystream>(std::in_place, markKey);
+}
+
 Surface coverSurface(PixelView cover) {
     checkView(cover);
     if (checkCover(cover.width, cover.height) != Verdict::Suitable)
@@ -88,9 +99,10 @@ Surface watermarkSurface(PixelView watermarkView) {
 // its files are not needed here, and skipping them pays for the conversion
 // of the buffers. The steps are those of EmbeddingPipeline::run; psnr, when
 // given, receives the result's PSNR against the cover.
-Surface marked(PixelView coverView, PixelView watermarkView, int threshold,
+Surface marked(PixelView coverView, PixelView watermarkView, int threshold, const Key *key,
                double *psnr = nullptr) {
     checkThreshold(threshold);
+    const std::optional<Keystream> keystream = keystreamOf(key);
     Surface cover = coverSurface(coverView);
     const Surface watermark = watermarkSurface(watermarkView);
 
@@ -99,7 +111,7 @@ Surface marked(PixelView coverView, PixelView watermarkView, int threshold,
     pipeline.readWatermark(watermark, progress);
     pipeline.transform(threshold, progress);
     pipeline.quantise();
-    pipeline.embedInPlace(cover, progress, psnr);
+    pipeline.embedInPlace(cover, progress, psnr, keystream ? &*keystream : nullptr);
     return cover;
 }
 
@@ -133,6 +145,8 @@ const char *codeName(Error::Code code) {
         return "Empty";
     case Error::Code::TooSmall:
         return "TooSmall";
+    case Error::Code::KeyTooShort:
+        return "KeyTooShort";
     }
     return "Unknown";
 }
@@ -141,18 +155,19 @@ Pixels::Pixels(int width, int height, int channels)
     : width(width), height(height), channels(channels),
       data(static_cast<std::size_t>(width) * height * channels) {}
 
-Embedded embed(PixelView cover, PixelView watermark, int threshold) {
+Embedded embed(PixelView cover, PixelView watermark, int threshold, const Key *key) {
     double psnr = 0;
-    const Surface image = marked(cover, watermark, threshold, &psnr);
+    const Surface image = marked(cover, watermark, threshold, key, &psnr);
     return {rgbOf(image.image()), psnr};
 }
 
-Pixels mark(PixelView cover, PixelView watermark, int threshold) {
-    return rgbOf(marked(cover, watermark, threshold).image());
+Pixels mark(PixelView cover, PixelView watermark, int threshold, const Key *key) {
+    return rgbOf(marked(cover, watermark, threshold, key).image());
 }
 
-Pixels extract(PixelView image) {
-    return greyOf(ombrel::extract(coverSurface(image)).image());
+Pixels extract(PixelView image, const Key *key) {
+    const std::optional<Keystream> keystream = keystreamOf(key);
+    return greyOf(ombrel::extract(coverSurface(image), {}, keystream ? &*keystream : nullptr).image());
 }
 
 double psnr(PixelView a, PixelView b) { return compare(a, b).psnr; }
@@ -167,10 +182,12 @@ double ssim(PixelView a, PixelView b) {
     return *s;
 }
 
-VerifyReport verify(PixelView image, PixelView watermark, int threshold) {
+VerifyReport verify(PixelView image, PixelView watermark, int threshold, const Key *key) {
     checkThreshold(threshold);
+    const std::optional<Keystream> keystream = keystreamOf(key);
     const Surface picture = coverSurface(image);
-    const MarkReport found = verifyMark(picture.image(), MarkBits(watermarkSurface(watermark), threshold));
+    const MarkReport found = verifyMark(picture.image(), MarkBits(watermarkSurface(watermark), threshold),
+                                        keystream ? &*keystream : nullptr);
     VerifyReport report;
     report.intact = found.intact();
     report.bitsCompared = found.bitsCompared;

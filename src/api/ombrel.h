@@ -12,6 +12,14 @@
 //   bool untouched = ombrel::verify(marked.image, watermark).intact;
 //
 // Results are bit for bit those of the `ombrel` command-line tool.
+//
+// With a Key, the mark proves the picture unchanged: every carried bit is
+// XORed with a keystream hashed from the key, the id and the rest of its
+// 8 x 8 block, so verify finds any changed pixel, a block moved, and a
+// region pasted from another picture marked with another id.
+//   ombrel::Key key{secret, "holiday-042.bmp"};
+//   ombrel::Pixels sealed = ombrel::mark(cover, watermark, 0, &key);
+//   bool untouched = ombrel::verify(sealed, watermark, 0, &key).intact;
 
 #include <cstdint>
 #include <optional>
@@ -61,6 +69,7 @@ public:
         SizesDiffer,        // two pictures to compare differ in size
         Empty,              // no pixels, or no buffer
         TooSmall,           // fewer than 11 x 11 pixels for ssim
+        KeyTooShort,        // a key of fewer than 16 bytes
     };
     Error(Code code, const std::string &message) : std::invalid_argument(message), code_(code) {}
     Code code() const { return code_; }
@@ -73,6 +82,15 @@ private:
 // ombrel.Error carries as .code.
 const char *codeName(Error::Code code);
 
+// What keys a mark: a secret of at least 16 bytes (32 random ones are
+// plenty), and a name of its own for every picture marked with it. Pictures
+// marked with one key and one id can be cut and pasted into one another
+// unseen; another id is what gives such a collage away.
+struct Key {
+    std::vector<std::uint8_t> secret;
+    std::string id;
+};
+
 struct Embedded {
     Pixels image;    // 1024 x 768, 3 channels
     double psnr = 0; // of image against the cover, in dB; infinite when equal
@@ -82,15 +100,16 @@ struct Embedded {
 // channels. The watermark is 512 x 512, grey (1 channel), or 3 channels whose
 // red, green and blue are equal at every pixel the embedding reads (all but
 // column 0 and row 0); its red channel is what is hidden. Coefficients below
-// threshold (-255..255) are dropped.
-Embedded embed(PixelView cover, PixelView watermark, int threshold = 0);
+// threshold (-255..255) are dropped. With key, the mark is keyed.
+Embedded embed(PixelView cover, PixelView watermark, int threshold = 0, const Key *key = nullptr);
 
 // The marked picture alone, for callers that do not need its PSNR.
-Pixels mark(PixelView cover, PixelView watermark, int threshold = 0);
+Pixels mark(PixelView cover, PixelView watermark, int threshold = 0, const Key *key = nullptr);
 
 // The 512 x 512 grey watermark hidden in a 1024 x 768 picture (3 channels).
 // Any such picture gives some watermark: nothing tells a marked one apart.
-Pixels extract(PixelView image);
+// A keyed mark gives its watermark with its key and id, noise without.
+Pixels extract(PixelView image, const Key *key = nullptr);
 
 // Peak signal-to-noise ratio in dB and normalised correlation of the grey
 // values (ITU-R BT.601 luma) of two pictures of the same width and height;
@@ -124,7 +143,9 @@ struct VerifyReport {
 
 // Checks whether image (1024 x 768, 3 channels) still carries watermark
 // (as for embed) embedded at threshold, bit for bit. A wrong watermark or
-// threshold changes only some bits, so expect a few percent differing.
-VerifyReport verify(PixelView image, PixelView watermark, int threshold = 0);
+// threshold changes only some bits, so expect a few percent differing. A
+// keyed mark checked without its key and id differs nearly everywhere.
+VerifyReport verify(PixelView image, PixelView watermark, int threshold = 0,
+                    const Key *key = nullptr);
 
 } // namespace ombrel

@@ -5,6 +5,7 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <sstream>
 
@@ -70,23 +71,41 @@ py::array toArray(ombrel::Pixels &&p) {
     return Bytes(shape, bytes->data(), owner);
 }
 
-py::array embed(const py::array &coverArray, const py::array &watermarkArray, int threshold) {
+// key (bytes or None) and image_id as the C++ API's Key; an id without a
+// key would bind nothing, so it is refused rather than ignored.
+std::optional<ombrel::Key> keyOf(const std::optional<py::bytes> &key, const std::string &imageId) {
+    if (!key) {
+        if (!imageId.empty())
+            throw py::value_error("image_id names a keyed mark: give key too");
+        return std::nullopt;
+    }
+    const std::string_view secret = *key;
+    return ombrel::Key{{secret.begin(), secret.end()}, imageId};
+}
+
+const ombrel::Key *orNull(const std::optional<ombrel::Key> &key) { return key ? &*key : nullptr; }
+
+py::array embed(const py::array &coverArray, const py::array &watermarkArray, int threshold,
+                const std::optional<py::bytes> &keyBytes, const std::string &imageId) {
     const Bytes cover = checked(coverArray, "cover", 768, 1024, false, true);
     const Bytes watermark = checked(watermarkArray, "watermark", 512, 512, true, true);
+    const auto key = keyOf(keyBytes, imageId);
     ombrel::Pixels marked;
     {
         py::gil_scoped_release unlocked;
-        marked = ombrel::mark(view(cover), view(watermark), threshold);
+        marked = ombrel::mark(view(cover), view(watermark), threshold, orNull(key));
     }
     return toArray(std::move(marked));
 }
 
-py::array extract(const py::array &imageArray) {
+py::array extract(const py::array &imageArray, const std::optional<py::bytes> &keyBytes,
+                  const std::string &imageId) {
     const Bytes image = checked(imageArray, "image", 768, 1024, false, true);
+    const auto key = keyOf(keyBytes, imageId);
     ombrel::Pixels mark;
     {
         py::gil_scoped_release unlocked;
-        mark = ombrel::extract(view(image));
+        mark = ombrel::extract(view(image), orNull(key));
     }
     return toArray(std::move(mark));
 }
@@ -100,11 +119,13 @@ double compare(const py::array &aArray, const py::array &bArray) {
 }
 
 ombrel::VerifyReport verify(const py::array &imageArray, const py::array &watermarkArray,
-                           int threshold) {
+                           int threshold, const std::optional<py::bytes> &keyBytes,
+                           const std::string &imageId) {
     const Bytes image = checked(imageArray, "image", 768, 1024, false, true);
     const Bytes watermark = checked(watermarkArray, "watermark", 512, 512, true, true);
+    const auto key = keyOf(keyBytes, imageId);
     py::gil_scoped_release unlocked;
-    return ombrel::verify(view(image), view(watermark), threshold);
+    return ombrel::verify(view(image), view(watermark), threshold, orNull(key));
 }
 
 py::object box(const ombrel::VerifyReport &r) {
@@ -144,11 +165,15 @@ PYBIND11_MODULE(ombrel, m) {
     });
 
     m.def("embed", &embed, py::arg("cover"), py::arg("watermark"), py::arg("threshold") = 0,
+          py::arg("key") = py::none(), py::arg("image_id") = "",
           "Hides watermark (uint8[512, 512], or uint8[512, 512, 3] with equal channels) in "
           "cover (uint8[768, 1024, 3]); coefficients below threshold (-255..255) are dropped. "
-          "Returns the watermarked uint8[768, 1024, 3].");
-    m.def("extract", &extract, py::arg("image"),
-          "The watermark hidden in image (uint8[768, 1024, 3]), as uint8[512, 512].");
+          "With key (bytes, at least 16), the mark is keyed to it and to image_id, a name of "
+          "the image's own. Returns the watermarked uint8[768, 1024, 3].");
+    m.def("extract", &extract, py::arg("image"), py::arg("key") = py::none(),
+          py::arg("image_id") = "",
+          "The watermark hidden in image (uint8[768, 1024, 3]), as uint8[512, 512]; a keyed "
+          "mark needs its key and image_id.");
     m.def("psnr", &compare<&ombrel::psnr>, py::arg("a"), py::arg("b"),
           "Peak signal-to-noise ratio in dB of the BT.601 grey values of two arrays of the same "
           "height and width (grey or RGB); inf when they are equal.");
@@ -177,8 +202,10 @@ PYBIND11_MODULE(ombrel, m) {
             return s.str();
         });
     m.def("verify", &verify, py::arg("image"), py::arg("watermark"), py::arg("threshold") = 0,
+          py::arg("key") = py::none(), py::arg("image_id") = "",
           "Checks whether image (uint8[768, 1024, 3]) still carries watermark (as for embed), "
-          "embedded at threshold, bit for bit. Returns a VerifyReport.");
+          "embedded at threshold (and with key and image_id), bit for bit. Returns a "
+          "VerifyReport.");
     m.def("nc", &compare<&ombrel::nc>, py::arg("a"), py::arg("b"),
           "Normalised correlation of the BT.601 grey values of two arrays of the same height "
           "and width (grey or RGB).");

@@ -99,12 +99,31 @@ void EmbeddingPipeline::embedInto(Surface &cover, Progress &progress) const {
     embedStages(covermatrix_, coeffmatrix_, cover, progress, nullptr);
 }
 
-void EmbeddingPipeline::embedInPlace(Surface &cover, Progress &progress, double *psnr) const {
+void EmbeddingPipeline::embedInPlace(Surface &cover, Progress &progress, double *psnr,
+                                     const Keystream *key) const {
     Image &pixels = cover.image();
-    double errors = 0;
-    embedStages(CoverRows(pixels), coeffmatrix_, cover, progress, psnr ? &errors : nullptr);
+    const double count = static_cast<double>(pixels.width) * pixels.height;
+    if (!key) {
+        double errors = 0;
+        embedStages(CoverRows(pixels), coeffmatrix_, cover, progress, psnr ? &errors : nullptr);
+        if (psnr)
+            *psnr = psnrOf(errors / count);
+        return;
+    }
+    // The keystream changes the bits after the stages wrote them, so the
+    // errors are summed against a copy of the cover as it was.
+    Image before;
     if (psnr)
-        *psnr = psnrOf(errors / (static_cast<double>(pixels.width) * pixels.height));
+        before = pixels;
+    embedStages(CoverRows(pixels), coeffmatrix_, cover, progress, nullptr);
+    key->apply(pixels);
+    if (psnr) {
+        double errors = 0;
+        for (std::size_t i = 0; i < pixels.pixels.size(); ++i)
+            if (pixels.pixels[i] != before.pixels[i])
+                errors += squaredGreyError(before.pixels[i], pixels.pixels[i]);
+        *psnr = psnrOf(errors / count);
+    }
 }
 
 void EmbeddingPipeline::run(const Surface &cover, const Surface &watermark, int threshold,
@@ -131,11 +150,13 @@ void EmbeddingPipeline::run(const Surface &cover, const Surface &watermark, int 
 }
 
 EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold,
-                  const ProgressFn &progressFn) {
+                  const ProgressFn &progressFn, const Keystream *key) {
     Progress progress(progressFn);
     EmbeddingPipeline pipeline;
     EmbedResult result{cover, makeWaveletSurface(), makeWaveletSurface()};
     pipeline.run(cover, watermark, threshold, result, progress);
+    if (key)
+        key->apply(result.watermarked.image());
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/surface.h"
+#include "stego/keyed_mark.h"
 #include "stego/layout.h"
 #include "stego/progress.h"
 
@@ -38,8 +39,10 @@ public:
     // The same without the cover matrix: the kept bits are read from the
     // cover's own pixels, which must be at least 1024 wide, as they are
     // overwritten; ticks as embedInto. With psnr, the PSNR of the result
-    // against the cover as it was, summed on the way.
-    void embedInPlace(Surface &cover, Progress &progress, double *psnr = nullptr) const;
+    // against the cover as it was, summed on the way. With key, the mark is
+    // keyed: the cover must then be 1024 x 768.
+    void embedInPlace(Surface &cover, Progress &progress, double *psnr = nullptr,
+                      const Keystream *key = nullptr) const;
 
     // Every step in order, into surfaces the caller may reuse from run to run.
     void run(const Surface &cover, const Surface &watermark, int threshold, EmbedResult &into,
@@ -58,8 +61,8 @@ private:
 
 
 // The whole embedding on surfaces, with no window: the cover is copied and
-// the copy watermarked.
+// the copy watermarked; with key, a keyed mark in a 1024 x 768 cover.
 EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold,
-                  const ProgressFn &progress = {});
+                  const ProgressFn &progress = {}, const Keystream *key = nullptr);
 
 } // namespace ombrel

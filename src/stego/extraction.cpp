@@ -39,7 +39,16 @@ void gatherStages(const CoverRows &source, CoeffMatrix &coeff, Progress &progres
 
 void ExtractionPipeline::gather(Progress &progress) { gatherStages(covermatrix_, coeffmatrix_, progress); }
 
-void ExtractionPipeline::gather(const Surface &image, Progress &progress) {
+void ExtractionPipeline::gather(const Surface &image, Progress &progress, const Keystream *key) {
+    if (key) {
+        // The keystream undone on a copy gives the keyless mark's bits.
+        Image unkeyed = image.image();
+        key->apply(unkeyed);
+        for (int y = 1; y <= kCoverHeight; ++y)
+            progress.tick();
+        gatherStages(CoverRows(unkeyed), coeffmatrix_, progress);
+        return;
+    }
     if (image.width() < kCoverWidth) {
         readImage(image, progress);
         gather(progress);
@@ -81,19 +90,20 @@ OMBREL_ROW_LOOPS void ExtractionPipeline::draw(Surface &picture, Progress &progr
     }
 }
 
-void ExtractionPipeline::run(const Surface &image, Surface &picture, Progress &progress) {
+void ExtractionPipeline::run(const Surface &image, Surface &picture, Progress &progress,
+                             const Keystream *key) {
     progress.start(kExtractProgressMax);
-    gather(image, progress);
+    gather(image, progress, key);
     scale(progress);
     invert();
     draw(picture, progress);
 }
 
-Surface extract(const Surface &image, const ProgressFn &progressFn) {
+Surface extract(const Surface &image, const ProgressFn &progressFn, const Keystream *key) {
     Progress progress(progressFn);
     ExtractionPipeline pipeline;
     Surface picture = makeExtractedSurface();
-    pipeline.run(image, picture, progress);
+    pipeline.run(image, picture, progress, key);
     return picture;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/surface.h"
+#include "stego/keyed_mark.h"
 #include "stego/layout.h"
 #include "stego/progress.h"
 
@@ -20,7 +21,8 @@ public:
     void gather(Progress &progress);
     // Both steps at once, straight from the image's pixels when it is as wide
     // as the cover (through the cover matrix otherwise); ticks as both would.
-    void gather(const Surface &image, Progress &progress);
+    // With key, the bits of a keyed mark, from an image of 1024 x 768.
+    void gather(const Surface &image, Progress &progress, const Keystream *key = nullptr);
     // Difference coefficients times 16; one tick a row.
     void scale(Progress &progress);
     // Undoes level 2, then level 1.
@@ -29,7 +31,8 @@ public:
     void draw(Surface &picture, Progress &progress);
 
     // Every step in order, onto a surface the caller may reuse.
-    void run(const Surface &image, Surface &picture, Progress &progress);
+    void run(const Surface &image, Surface &picture, Progress &progress,
+             const Keystream *key = nullptr);
 
     const CoverMatrix &covermatrix() const { return covermatrix_; }
     const CoeffMatrix &coeffmatrix() const { return coeffmatrix_; }
@@ -42,7 +45,8 @@ private:
     CoeffMatrix watermatrix_;
 };
 
-// The whole extraction on a surface, with no window.
-Surface extract(const Surface &image, const ProgressFn &progress = {});
+// The whole extraction on a surface, with no window; with key, of a keyed mark.
+Surface extract(const Surface &image, const ProgressFn &progress = {},
+                const Keystream *key = nullptr);
 
 } // namespace ombrel

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace ombrel {
 
@@ -51,6 +52,43 @@ const ColourWord *CoverRows::outsideRow() {
         return r;
     }();
     return row.data();
+}
+
+const ColourWord *carriedBitsRow(int y) {
+    assert(y >= 0 && y < kCoverHeight);
+    static const auto rows = [] {
+        std::vector<ColourWord> m(static_cast<std::size_t>(kCoverWidth) * kCoverHeight, 0);
+        const auto carry = [&m](int x, int y, ColourWord bits) {
+            if (x < kCoverWidth && y < kCoverHeight)
+                m[static_cast<std::size_t>(y) * kCoverWidth + x] = bits;
+        };
+        for (int y = 1; y <= kBandSize; ++y)
+            for (int g = 1; g <= kApproximationGroups; ++g)
+                for (int k = 0; k < 4; ++k)
+                    carry(groupColumn(y, g) + 5 * k, y, 0x030303);
+        for (int y = 1; y <= kWatermarkSize; ++y)
+            for (int x = kFirstDetail; x <= kWatermarkSize; ++x)
+                carry(rightColumn(y, x), y + kRightRowOffset, 0x010101);
+        for (int x = 1; x <= kBandSize; ++x)
+            for (int y = kFirstDetail; y <= kWatermarkSize; ++y)
+                carry(lowerColumn(x, y), x + kLowerRowOffset, 0x010101);
+        // Only a few rows differ (row 0, and odd and even rows of each stage):
+        // kept once each, the masks stay in the cache beside the pixels.
+        struct Rows {
+            std::vector<std::vector<ColourWord>> patterns;
+            std::vector<std::size_t> of;
+        } r;
+        for (int y = 0; y < kCoverHeight; ++y) {
+            const std::vector<ColourWord> row(m.begin() + std::ptrdiff_t{y} * kCoverWidth,
+                                              m.begin() + std::ptrdiff_t{y + 1} * kCoverWidth);
+            const auto found = std::find(r.patterns.begin(), r.patterns.end(), row);
+            r.of.push_back(static_cast<std::size_t>(found - r.patterns.begin()));
+            if (found == r.patterns.end())
+                r.patterns.push_back(row);
+        }
+        return r;
+    }();
+    return rows.patterns[rows.of[y]].data();
 }
 
 void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {

@@ -84,6 +84,11 @@ void embedRightRow(int y, const CoverRows &cover, const CoeffMatrix &coeff, Surf
 void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
                       Surface &target, double *errors = nullptr);
 
+// Which bits of each pixel of cover row y (0..767) the three stages write:
+// 1024 words, 0x030303 at an approximation pixel, 0x010101 at a detail pixel
+// and 0 elsewhere, whatever the coefficients are. Row 0 carries nothing.
+const ColourWord *carriedBitsRow(int y);
+
 // The same positions read back.
 void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff);
 void gatherRightRow(int y, const CoverRows &cover, CoeffMatrix &coeff);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/surface.h"
+#include "stego/keyed_mark.h"
 
 #include <cstdint>
 #include <optional>
@@ -57,8 +58,9 @@ struct MarkReport {
 };
 
 // Compares the carried bits of image (which must have the mark's size) with
-// the bits of the mark.
-MarkReport verifyMark(const Image &image, const MarkBits &mark);
+// the bits of the mark; with key, with the mark's bits XOR the keystream of
+// the image itself, so a change anywhere in a block shows in its carried bits.
+MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream *key = nullptr);
 
 // A dimmed grey copy of the image, altered blocks in red and pixels that
 // carry no bit in a dark blue-grey.

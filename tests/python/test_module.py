@@ -192,3 +192,52 @@ def test_the_readme_example_runs_and_prints_what_it_shows(tmp_path):
     assert done.returncode == 0, done.stderr
     assert done.stdout == output
     assert (tmp_path / "marked.png").exists()
+
+
+KEY = bytes(range(7, 39))
+
+
+def test_a_keyed_mark_gives_the_keyless_watermark_with_its_key_and_noise_without(cover, watermark):
+    sealed = ombrel.embed(cover, watermark, key=KEY, image_id="cover.bmp")
+    plain = ombrel.embed(cover, watermark)
+    assert not np.array_equal(sealed, plain)
+    assert np.array_equal(sealed ^ plain, (sealed ^ plain) & 3)  # only the low bits differ
+    assert np.array_equal(ombrel.extract(sealed, key=KEY, image_id="cover.bmp"), ombrel.extract(plain))
+    assert ombrel.verify(sealed, watermark, key=KEY, image_id="cover.bmp").intact
+    for key, image_id in [(None, ""), (KEY, "cover2.bmp"), (KEY[::-1], "cover.bmp")]:
+        report = ombrel.verify(sealed, watermark, key=key, image_id=image_id)
+        assert report.blocks_altered > 0.99 * report.blocks_checked
+        noise = ombrel.extract(sealed, key=key, image_id=image_id)
+        assert ombrel.nc(watermark, noise) < ombrel.nc(watermark, ombrel.extract(plain)) - 0.1
+
+
+def test_a_keyed_mark_shows_a_region_pasted_from_an_image_with_another_id(cover, watermark):
+    sealed = ombrel.embed(cover, watermark, key=KEY, image_id="a")
+    other = ombrel.embed(cover[::-1].copy(), watermark, key=KEY, image_id="b")
+    collage = sealed.copy()
+    collage[320:448, 256:512] = other[320:448, 256:512]
+    blocks = ombrel.verify(collage, watermark, key=KEY, image_id="a").blocks
+    expected = np.zeros((96, 128), bool)
+    expected[40:56, 32:64] = True
+    assert np.array_equal(blocks, expected)
+
+
+@pytest.mark.parametrize(
+    "call, error, message",
+    [
+        (lambda: ombrel.embed(COVER, MARK, key=bytes(15)), ombrel.Error, "a key has at least 16 bytes, not 15"),
+        (lambda: ombrel.extract(COVER, key=b""), ombrel.Error, "a key has at least 16 bytes, not 0"),
+        (lambda: ombrel.verify(COVER, MARK, key=bytes(3)), ombrel.Error, "a key has at least 16 bytes, not 3"),
+        (lambda: ombrel.embed(COVER, MARK, image_id="a"), ValueError, "image_id names a keyed mark: give key too"),
+        (lambda: ombrel.verify(COVER, MARK, image_id="a"), ValueError, "image_id names a keyed mark: give key too"),
+    ],
+)
+def test_keys_are_refused_in_plain_words(call, error, message):
+    with pytest.raises(error) as refused:
+        call()
+    assert str(refused.value) == message
+
+
+def test_a_key_is_bytes():
+    with pytest.raises(TypeError):
+        ombrel.embed(COVER, MARK, key="a text of twenty letters")

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "imaging/surface.h"
+#include "stego/layout.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ombrel {
+
+// What binds a mark to its owner and to one image: a secret of at least 16
+// bytes, and the image's name (its file name, a serial number). Two images
+// marked with one key need two ids, or a region of one pasted into the other
+// stays consistent with itself.
+struct MarkKey {
+    std::vector<std::uint8_t> secret;
+    std::string id;
+};
+
+inline constexpr std::size_t kMinKeyBytes = 16;
+
+enum class KeyVerdict { Usable, TooShort };
+KeyVerdict checkKey(const MarkKey &key);
+
+// A keyed mark writes the keyless mark's bits into the same pixels, each
+// XORed with a keystream bit. The keystream of an 8 x 8 block is a keyed
+// BLAKE2b hash of the id, the block's position and every bit of the block
+// that carries no mark, so a change to any pixel of the block changes either
+// the carried bits or the keystream.
+//
+// Blocks are 8 x 8 pixels, bx = 0..127 across and by = 0..95 down. The 320
+// blocks that carry no bit (block rows 0..15, block columns 0..11 and
+// 120..127: the top corners, 96 x 128 and 64 x 128 pixels) are hashed with
+// the nearest block of their row that does carry bits, column 12 or 119; that
+// block's span then reaches the image's edge.
+//
+// What is hashed (the format of keyed images), all with libsodium's
+// crypto_generichash (BLAKE2b):
+//   the image key, once: 32 bytes of BLAKE2b keyed with the secret (or, for
+//     a secret of more than 64 bytes, with its unkeyed 64-byte digest) of
+//     "ombrel keyed mark 1" (19 bytes, no terminator), the id's length in
+//     bytes (8 bytes, little-endian) and the id;
+//   a carrying block's keystream: 48 bytes of BLAKE2b of the image key,
+//     bx and by (2 bytes each, little-endian), then for each of the block's
+//     8 pixel rows, top to bottom, each pixel of its span left to right:
+//     red, green, blue, with the carried bits of that pixel set to 0.
+//     The image key leads the message rather than keying BLAKE2b again:
+//     BLAKE2b's keyed mode spends a 128-byte block on the key, which
+//     libsodium keeps buffered and so compresses anew for every block; led
+//     by 32 bytes, a block's 228 bytes take two compressions, not three.
+//   The 48 bytes are read as 384 bits, bit i being bit i % 8 of byte i / 8.
+//     Pixel k = 8r + c of the block (row r, column c) takes bits 6k .. 6k + 5:
+//     red bits 0, 1, green bits 0, 1, blue bits 0, 1 of its keystream word,
+//     of which only the bits the pixel carries are used.
+class Keystream {
+public:
+    static constexpr int kBlock = 8;
+    static constexpr int kBlocksAcross = kCoverWidth / kBlock; // 128
+    static constexpr int kBlocksDown = kCoverHeight / kBlock;  // 96
+    static constexpr std::size_t kOutputBytes = 48;
+
+    // The key must be usable (checkKey).
+    explicit Keystream(const MarkKey &key);
+    ~Keystream();
+    Keystream(Keystream &&) noexcept;
+    Keystream &operator=(Keystream &&) noexcept;
+
+    // The keystream words of carrying block (bx, by) of a 1024 x 768 image,
+    // its 64 pixels row by row, each masked to the bits that pixel carries.
+    std::array<ColourWord, kBlock * kBlock> block(const Image &image, int bx, int by) const;
+
+    // XORs every carried bit of a 1024 x 768 image with its keystream bit.
+    // The keystream depends only on bits this leaves alone, so a second call
+    // undoes the first: it keys a keyless mark, and unkeys a keyed one.
+    void apply(Image &image) const;
+
+private:
+    // The one definition of what is hashed: the 48 bytes of block (bx, by).
+    void hash(const Image &image, int bx, int by, unsigned char *out) const;
+    void applyRows(Image &image, int firstBlockRow, int endBlockRow) const;
+
+    struct State;
+    std::unique_ptr<State> state_; // BLAKE2b after the image key
+};
+
+// Which block's keystream covers block (bx, by): itself when it carries bits,
+// otherwise the nearest carrying block of its row. And the pixel columns that
+// a carrying block's hash reads: [first, last].
+struct BlockSpan {
+    int first, last;
+};
+bool blockCarries(int bx, int by);
+int foldedInto(int bx, int by);
+BlockSpan blockSpan(int bx, int by);
+
+} // namespace ombrel
