@@ -50,7 +50,7 @@ void Evaluate(benchmark::State &state) {
         std::ostringstream out, err;
         const int code = cli::run({"evaluate", (dir / "covers").string(), "--watermark",
                                    (dir / "watermark.bmp").string(), "-o",
-                                   (dir / ("out-" + jobs)).string(), "-j", jobs},
+                                   (dir / ("out-" + jobs)).string(), "-j", jobs, "--overwrite"},
                                   out, err);
         if (code != 0)
             state.SkipWithError(err.str().c_str());

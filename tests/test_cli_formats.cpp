@@ -198,7 +198,7 @@ TEST_F(CliFormats, EvaluateFitsCoversFromAFolder) {
               std::string::npos) << refused.err;
 
     const auto done = runCli({"evaluate", dir.file("covers"), "--watermark", watermarkBmp, "--fit",
-                              "-j", "1", "-o", results});
+                              "-j", "1", "-o", results, "--overwrite"});
     ASSERT_EQ(done.code, 0) << done.err;
     EXPECT_NE(done.out.find("Evaluated 1 of 1 covers"), std::string::npos) << done.out;
     const Image fitted = fitCover(photo);

@@ -24,13 +24,7 @@ namespace {
 using Result = test::RunResult;
 using test::runCli;
 
-std::vector<std::string> lines(const std::string &text) {
-    std::vector<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        all.push_back(line);
-    return all;
-}
+using test::linesOf;
 
 const std::vector<std::string> kAttackNames = {
     "none",     "jpeg-90",      "jpeg-75", "jpeg-50",    "noise-2",       "noise-5",  "saltpepper-1",
@@ -70,7 +64,7 @@ TEST_F(Judge, VerifyVerdictsAndExitStatus) {
         const Result r = runCli(row.args);
         EXPECT_EQ(r.code, row.code) << row.name << r.err;
         ASSERT_FALSE(r.out.empty()) << row.name;
-        EXPECT_EQ(lines(r.out).back(), row.verdict) << row.name;
+        EXPECT_EQ(linesOf(r.out).back(), row.verdict) << row.name;
         EXPECT_NE(r.out.find("Bits compared: 868035\n"), std::string::npos) << row.name;
     }
     const Result fresh = runCli(rows[0].args);
@@ -179,7 +173,7 @@ TEST_F(Judge, AttackTableAndCsv) {
     const std::string csv = dir.file("a.csv"), keep = dir.file("kept");
     const Result r = runCli({"attack", marked, "--watermark", watermark, "--csv", csv, "--keep", keep});
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto table = lines(r.out);
+    const auto table = linesOf(r.out);
     ASSERT_EQ(table.size(), 2 + kAttackNames.size()) << r.out;
     EXPECT_EQ(table[0], "| attack | PSNR (dB) | NC | bits agreeing | tamper precision | tamper recall |");
     EXPECT_EQ(table[2].rfind("| none | inf | ", 0), 0u) << table[2];
@@ -189,7 +183,7 @@ TEST_F(Judge, AttackTableAndCsv) {
     // Random pixels change nearly every carried bit of the region, and nothing else.
     EXPECT_EQ(table[2 + 14].rfind("| fill-random | ", 0), 0u) << table[2 + 14];
     EXPECT_NE(table[2 + 14].find("| 1.000 | 1.000 |"), std::string::npos) << table[2 + 14];
-    const auto rows = lines(test::readFile(csv));
+    const auto rows = linesOf(test::readFile(csv));
     ASSERT_EQ(rows.size(), 1 + kAttackNames.size());
     EXPECT_EQ(rows[0], "attack,psnr_db,nc,bits_agreeing,tamper_precision,tamper_recall");
     EXPECT_EQ(rows[13].rfind("lsb-flip,", 0), 0u) << rows[13];
@@ -205,12 +199,12 @@ TEST_F(Judge, AttackTableAndCsv) {
     ASSERT_EQ(jpegRow.rfind("| jpeg-75 | ", 0), 0u) << jpegRow;
     const Result kept = runCli({"compare", marked, keep + "/jpeg-75.jpg"});
     ASSERT_EQ(kept.code, 0) << kept.err;
-    EXPECT_EQ(lines(kept.out)[0], "PSNR: " + jpegRow.substr(12, jpegRow.find(" |", 12) - 12) + " dB");
+    EXPECT_EQ(linesOf(kept.out)[0], "PSNR: " + jpegRow.substr(12, jpegRow.find(" |", 12) - 12) + " dB");
     EXPECT_NE(rows[13].find(",0.076089,"), std::string::npos) << rows[13];
 
     const Result plain = runCli({"attack", marked});
     ASSERT_EQ(plain.code, 0);
-    EXPECT_EQ(lines(plain.out)[2], "| none | inf | - | - |  |  |");
+    EXPECT_EQ(linesOf(plain.out)[2], "| none | inf | - | - |  |  |");
 }
 
 TEST_F(Judge, AttackChartIsAPng) {
@@ -284,8 +278,8 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("skipped " + folder + "/broken.bmp: "), std::string::npos) << r.err;
-    EXPECT_EQ(lines(r.err).size(), 2u) << r.err;
-    const auto rows = lines(test::readFile(whole + "/results.csv"));
+    EXPECT_EQ(linesOf(r.err).size(), 2u) << r.err;
+    const auto rows = linesOf(test::readFile(whole + "/results.csv"));
     ASSERT_EQ(rows.size(), 1 + 2 * kAttackNames.size());
     EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,"
                        "bits_agreeing");
@@ -306,7 +300,7 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
         const Result s =
             runCli({"evaluate", folder, "--watermark", watermark, "-o", out, "--shard", shard.shardArg});
         ASSERT_EQ(s.code, 0) << shard.shardArg << s.err;
-        const auto part = lines(test::readFile(out + "/results.csv"));
+        const auto part = linesOf(test::readFile(out + "/results.csv"));
         EXPECT_EQ(part[0], rows[0]);
         if (shard.first) {
             ASSERT_EQ(part.size(), 1 + kAttackNames.size()) << shard.shardArg;
@@ -322,7 +316,7 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
     const std::string beyond = dir.file("shard5");
     const Result e = runCli({"evaluate", folder, "--watermark", watermark, "-o", beyond, "--shard", "5/5"});
     ASSERT_EQ(e.code, 0) << e.err;
-    EXPECT_EQ(lines(test::readFile(beyond + "/results.csv")), std::vector<std::string>{rows[0]});
+    EXPECT_EQ(linesOf(test::readFile(beyond + "/results.csv")), std::vector<std::string>{rows[0]});
 }
 
 // Ctrl-C: the tool itself, in a process of its own, over more covers than it
@@ -341,7 +335,7 @@ TEST_F(Judge, EvaluateInterruptedKeepsTheFinishedRows) {
     ASSERT_TRUE(end.exited) << "ended by signal " << end.status;
     EXPECT_EQ(end.status, 130);
 
-    const auto rows = lines(test::readFile(out + "/results.csv"));
+    const auto rows = linesOf(test::readFile(out + "/results.csv"));
     ASSERT_GE(rows.size(), 1 + kAttackNames.size()) << "the first cover's rows are kept";
     EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing");
     EXPECT_EQ((rows.size() - 1) % kAttackNames.size(), 0u) << "whole covers only";

@@ -23,15 +23,18 @@ constexpr const char *kUsageText =
     "  verify IMAGE --watermark W     does IMAGE still carry W unchanged? where not?\n"
     "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
     "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
+    "embed, extract and verify also take many files in one call: see their --help.\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help, or a command's help after the command\n"
     "  --version       show the version\n"
     "\n"
     "Exit status: 0 done (verify: intact), 1 input refused or work failed, 2 usage error,\n"
-    "3 verify found the image altered.\n";
+    "3 verify found the image altered; 130, 143 or 129 a run over many files stopped by\n"
+    "Ctrl-C, SIGTERM or SIGHUP.\n";
 
-// An option naming a picture to write, and whether that picture has colour.
+// An option naming a picture to write, and whether that picture has colour;
+// in a command's form over many files it names a folder instead.
 struct PictureOption {
     std::string_view name;
     bool colour;
@@ -42,11 +45,14 @@ struct CommandEntry {
     const char *help;
     std::vector<OptionDef> options;
     std::vector<PictureOption> pictures = {};
+    bool (*batch)(const Parsed &) = nullptr; // whether the line asks for many files
 };
 
 // Output names that ask for a lossy or unknown format are refused before
 // anything is read or written.
 void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
+    if (command.batch && command.batch(parsed))
+        return;
     for (const PictureOption &picture : command.pictures) {
         const auto path = option(parsed, picture.name);
         if (!path)
@@ -62,16 +68,19 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
         {"embed",
          {embedCommand,
           kEmbedHelp,
-          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture},
-          {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}}}},
-        {"extract", {extractCommand, kExtractHelp, {kOutput}, {{kOutput.name, false}}}},
+          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs},
+          {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
+          embedIsBatch}},
+        {"extract",
+         {extractCommand, kExtractHelp, {kOutput, kJobs}, {{kOutput.name, false}}, extractIsBatch}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap}, {{kMap.name, true}}}},
+         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kCsv, kJobs}, {{kMap.name, true}},
+          verifyIsBatch}},
         {"attack", {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep}}},
         {"evaluate",
-         {evaluateCommand, kEvaluateHelp, {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard}}},
+         {evaluateCommand, kEvaluateHelp, {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite}}},
     };
     return table;
 }

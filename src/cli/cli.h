@@ -7,9 +7,17 @@
 namespace ombrel::cli {
 
 // Exit codes of the command-line tool; kAltered is verify finding a changed
-// mark, kInterrupted an evaluate stopped by Ctrl-C (128 + SIGINT, as shells
-// report a process that signal ended).
-enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kAltered = 3, kInterrupted = 130 };
+// mark. A run over many files stopped by Ctrl-C, SIGHUP or SIGTERM exits as
+// shells report a process that signal ended: 128 + its number.
+enum Exit {
+    kDone = 0,
+    kRefused = 1,
+    kUsage = 2,
+    kAltered = 3,
+    kHungUp = 129,
+    kInterrupted = 130,
+    kTerminated = 143,
+};
 
 // Runs one command line (without the program name); messages go to err,
 // results to out.

@@ -5,11 +5,18 @@
 #include "stego/intake.h"
 #include "text/texts.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <map>
 #include <sstream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ombrel::cli {
 
@@ -83,6 +90,67 @@ Surface watermarkSurface(const std::string &path, Fit fit) {
     if (check.verdict == Verdict::NotGrey)
         throw sizeRefusal(path, text::kWatermarkNotGrey, fit, "turns a colour watermark grey");
     return surface;
+}
+
+std::vector<std::string> listPictures(const std::vector<std::string> &given) {
+    std::vector<std::string> pictures;
+    for (const std::string &g : given) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(g, ec)) {
+            for (const auto &entry : std::filesystem::directory_iterator(g, ec))
+                if (isPictureName(entry.path().string()) && !entry.is_directory(ec))
+                    pictures.push_back(entry.path().string());
+            if (ec)
+                throw Refusal(g + ": cannot read the folder: " + ec.message());
+            continue;
+        }
+        // A typo must not read as an empty, successful run.
+        const int fd = ::open(g.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            const FileProblem problem = errno == ENOENT ? FileProblem::NoSuchFile : FileProblem::Unreadable;
+            throw Refusal(FileError{g, problem, std::strerror(errno)}.message());
+        }
+        ::close(fd);
+        pictures.push_back(g);
+    }
+    std::sort(pictures.begin(), pictures.end());
+    pictures.erase(std::unique(pictures.begin(), pictures.end()), pictures.end());
+    return pictures;
+}
+
+std::vector<std::string> batchOutputs(const std::filesystem::path &folder,
+                                      const std::vector<std::string> &inputs, bool colour) {
+    std::vector<std::string> outputs;
+    std::map<std::string, std::string> from; // output -> the input it is made of
+    for (const std::string &input : inputs) {
+        std::filesystem::path name = std::filesystem::path(input).filename();
+        if (!formatForName(name.string(), colour))
+            name.replace_extension(".png");
+        const std::string output = (folder / name).string();
+        if (const auto [it, added] = from.emplace(output, input); !added)
+            throw Refusal(it->second + " and " + input + " would both be written as " + output);
+        std::error_code ec;
+        if (std::filesystem::equivalent(input, output, ec))
+            throw Refusal(output + ": would replace the picture it is made of");
+        outputs.push_back(output);
+    }
+    return outputs;
+}
+
+void makeFolder(const std::filesystem::path &folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+        throw Refusal(folder.string() + ": cannot create the folder: " + ec.message());
+}
+
+std::string csvField(const std::string &s) {
+    if (s.find_first_of(",\"\n") == std::string::npos)
+        return s;
+    std::string quoted = "\"";
+    for (char c : s)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
 }
 
 void saveText(const std::string &path, const std::string &text) {

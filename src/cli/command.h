@@ -10,6 +10,7 @@
 #include "imaging/picture_out.h"
 #include "imaging/surface.h"
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -42,8 +43,23 @@ Fit fitOption(const Parsed &p);
 Surface coverSurface(const std::string &path, Fit fit = Fit::NotOffered);
 // A 512 x 512 grey watermark.
 Surface watermarkSurface(const std::string &path, Fit fit = Fit::NotOffered);
+// A CSV field: as it is, or quoted when it holds a comma, a quote or a newline.
+std::string csvField(const std::string &s);
 // Writes text through a temporary beside path and a rename.
 void saveText(const std::string &path, const std::string &text);
+
+// Files as given, folders as their pictures; sorted by path, each once. A
+// path given that does not exist or cannot be read is refused, before
+// anything is written.
+std::vector<std::string> listPictures(const std::vector<std::string> &given);
+// Where a batch writes what it makes of each input: the folder and the
+// input's own file name, with .png where that name's format cannot hold the
+// picture (JPEG, or a grey-only format for colour). Refused when two inputs
+// would share an output, or an output would replace an input.
+std::vector<std::string> batchOutputs(const std::filesystem::path &folder,
+                                      const std::vector<std::string> &inputs, bool colour);
+// The folder, made if missing.
+void makeFolder(const std::filesystem::path &folder);
 
 using Command = int (*)(const Parsed &, std::ostream &out, std::ostream &err);
 

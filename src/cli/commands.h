@@ -8,6 +8,11 @@ namespace ombrel::cli {
 
 extern const char kEmbedHelp[];
 int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+// Whether a command line asks for the form over many files, where the output
+// options name folders.
+bool embedIsBatch(const Parsed &p);
+bool extractIsBatch(const Parsed &p);
+bool verifyIsBatch(const Parsed &p);
 
 extern const char kExtractHelp[];
 int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err);

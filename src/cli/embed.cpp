@@ -1,7 +1,9 @@
+#include "cli/batch.h"
 #include "cli/commands.h"
 
 #include "stego/embedding.h"
 
+#include <memory>
 #include <optional>
 
 namespace ombrel::cli {
@@ -9,8 +11,15 @@ namespace ombrel::cli {
 const char kEmbedHelp[] =
     "Usage: ombrel embed COVER WATERMARK [-t N] [--fit] -o OUT [--wavelet-picture FILE]\n"
     "                    [--quantised-picture FILE]\n"
+    "       ombrel embed COVER... --watermark W [-t N] [--fit] -o DIR [-j N]\n"
     "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
     "watermarked image to OUT; prints its PSNR against the cover.\n"
+    "\n"
+    "With --watermark every COVER is a cover (a folder stands for its pictures, as\n"
+    "for evaluate), and each marked image goes into DIR (made if missing) under the\n"
+    "cover's own file name, or with .png for a cover in a lossy format; a line each.\n"
+    "A cover that fails is reported and the others go on (exit status 1). Ctrl-C,\n"
+    "SIGTERM or SIGHUP stop after the covers under way (exit status 130, 143, 129).\n"
     "\n"
     "  -t, --threshold N          coefficients below N are dropped (-255..255, default 0)\n"
     "  --fit                      take a cover and a watermark of any size: scale each,\n"
@@ -19,32 +28,102 @@ const char kEmbedHelp[] =
     "  -o, --output OUT           the watermarked image: .bmp (also without extension),\n"
     "                             .png, .tif, .tiff, .ppm; lossy formats are refused\n"
     "  --wavelet-picture FILE     picture of the coefficients after thresholding\n"
-    "  --quantised-picture FILE   picture of the coefficients after quantisation\n";
+    "  --quantised-picture FILE   picture of the coefficients after quantisation\n"
+    "  --watermark W              the watermark, for many covers into the folder DIR\n"
+    "  -j, --jobs N               covers marked at once (default: every core)\n";
 
-int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
+namespace {
+
+// What the command line asks of every cover.
+struct EmbedSettings {
+    int threshold;
+    Fit fit;
+};
+
+EmbedSettings embedSettings(const Parsed &p) { return {thresholdOption(p), fitOption(p)}; }
+
+// The watermark read, transformed and quantised, as every cover gets it;
+// the coefficient pictures are drawn only when asked for.
+void prepareMark(EmbeddingPipeline &pipeline, const Surface &watermark, const EmbedSettings &s,
+                 Surface *waveletPicture = nullptr, Surface *quantisedPicture = nullptr) {
+    Progress progress;
+    pipeline.readWatermark(watermark, progress);
+    pipeline.transform(s.threshold, progress);
+    if (waveletPicture)
+        pipeline.drawCoefficients(*waveletPicture, nullptr);
+    pipeline.quantise();
+    if (quantisedPicture)
+        pipeline.drawCoefficients(*quantisedPicture, nullptr);
+}
+
+// One cover of a batch: marked in place, the PSNR summed as the pixels
+// change, written to output; the PSNR against the cover.
+double markCover(const EmbeddingPipeline &mark, const EmbedSettings &s, const std::string &cover,
+                 const std::string &output) {
+    Surface surface = coverSurface(cover, s.fit);
+    Progress progress;
+    double psnr = 0;
+    mark.embedInPlace(surface, progress, &psnr);
+    // The tool is done with the cover's pixels: the codec may take them as they lie.
+    PictureToWrite file{&surface.image(), output};
+    file.spent = &surface.image();
+    save({file});
+    return psnr;
+}
+
+int embedMany(const Parsed &p, std::ostream &out, std::ostream &err) {
+    using namespace options;
+    if (p.positional.empty())
+        throw UsageError("embed needs at least one COVER");
+    const std::string folder = required(p, kOutput.name, "embed needs -o DIR");
+    for (const OptionDef &one : {kWaveletPicture, kQuantisedPicture})
+        if (option(p, one.name))
+            throw UsageError(std::string(one.spelling) + " takes one cover: embed COVER WATERMARK");
+    const EmbedSettings settings = embedSettings(p);
+    const int jobs = jobsOption(p);
+    const Surface watermark = watermarkSurface(*option(p, kWatermark.name), settings.fit);
+    const std::vector<std::string> covers = listPictures(p.positional);
+    if (covers.empty())
+        throw Refusal("no cover to mark");
+    const std::vector<std::string> outputs = batchOutputs(folder, covers, true);
+
+    // One pipeline for every cover: embedding into one only reads it.
+    const auto mark = std::make_unique<EmbeddingPipeline>();
+    prepareMark(*mark, watermark, settings);
+    StopSignals guard;
+    makeFolder(folder);
+    const BatchTotals totals = runBatch(covers, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
+        const double psnr = markCover(*mark, settings, covers[i], outputs[i]);
+        item.tick();
+        item.say("Wrote " + outputs[i] + ", PSNR " + formatDb(psnr));
+    });
+    return batchStatus(totals, covers.size(), "covers marked", err);
+}
+
+} // namespace
+
+bool embedIsBatch(const Parsed &p) { return option(p, options::kWatermark.name).has_value(); }
+
+int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
+    if (embedIsBatch(p))
+        return embedMany(p, out, err);
     expectPositional(p, 2, "embed needs COVER and WATERMARK");
     const auto output = required(p, options::kOutput.name, "embed needs -o OUT");
-    const int threshold = thresholdOption(p);
-    const Fit fit = fitOption(p);
+    const EmbedSettings settings = embedSettings(p);
     const auto waveletPath = option(p, options::kWaveletPicture.name);
     const auto quantisedPath = option(p, options::kQuantisedPicture.name);
 
-    Surface cover = coverSurface(p.positional[0], fit);
+    Surface cover = coverSurface(p.positional[0], settings.fit);
     std::optional<Surface> waveletPicture, quantisedPicture;
     double psnr = 0;
     {
         // The pipeline's matrices go before anything is encoded.
         EmbeddingPipeline pipeline;
-        Progress progress;
-        pipeline.readWatermark(watermarkSurface(p.positional[1], fit), progress);
-        pipeline.transform(threshold, progress);
-        // The coefficient pictures are drawn only when asked for.
-        if (waveletPath)
-            pipeline.drawCoefficients(waveletPicture.emplace(makeWaveletSurface()), nullptr);
-        pipeline.quantise();
-        if (quantisedPath)
-            pipeline.drawCoefficients(quantisedPicture.emplace(makeWaveletSurface()), nullptr);
+        prepareMark(pipeline, watermarkSurface(p.positional[1], settings.fit), settings,
+                    waveletPath ? &waveletPicture.emplace(makeWaveletSurface()) : nullptr,
+                    quantisedPath ? &quantisedPicture.emplace(makeWaveletSurface()) : nullptr);
         // In place, the PSNR summed as the pixels change.
+        Progress progress;
         pipeline.embedInPlace(cover, progress, &psnr);
     }
 

@@ -1,9 +1,9 @@
 #include "cli/attacks.h"
+#include "cli/batch.h"
 #include "cli/tampers.h"
 #include "cli/chart.h"
 #include "cli/commands.h"
 #include "cli/evaluation_report.h"
-#include "cli/progress_bar.h"
 
 #include "imaging/quality.h"
 #include "stego/embedding.h"
@@ -11,30 +11,31 @@
 #include "text/texts.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
-#include <chrono>
-#include <condition_variable>
-#include <csignal>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <sstream>
-#include <thread>
+#include <optional>
 
 namespace ombrel::cli {
 
 const char kEvaluateHelp[] =
     "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]\n"
-    "                       [--shard K/N]\n"
+    "                       [--shard K/N] [--resume | --overwrite]\n"
     "For every cover (a folder stands for its .bmp, .png, .tif, .tiff, .ppm, .pgm,\n"
     ".jpg and .jpeg pictures) and every threshold in LIST: embeds W, measures PSNR\n"
     "and SSIM of the marked image against the cover, extracts and measures NC\n"
     "against W, and runs every attack of 'ombrel attack'. Covers that are not\n"
-    "1024x768 (without --fit) or cannot be read are reported and skipped.\n"
+    "1024x768 (without --fit) or cannot be read are reported and skipped; a COVER\n"
+    "given that does not exist is refused before anything is written.\n"
     "Writes DIR/results.csv (a row per cover, threshold and attack), DIR/summary.md\n"
     "(mean, min and max per attack and threshold) and DIR/chart.png (mean NC per\n"
-    "attack with min-max bars). Ctrl-C stops after the covers under way and still\n"
-    "writes their rows (exit status 130).\n"
+    "attack with min-max bars). Each cover's rows reach results.csv as soon as it\n"
+    "is done, so a killed run keeps every finished cover. Ctrl-C, SIGTERM or SIGHUP\n"
+    "stop after the covers under way and still write the summary and the chart\n"
+    "(exit status 130, 143, 129).\n"
     "\n"
     "  --watermark W       the 512x512 grey watermark to embed\n"
     "  -t, --threshold LIST  thresholds separated by commas (default 0)\n"
@@ -45,7 +46,12 @@ const char kEvaluateHelp[] =
     "  -j, --jobs N        covers evaluated at once (default: every core)\n"
     "  --shard K/N         only covers K, K+N, K+2N, ... (K from 1) of the covers in\n"
     "                      the sorted order of their paths; N shards hold every row\n"
-    "                      of the whole run exactly once\n";
+    "                      of the whole run exactly once\n"
+    "  --resume            go on with the run whose results.csv is in DIR: keep its\n"
+    "                      finished covers, evaluate the rest (or start, if there is\n"
+    "                      none); the same thresholds, and with --shard the same shard\n"
+    "  --overwrite         start afresh over an earlier run's results in DIR; without\n"
+    "                      either, an existing DIR/results.csv is refused\n";
 
 namespace {
 
@@ -64,60 +70,6 @@ std::vector<int> thresholdList(const std::string &list) {
     return thresholds;
 }
 
-int wholeNumber(const std::string &s, const std::string &what) {
-    std::size_t used = 0;
-    int value = 0;
-    try {
-        value = std::stoi(s, &used);
-    } catch (const std::exception &) {
-        used = 0;
-    }
-    if (used == 0 || used != s.size() || value < 1)
-        throw UsageError(what + " must be a whole number from 1: " + s);
-    return value;
-}
-
-// Files as given, folders as their pictures; sorted by path, each once.
-std::vector<std::string> listCovers(const std::vector<std::string> &given) {
-    std::vector<std::string> covers;
-    for (const std::string &g : given) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(g, ec)) {
-            covers.push_back(g);
-            continue;
-        }
-        for (const auto &entry : std::filesystem::directory_iterator(g, ec))
-            if (isPictureName(entry.path().string()) && !entry.is_directory(ec))
-                covers.push_back(entry.path().string());
-        if (ec)
-            throw Refusal(g + ": cannot read the folder: " + ec.message());
-    }
-    std::sort(covers.begin(), covers.end());
-    covers.erase(std::unique(covers.begin(), covers.end()), covers.end());
-    return covers;
-}
-
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void onInterrupt(int) { interrupted = true; }
-
-// Ctrl-C asks the run to stop after the covers under way; the previous
-// handler comes back when the run ends.
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        interrupted = false;
-        previous_ = std::signal(SIGINT, onInterrupt);
-    }
-    ~InterruptGuard() { std::signal(SIGINT, previous_); }
-    InterruptGuard(const InterruptGuard &) = delete;
-    InterruptGuard &operator=(const InterruptGuard &) = delete;
-
-private:
-    void (*previous_)(int);
-};
-
 // What the command line asks for.
 struct Settings {
     std::string watermarkPath;
@@ -126,6 +78,7 @@ struct Settings {
     int shardK = 1, shardN = 1;
     std::vector<int> thresholds;
     Fit fit = Fit::Offered;
+    bool resume = false, overwrite = false;
 };
 
 Settings settingsOf(const Parsed &p) {
@@ -135,9 +88,7 @@ Settings settingsOf(const Parsed &p) {
     Settings s;
     s.watermarkPath = required(p, kWatermark.name, "evaluate needs --watermark W");
     s.dir = required(p, kOutput.name, "evaluate needs -o DIR");
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const auto jobs = option(p, kJobs.name);
-    s.jobs = jobs ? wholeNumber(*jobs, "-j") : static_cast<int>(cores);
+    s.jobs = jobsOption(p);
     if (const auto shard = option(p, kShard.name)) {
         const auto slash = shard->find('/');
         if (slash == std::string::npos)
@@ -149,6 +100,10 @@ Settings settingsOf(const Parsed &p) {
     }
     s.thresholds = thresholdList(option(p, kThreshold.name).value_or("0"));
     s.fit = fitOption(p);
+    s.resume = option(p, kResume.name).has_value();
+    s.overwrite = option(p, kOverwrite.name).has_value();
+    if (s.resume && s.overwrite)
+        throw UsageError("--resume and --overwrite exclude each other");
     return s;
 }
 
@@ -161,87 +116,82 @@ struct Job {
     int jobs;
 };
 
-// What the workers hand back: the rows of every finished cover, in the
-// covers' order (none for one skipped or cut short).
+// Every cover's rows, in the covers' order (none for one skipped or not
+// reached), and how many were done now and before.
 struct Outcome {
     std::vector<EvaluationRow> rows;
-    std::size_t finished = 0, skipped = 0;
+    std::size_t finished = 0, kept = 0, skipped = 0;
 };
 
-// Marks, measures and attacks every cover on jobs threads, with a progress
-// bar and a line per skipped cover on err; Ctrl-C stops after the covers
-// under way.
-Outcome evaluateCovers(const Job &job, std::ostream &err) {
-    const std::vector<std::string> &covers = job.covers;
+// Marks, measures and attacks every cover not kept from an earlier run, on
+// jobs threads; each finished cover's rows go to the table at once. A stop
+// signal ends the run after the covers under way.
+Outcome evaluateCovers(const Job &job, std::vector<std::vector<EvaluationRow>> results,
+                       RowAppender &table, std::ostream &out, std::ostream &err) {
     const std::vector<int> &thresholds = job.thresholds;
     std::vector<MarkBits> marks;
     for (int t : thresholds)
         marks.emplace_back(job.watermark, t);
 
-    std::vector<std::vector<EvaluationRow>> results(covers.size());
-    std::atomic<std::size_t> next{0};
-    std::mutex lock;
-    std::condition_variable changed;
-    // Guarded by lock, as is the bar.
-    std::size_t unitsDone = 0, finished = 0, skipped = 0, handled = 0;
-    ProgressBar bar(err, covers.size() * thresholds.size());
-
-    auto work = [&] {
-        for (std::size_t i; !interrupted && (i = next++) < covers.size();) {
-            std::vector<EvaluationRow> rows;
-            std::string refusal;
-            std::size_t unitsHere = 0;
-            try {
-                const Surface cover = coverSurface(covers[i], job.fit);
-                for (std::size_t t = 0; t < thresholds.size() && !interrupted; ++t) {
-                    const Image marked = embed(cover, job.watermark, thresholds[t]).watermarked.image();
-                    const double psnr = compareImages(cover.image(), marked)->psnr;
-                    const double ssim = structuralSimilarity(cover.image(), marked).value_or(0);
-                    for (const AttackScore &s :
-                         scoreAttacks(marked, MarkToCheck{job.watermark.image(), marks[t]}))
-                        rows.push_back({i, thresholds[t], psnr, ssim, s});
-                    const std::lock_guard hold(lock);
-                    ++unitsDone;
-                    ++unitsHere;
-                    changed.notify_all();
-                }
-            } catch (const Refusal &r) {
-                refusal = r.what();
-            } catch (const std::exception &e) {
-                refusal = covers[i] + ": " + e.what();
-            }
-            const std::lock_guard hold(lock);
-            if (!refusal.empty()) {
-                bar.say("skipped " + refusal);
-                unitsDone += thresholds.size() - unitsHere;
-                ++skipped;
-            } else if (rows.size() == thresholds.size() * attacks().size()) {
-                results[i] = std::move(rows);
-                ++finished;
-            }
-            ++handled;
-            changed.notify_all();
+    Outcome outcome;
+    std::vector<std::size_t> todo;
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < job.covers.size(); ++i) {
+        if (!results[i].empty()) {
+            ++outcome.kept;
+            continue;
         }
-    };
-    prepareTamperText(); // on this thread, before the workers tamper
-    std::vector<std::thread> workers;
-    for (int w = 0; w < std::min<int>(job.jobs, static_cast<int>(covers.size())); ++w)
-        workers.emplace_back(work);
-    {
-        std::unique_lock hold(lock);
-        while (handled < covers.size() && !interrupted) {
-            changed.wait_for(hold, std::chrono::milliseconds(250));
-            bar.show(unitsDone);
-        }
+        todo.push_back(i);
+        paths.push_back(job.covers[i]);
     }
-    for (auto &w : workers)
-        w.join();
-    bar.clear();
-
-    Outcome outcome{{}, finished, skipped};
+    std::mutex lock;
+    std::optional<std::string> tableFailure; // guarded by lock
+    prepareTamperText(); // on this thread, before the workers tamper
+    const BatchTotals totals = runBatch(paths, job.jobs, thresholds.size(), out, err, "skipped ",
+                                        [&](std::size_t k, BatchItem &item) {
+        const std::size_t i = todo[k];
+        std::vector<EvaluationRow> rows;
+        const Surface cover = coverSurface(job.covers[i], job.fit);
+        for (std::size_t t = 0; t < thresholds.size(); ++t) {
+            const Image marked = embed(cover, job.watermark, thresholds[t]).watermarked.image();
+            const double psnr = compareImages(cover.image(), marked)->psnr;
+            const double ssim = structuralSimilarity(cover.image(), marked).value_or(0);
+            for (const AttackScore &s :
+                 scoreAttacks(marked, MarkToCheck{job.watermark.image(), marks[t]}))
+                rows.push_back({i, thresholds[t], psnr, ssim, s});
+            item.tick();
+        }
+        std::string text;
+        for (const EvaluationRow &r : rows)
+            text += csvRow(r, job.covers[i]);
+        const std::lock_guard hold(lock);
+        try {
+            table.append(text);
+        } catch (const Refusal &r) {
+            // A table that cannot grow ends the run: its rows would be lost.
+            if (!tableFailure)
+                tableFailure = r.what();
+            requestStop();
+            return;
+        }
+        results[i] = std::move(rows);
+    });
+    if (tableFailure)
+        throw Refusal(*tableFailure);
+    outcome.finished = outcome.kept + totals.done;
+    outcome.skipped = totals.failed;
     for (const auto &r : results)
         outcome.rows.insert(outcome.rows.end(), r.begin(), r.end());
     return outcome;
+}
+
+std::string readText(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in)
+        throw Refusal(path + ": cannot be read: " + std::strerror(errno));
+    return text.str();
 }
 
 } // namespace
@@ -255,34 +205,55 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const Surface watermark = watermarkSurface(settings.watermarkPath, settings.fit);
 
     std::vector<std::string> covers;
-    const std::vector<std::string> all = listCovers(p.positional);
+    const std::vector<std::string> all = listPictures(p.positional);
     for (auto i = static_cast<std::size_t>(settings.shardK - 1); i < all.size(); i += settings.shardN)
         covers.push_back(all[i]);
     // A shard may fall past the last cover of a small dataset; it then writes
     // an empty table, so a scheduler running every shard sees no failure.
     if (all.empty())
         throw Refusal("no cover to evaluate");
-    // From here on Ctrl-C ends the run with the rows finished so far; the
-    // folder appearing tells a watcher that the run has come this far.
-    InterruptGuard guard;
+
+    // Hours of rows are never replaced by accident.
+    std::vector<std::vector<EvaluationRow>> kept(covers.size());
     std::error_code ec;
-    std::filesystem::create_directories(settings.dir, ec);
-    if (ec)
-        throw Refusal(settings.dir.string() + ": cannot create the folder: " + ec.message());
+    if (std::filesystem::exists(files.csv, ec)) {
+        if (!settings.resume && !settings.overwrite)
+            throw UsageError(files.csv + " exists: --resume goes on with that run, --overwrite starts afresh");
+        if (settings.resume)
+            kept = earlierRows(files.csv, readText(files.csv), covers, settings.thresholds);
+    }
+    // From here on a stop signal ends the run with the rows finished so far;
+    // the folder appearing tells a watcher that the run has come this far.
+    StopSignals guard;
+    makeFolder(settings.dir);
+    // The table as it stands: the kept covers' rows, then each cover's as it
+    // is done; the end writes it again in the covers' order.
+    std::string table = csvHeader();
+    for (const auto &rows : kept)
+        for (const EvaluationRow &r : rows)
+            table += csvRow(r, covers[r.cover]);
+    saveText(files.csv, table);
+    RowAppender appender(files.csv);
 
     const Outcome outcome =
-        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs}, err);
+        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs},
+                       std::move(kept), appender, out, err);
     writeEvaluationReport(files, outcome.rows, covers, settings.thresholds, outcome.finished);
 
     out << "Evaluated " << outcome.finished << " of " << covers.size() << " covers";
+    std::vector<std::string> notes;
+    if (outcome.kept)
+        notes.push_back(std::to_string(outcome.kept) + " kept from before");
     if (outcome.skipped)
-        out << " (" << outcome.skipped << " skipped)";
+        notes.push_back(std::to_string(outcome.skipped) + " skipped");
+    for (std::size_t n = 0; n < notes.size(); ++n)
+        out << (n ? ", " : " (") << notes[n] << (n + 1 == notes.size() ? ")" : "");
     out << ", " << outcome.rows.size() << " rows\nWrote " << files.csv << "\nWrote "
         << files.summary << "\nWrote " << files.chart << "\n";
-    if (interrupted) {
-        err << "interrupted: " << outcome.finished << " of " << covers.size()
+    if (stopAsked()) {
+        err << stopWord() << ": " << outcome.finished << " of " << covers.size()
             << " covers finished; " << files.csv << " holds their rows\n";
-        return kInterrupted;
+        return stopStatus();
     }
     return kDone;
 }

@@ -4,21 +4,21 @@
 #include "cli/command.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <map>
+#include <optional>
+#include <set>
 #include <sstream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ombrel::cli {
 
 namespace {
-
-std::string csvField(const std::string &s) {
-    if (s.find_first_of(",\"\n") == std::string::npos)
-        return s;
-    std::string quoted = "\"";
-    for (char c : s)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
 
 struct Spread {
     double sum = 0, min = std::numeric_limits<double>::infinity(),
@@ -117,6 +117,140 @@ std::string csvRow(const EvaluationRow &r, const std::string &coverPath) {
         << formatNc(r.embedSsim) << "," << r.score.attack << "," << formatPsnr(r.score.psnr)
         << "," << formatNc(r.score.nc) << "," << formatNc(r.score.bitsAgreeing) << "\n";
     return csv.str();
+}
+
+namespace {
+
+// The records of a CSV text, fields unquoted; a last record without its
+// newline is left out, as one the writer did not finish.
+std::vector<std::vector<std::string>> csvRecords(const std::string &text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            record.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n') {
+            record.push_back(std::move(field));
+            field.clear();
+            records.push_back(std::move(record));
+            record.clear();
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+std::optional<double> number(const std::string &s) {
+    if (s.empty())
+        return std::nullopt;
+    char *end = nullptr;
+    const double value = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size())
+        return std::nullopt;
+    return value;
+}
+
+// Columns of a row, as csvRow writes them.
+enum Column { kCover, kThreshold, kEmbedPsnr, kEmbedSsim, kAttack, kAttackPsnr, kNc, kBits, kColumns };
+
+} // namespace
+
+std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
+                                                    const std::string &text,
+                                                    const std::vector<std::string> &covers,
+                                                    const std::vector<int> &thresholds) {
+    const std::string header = csvHeader();
+    if (text.compare(0, header.size(), header) != 0)
+        throw Refusal(csvPath + ": not the table of such a run: its first line is not \"" +
+                      header.substr(0, header.size() - 1) + "\"");
+    std::map<std::string, std::size_t, std::less<>> coverIndex;
+    for (std::size_t i = 0; i < covers.size(); ++i)
+        coverIndex.emplace(covers[i], i);
+
+    std::vector<std::vector<EvaluationRow>> rows(covers.size());
+    // [cover] the (threshold, attack) pairs seen, to find a cover's gaps and repeats
+    std::vector<std::set<std::pair<int, std::string_view>>> seen(covers.size());
+    std::vector<bool> damaged(covers.size(), false);
+    const auto records = csvRecords(text.substr(header.size()));
+    for (const auto &f : records) {
+        if (f.size() < kColumns)
+            continue; // a row cut short: its cover is done again
+        const auto cover = coverIndex.find(f[kCover]);
+        if (cover == coverIndex.end())
+            throw Refusal(csvPath + ": holds rows of " + f[kCover] + ", which this run does not evaluate");
+        const auto threshold = number(f[kThreshold]);
+        if (!threshold || std::find(thresholds.begin(), thresholds.end(), *threshold) == thresholds.end())
+            throw Refusal(csvPath + ": holds rows at threshold " + f[kThreshold] +
+                          ", which this run does not use");
+        const auto attack = std::find_if(attacks().begin(), attacks().end(),
+                                         [&](const Attack &a) { return a.name == f[kAttack]; });
+        if (attack == attacks().end())
+            throw Refusal(csvPath + ": holds rows of the attack " + f[kAttack] + ", which this run does not know");
+        const std::size_t i = cover->second;
+        const auto embedPsnr = number(f[kEmbedPsnr]), embedSsim = number(f[kEmbedSsim]),
+                   attackPsnr = number(f[kAttackPsnr]), nc = number(f[kNc]), bits = number(f[kBits]);
+        if (!embedPsnr || !embedSsim || !attackPsnr || !nc || !bits ||
+            !seen[i].emplace(static_cast<int>(*threshold), attack->name).second) {
+            damaged[i] = true;
+            continue;
+        }
+        rows[i].push_back({i, static_cast<int>(*threshold), *embedPsnr, *embedSsim,
+                           AttackScore{attack->name, *attackPsnr, *nc, *bits}});
+    }
+    for (std::size_t i = 0; i < covers.size(); ++i) {
+        if (damaged[i] || rows[i].size() != thresholds.size() * attacks().size()) {
+            rows[i].clear();
+            continue;
+        }
+        // In the order this run would write them: thresholds as asked, attacks as listed.
+        auto rank = [&](const EvaluationRow &r) {
+            const auto t = std::find(thresholds.begin(), thresholds.end(), r.threshold) - thresholds.begin();
+            const auto a = std::find_if(attacks().begin(), attacks().end(),
+                                        [&](const Attack &x) { return x.name == r.score.attack; }) -
+                           attacks().begin();
+            return std::pair{t, a};
+        };
+        std::sort(rows[i].begin(), rows[i].end(),
+                  [&](const EvaluationRow &a, const EvaluationRow &b) { return rank(a) < rank(b); });
+    }
+    return rows;
+}
+
+RowAppender::RowAppender(const std::string &path)
+    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)) {
+    if (fd_ < 0)
+        throw Refusal(path + ": cannot be written: " + std::strerror(errno));
+}
+
+RowAppender::~RowAppender() { ::close(fd_); }
+
+void RowAppender::append(const std::string &rows) {
+    // One write for all of a cover's rows; a short one (a full disk) goes on
+    // where it stopped, and the resume drops what it could not finish.
+    for (std::size_t done = 0; done < rows.size();) {
+        const ssize_t n = ::write(fd_, rows.data() + done, rows.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw Refusal(path_ + ": cannot be written: " + std::strerror(errno));
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fdatasync(fd_) != 0)
+        throw Refusal(path_ + ": cannot be written: " + std::strerror(errno));
 }
 
 EvaluationFiles evaluationFiles(const std::filesystem::path &dir) {

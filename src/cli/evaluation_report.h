@@ -23,6 +23,33 @@ struct EvaluationRow {
 std::string csvHeader();
 std::string csvRow(const EvaluationRow &row, const std::string &coverPath);
 
+// The rows an earlier run left in a results.csv (its whole text), by cover
+// of this run: a cover's rows are kept only when they hold every threshold
+// and attack once, so a cover cut short is done again; a last line the
+// writer did not finish is dropped. Refused (naming csvPath) when the header
+// differs, or a row names a cover, threshold or attack this run has not.
+std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
+                                                    const std::string &text,
+                                                    const std::vector<std::string> &covers,
+                                                    const std::vector<int> &thresholds);
+
+// The one file that grows while a run goes on: each call adds one cover's
+// rows with a single write, forced to disk, so a run killed at any moment
+// leaves whole covers and never half a row.
+class RowAppender {
+public:
+    explicit RowAppender(const std::string &path);
+    ~RowAppender();
+    RowAppender(const RowAppender &) = delete;
+    RowAppender &operator=(const RowAppender &) = delete;
+    // A refusal naming the file when the rows could not be written.
+    void append(const std::string &rows);
+
+private:
+    std::string path_;
+    int fd_;
+};
+
 // The files of a run in dir.
 struct EvaluationFiles {
     std::string csv, summary, chart;

@@ -1,3 +1,4 @@
+#include "cli/batch.h"
 #include "cli/commands.h"
 
 #include "stego/extraction.h"
@@ -8,20 +9,30 @@ namespace ombrel::cli {
 
 const char kExtractHelp[] =
     "Usage: ombrel extract IMAGE -o OUT\n"
+    "       ombrel extract IMAGE... -o DIR/ [-j N]\n"
     "Extracts the 512x512 watermark from a watermarked 1024x768 image; needs nothing else.\n"
     "\n"
+    "With several images, a folder (standing for its pictures) or an OUT that ends\n"
+    "in / or is a folder, each watermark goes into DIR (made if missing) under the\n"
+    "image's own file name, or with .png for an image in a lossy format; a line\n"
+    "each. An image that fails is reported and the others go on (exit status 1).\n"
+    "Ctrl-C, SIGTERM or SIGHUP stop after the images under way (exit status 130,\n"
+    "143, 129).\n"
+    "\n"
     "  -o, --output OUT   the extracted watermark: .bmp (also without extension), .png,\n"
-    "                     .tif, .tiff, .ppm or .pgm\n";
+    "                     .tif, .tiff, .ppm or .pgm\n"
+    "  -j, --jobs N       images read at once (default: every core)\n";
 
-int extractCommand(const Parsed &p, std::ostream &out, std::ostream &) {
-    expectPositional(p, 1, "extract needs IMAGE");
-    const auto output = required(p, options::kOutput.name, "extract needs -o OUT");
+namespace {
+
+// One image's watermark, written to output.
+void extractOne(const std::string &image, const std::string &output) {
     std::optional<Surface> watermark;
     {
         ExtractionPipeline pipeline;
         Progress progress;
         // The image is not needed once its bits are gathered.
-        pipeline.gather(coverSurface(p.positional[0]), progress);
+        pipeline.gather(coverSurface(image), progress);
         pipeline.scale(progress);
         pipeline.invert();
         pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);
@@ -29,8 +40,44 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     PictureToWrite file{&watermark->image(), output};
     file.spent = &watermark->image();
     save({file});
-    out << "Wrote " << output << "\n";
-    return kDone;
+}
+
+} // namespace
+
+bool extractIsBatch(const Parsed &p) {
+    if (p.positional.size() > 1)
+        return true;
+    std::error_code ec;
+    if (!p.positional.empty() && std::filesystem::is_directory(p.positional[0], ec))
+        return true;
+    const auto output = option(p, options::kOutput.name);
+    return output && (output->ends_with('/') || std::filesystem::is_directory(*output, ec));
+}
+
+int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
+    if (p.positional.empty())
+        throw UsageError("extract needs IMAGE");
+    const bool many = extractIsBatch(p);
+    const auto output = required(p, options::kOutput.name,
+                                 many ? "extract needs -o DIR" : "extract needs -o OUT");
+    if (!many) {
+        extractOne(p.positional[0], output);
+        out << "Wrote " << output << "\n";
+        return kDone;
+    }
+    const int jobs = jobsOption(p);
+    const std::vector<std::string> images = listPictures(p.positional);
+    if (images.empty())
+        throw Refusal("no image to extract from");
+    const std::vector<std::string> outputs = batchOutputs(output, images, false);
+    StopSignals guard;
+    makeFolder(output);
+    const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
+        extractOne(images[i], outputs[i]);
+        item.tick();
+        item.say("Wrote " + outputs[i]);
+    });
+    return batchStatus(totals, images.size(), "watermarks extracted", err);
 }
 
 } // namespace ombrel::cli

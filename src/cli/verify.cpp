@@ -1,3 +1,4 @@
+#include "cli/batch.h"
 #include "cli/commands.h"
 
 #include "imaging/quality.h"
@@ -5,11 +6,14 @@
 #include "stego/verify.h"
 
 #include <iomanip>
+#include <optional>
+#include <sstream>
 
 namespace ombrel::cli {
 
 const char kVerifyHelp[] =
-    "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP]\n"
+    "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP] [--csv FILE]\n"
+    "       ombrel verify IMAGE... --watermark W [-t N] [--map DIR] [--csv FILE] [-j N]\n"
     "Checks whether IMAGE still carries the watermark W, embedded at threshold N,\n"
     "bit for bit: recomputes every bit that embedding W writes and compares it with\n"
     "the bit IMAGE holds there. Pixels that carry no bit are not checked. Prints the\n"
@@ -18,27 +22,137 @@ const char kVerifyHelp[] =
     "the last line is \"intact\" (exit status 0) or \"altered\" (exit status 3).\n"
     "\n"
     "A wrong watermark or threshold changes only some carried bits: expect a few\n"
-    "percent differing, not a half. A threshold that only drops coefficients which are\n"
-    "written as 0 anyway (for instance 16 instead of 0) writes the same bits, and the\n"
+    "percent differing, not a half. A threshold that only drops coefficients which\n"
+    "are written as 0 anyway (for instance 16 instead of 0) writes the same bits, and the\n"
     "image is rightly reported intact for it.\n"
+    "\n"
+    "With several images, or a folder (standing for its pictures), prints a line an\n"
+    "image: its name, the verdict, the bits differing and the altered area. Exit\n"
+    "status 0 when all are intact, 3 when any is altered, 1 when any could not be\n"
+    "read (the others are still checked). Ctrl-C, SIGTERM or SIGHUP stop after the\n"
+    "images under way (exit status 130, 143, 129).\n"
     "\n"
     "  --watermark W       the 512x512 grey watermark that was embedded\n"
     "  -t, --threshold N   the threshold it was embedded with (default 0)\n"
     "  --map MAP           write a tamper map: a dimmed grey copy of IMAGE, altered\n"
-    "                      8x8 blocks in red, pixels that carry no bit in dark blue\n";
+    "                      8x8 blocks in red, pixels that carry no bit in dark blue;\n"
+    "                      with several images a folder, a map each under the\n"
+    "                      image's own name (.png for a lossy one)\n"
+    "  --csv FILE          a row an image: image,verdict,bits_compared,\n"
+    "                      bits_differing,blocks_altered,box\n"
+    "  -j, --jobs N        images checked at once (default: every core)\n";
 
-int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &) {
-    expectPositional(p, 1, "verify needs IMAGE");
-    const std::string watermarkPath = required(p, options::kWatermark.name, "verify needs --watermark W");
-    const int threshold = thresholdOption(p);
-    const Surface image = coverSurface(p.positional[0]);
-    const Surface watermark = watermarkSurface(watermarkPath);
+namespace {
 
-    const MarkReport report = verifyMark(image.image(), MarkBits(watermark, threshold));
-    if (const auto map = option(p, options::kMap.name)) {
+// What the command line asks of every image.
+struct VerifySettings {
+    std::string watermarkPath;
+    int threshold;
+};
+
+VerifySettings verifySettings(const Parsed &p) {
+    std::string watermarkPath = required(p, options::kWatermark.name, "verify needs --watermark W");
+    return {std::move(watermarkPath), thresholdOption(p)};
+}
+
+// One image's check against the bits the mark writes, and its tamper map
+// when map is set.
+MarkReport checkOne(const MarkBits &bits, const Surface &image, const std::optional<std::string> &map) {
+    MarkReport report = verifyMark(image.image(), bits);
+    if (map) {
         const Image picture = tamperMap(image.image(), report);
         save({{&picture, *map}});
+    }
+    return report;
+}
+
+std::string boxText(const MarkReport &report) {
+    const auto &box = report.alteredBox;
+    if (!box)
+        return "";
+    std::ostringstream s;
+    s << "x " << box->left << ".." << box->right << ", y " << box->top << ".." << box->bottom;
+    return s.str();
+}
+
+std::string verdict(const MarkReport &report) { return report.intact() ? "intact" : "altered"; }
+
+std::string csvRow(const std::string &image, const MarkReport &r) {
+    return csvField(image) + "," + verdict(r) + "," + std::to_string(r.bitsCompared) + "," +
+           std::to_string(r.bitsDiffering) + "," + std::to_string(r.blocksAltered) + "," +
+           csvField(boxText(r)) + "\n";
+}
+
+constexpr const char *kCsvHeader = "image,verdict,bits_compared,bits_differing,blocks_altered,box\n";
+
+int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
+    const VerifySettings settings = verifySettings(p);
+    const int jobs = jobsOption(p);
+    const Surface watermark = watermarkSurface(settings.watermarkPath);
+    const std::vector<std::string> images = listPictures(p.positional);
+    if (images.empty())
+        throw Refusal("no image to verify");
+    const auto mapFolder = option(p, options::kMap.name);
+    const auto csv = option(p, options::kCsv.name);
+    std::vector<std::string> maps;
+    if (mapFolder)
+        maps = batchOutputs(*mapFolder, images, true);
+
+    const MarkBits bits(watermark, settings.threshold);
+    std::vector<std::optional<MarkReport>> reports(images.size());
+    StopSignals guard;
+    if (mapFolder)
+        makeFolder(*mapFolder);
+    const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
+        const MarkReport report = checkOne(bits, coverSurface(images[i]),
+                                           mapFolder ? std::optional(maps[i]) : std::nullopt);
+        item.tick();
+        std::string line = images[i] + ": " + verdict(report) + ", " +
+                           std::to_string(report.bitsDiffering) + " of " +
+                           std::to_string(report.bitsCompared) + " bits differing";
+        if (report.alteredBox)
+            line += ", altered area " + boxText(report);
+        item.say(line);
+        reports[i] = report;
+    });
+    bool altered = false;
+    std::string table = kCsvHeader;
+    for (std::size_t i = 0; i < images.size(); ++i)
+        if (reports[i]) {
+            altered = altered || !reports[i]->intact();
+            table += csvRow(images[i], *reports[i]);
+        }
+    if (csv) {
+        saveText(*csv, table);
+        out << "Wrote " << *csv << "\n";
+    }
+    const int status = batchStatus(totals, images.size(), "images checked", err);
+    return status == kDone && altered ? kAltered : status;
+}
+
+} // namespace
+
+bool verifyIsBatch(const Parsed &p) {
+    std::error_code ec;
+    return p.positional.size() > 1 ||
+           (p.positional.size() == 1 && std::filesystem::is_directory(p.positional[0], ec));
+}
+
+int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
+    if (verifyIsBatch(p))
+        return verifyMany(p, out, err);
+    expectPositional(p, 1, "verify needs IMAGE");
+    const VerifySettings settings = verifySettings(p);
+    const Surface image = coverSurface(p.positional[0]);
+    const Surface watermark = watermarkSurface(settings.watermarkPath);
+
+    const auto map = option(p, options::kMap.name);
+    const MarkReport report = checkOne(MarkBits(watermark, settings.threshold), image, map);
+    if (map)
         out << "Wrote " << *map << "\n";
+    if (const auto csv = option(p, options::kCsv.name)) {
+        saveText(*csv, kCsvHeader + csvRow(p.positional[0], report));
+        out << "Wrote " << *csv << "\n";
     }
     const double nc = compareImages(watermark.image(), extract(image).image())->nc;
 
@@ -48,11 +162,10 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         << "Pixels with a differing bit: " << report.pixelsDiffering << "\n"
         << "Altered 8x8 blocks: " << report.blocksAltered << " of " << report.blocksChecked
         << " checked\n";
-    if (const auto &box = report.alteredBox)
-        out << "Altered area: x " << box->left << ".." << box->right << ", y " << box->top
-            << ".." << box->bottom << "\n";
+    if (report.alteredBox)
+        out << "Altered area: " << boxText(report) << "\n";
     out << "NC of the extracted watermark: " << std::setprecision(6) << nc << "\n"
-        << (report.intact() ? "intact" : "altered") << "\n";
+        << verdict(report) << "\n";
     return report.intact() ? kDone : kAltered;
 }
 

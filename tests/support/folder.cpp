@@ -34,6 +34,14 @@ std::string readFile(const std::string &path) {
     return s.str();
 }
 
+std::vector<std::string> linesOf(const std::string &text) {
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        all.push_back(line);
+    return all;
+}
+
 std::set<std::string> entriesOf(const std::filesystem::path &folder) {
     std::set<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(folder))

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace ombrel::test {
 
@@ -24,6 +25,8 @@ private:
 };
 
 std::string readFile(const std::string &path);
+// The lines of a text, without their newlines.
+std::vector<std::string> linesOf(const std::string &text);
 
 // The names a folder holds, sorted, so a test can say exactly what a run
 // left there: files a write forgot to clean up show as names too.

@@ -140,6 +140,16 @@ Ending Child::wait() {
     return {false, WIFSIGNALED(status) ? WTERMSIG(status) : -1};
 }
 
+bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        usleep(5000);
+    }
+    return true;
+}
+
 RunResult runProgram(const std::string &program, const std::vector<std::string> &args) {
     TempDir streams;
     const std::string outPath = streams.file("out"), errPath = streams.file("err");

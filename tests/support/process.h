@@ -56,6 +56,10 @@ private:
     std::string screen_;
 };
 
+// Checks condition every few milliseconds until it holds (true) or the
+// deadline passes (false): a test waits for what it needs, never a fixed time.
+bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline);
+
 // The program run to its end in a process of its own; a program that did not
 // exit gets code -1.
 RunResult runProgram(const std::string &program, const std::vector<std::string> &args);
