@@ -5,9 +5,11 @@
 #include <QtGlobal>
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <mutex>
 
 namespace ombrel {
 
@@ -33,49 +35,30 @@ void writeAll(int fd, const char *data, std::size_t size) {
     }
 }
 
-} // namespace
+// stderr turned into a memory file while anyone reads a picture: made by
+// the first reader, undone by the last.
+struct Redirection {
+    std::mutex lock;
+    int readers = 0;
+    int saved = -1, capture = -1;
+    QtMessageHandler previous = nullptr;
 
-std::recursive_mutex &stderrLock() {
-    static std::recursive_mutex lock;
-    return lock;
+    long long size() const {
+        struct stat info {};
+        return capture >= 0 && ::fstat(capture, &info) == 0 ? info.st_size : 0;
+    }
+};
+
+Redirection &redirection() {
+    static Redirection r;
+    return r;
 }
 
-LibraryNoise::LibraryNoise() : hold_(stderrLock()) {
-    std::fflush(stderr);
-    capture_ = ::memfd_create("ombrel-library-noise", MFD_CLOEXEC);
-    saved_ = capture_ >= 0 ? ::dup(STDERR_FILENO) : -1;
-    if (saved_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0) {
-        if (saved_ >= 0)
-            ::close(saved_);
-        if (capture_ >= 0)
-            ::close(capture_);
-        saved_ = capture_ = -1; // nowhere to keep it: the noise gets through
-        return;
-    }
-    previousHandler_ = reinterpret_cast<void *>(qInstallMessageHandler(toStderr));
-}
+thread_local int depth = 0; // LibraryNoises alive on this thread
 
-LibraryNoise::~LibraryNoise() { restore(); }
-
-void LibraryNoise::restore() {
-    if (capture_ < 0)
-        return;
-    std::fflush(stderr);
-    qInstallMessageHandler(reinterpret_cast<QtMessageHandler>(previousHandler_));
-    ::dup2(saved_, STDERR_FILENO);
-    ::close(saved_);
-    std::string said;
-    char buffer[4096];
-    for (off_t at = 0;;) {
-        const ssize_t n = ::pread(capture_, buffer, sizeof buffer, at);
-        if (n <= 0)
-            break;
-        said.append(buffer, static_cast<std::size_t>(n));
-        at += n;
-    }
-    ::close(capture_);
-    capture_ = saved_ = -1;
-    // The last thing said is what gave up; Qt's category is left out.
+// The last non-empty line of what was kept, Qt's category left out.
+std::string lastLine(const std::string &said) {
+    std::string last;
     for (std::size_t start = 0; start < said.size();) {
         std::size_t end = said.find('\n', start);
         if (end == std::string::npos)
@@ -84,13 +67,75 @@ void LibraryNoise::restore() {
         if (line.rfind("qt.gui.imageio: ", 0) == 0)
             line.erase(0, 16);
         if (!line.empty())
-            words_ = line;
+            last = line;
         start = end + 1;
     }
+    return last;
+}
+
+} // namespace
+
+std::shared_mutex &stderrLock() {
+    static std::shared_mutex lock;
+    return lock;
+}
+
+LibraryNoise::LibraryNoise() {
+    if (depth++ == 0) {
+        stderrLock().lock_shared();
+        held_ = true;
+    }
+    Redirection &r = redirection();
+    const std::lock_guard hold(r.lock);
+    if (r.readers == 0) {
+        std::fflush(stderr);
+        r.capture = ::memfd_create("ombrel-library-noise", MFD_CLOEXEC);
+        r.saved = r.capture >= 0 ? ::dup(STDERR_FILENO) : -1;
+        if (r.saved < 0 || ::dup2(r.capture, STDERR_FILENO) < 0) {
+            if (r.saved >= 0)
+                ::close(r.saved);
+            if (r.capture >= 0)
+                ::close(r.capture);
+            r.saved = r.capture = -1;
+            return; // nowhere to keep it: the noise gets through
+        }
+        r.previous = qInstallMessageHandler(toStderr);
+    }
+    ++r.readers;
+    counted_ = true;
+    from_ = r.size();
+}
+
+LibraryNoise::~LibraryNoise() { finish(); }
+
+void LibraryNoise::finish() {
+    if (!live_)
+        return;
+    live_ = false;
+    if (counted_) {
+        Redirection &r = redirection();
+        const std::lock_guard hold(r.lock);
+        std::fflush(stderr);
+        const long long to = r.size();
+        std::string said(static_cast<std::size_t>(to - from_), '\0');
+        if (!said.empty() && ::pread(r.capture, said.data(), said.size(), from_) < 0)
+            said.clear();
+        words_ = lastLine(said);
+        if (--r.readers == 0) {
+            qInstallMessageHandler(r.previous);
+            ::dup2(r.saved, STDERR_FILENO);
+            ::close(r.saved);
+            ::close(r.capture);
+            r.saved = r.capture = -1;
+        }
+    }
+    --depth;
+    if (held_)
+        stderrLock().unlock_shared();
 }
 
 std::string LibraryNoise::words() {
-    restore();
+    finish();
     return words_;
 }
 
@@ -106,7 +151,7 @@ std::streamsize LockedStderr::xsputn(const char *s, std::streamsize n) {
 }
 
 int LockedStderr::sync() {
-    const std::lock_guard hold(stderrLock());
+    const std::unique_lock hold(stderrLock());
     writeAll(STDERR_FILENO, pending_.data(), pending_.size());
     pending_.clear();
     return 0;

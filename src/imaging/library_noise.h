@@ -1,6 +1,7 @@
 #pragma once
 
-#include <mutex>
+#include <cstddef>
+#include <shared_mutex>
 #include <streambuf>
 #include <string>
 
@@ -8,10 +9,11 @@ namespace ombrel {
 
 // Qt's image plugins and the libraries behind them (libpng, libtiff, ...)
 // write their own warnings straight to the process's stderr, often for
-// pictures that read perfectly well. While a LibraryNoise lives, whatever
-// reaches stderr is kept from the terminal instead, and words() says it.
-// Every writer of this program's own stderr takes stderrLock() (see
-// LockedStderr), so nothing of ours is ever caught with the noise.
+// pictures that read perfectly well. While any LibraryNoise lives, whatever
+// reaches stderr is kept from the terminal instead, and words() says the
+// last of it. Pictures on several threads read at once; this program's own
+// writes to stderr (see LockedStderr) wait until none is being read, so
+// nothing of ours is ever caught with the noise.
 class LibraryNoise {
 public:
     LibraryNoise();
@@ -19,21 +21,23 @@ public:
     LibraryNoise(const LibraryNoise &) = delete;
     LibraryNoise &operator=(const LibraryNoise &) = delete;
 
-    // The last line the libraries said; stderr is the terminal's again from
-    // here on.
+    // The last line the libraries said while this one lived (on a busy run,
+    // possibly about a picture read beside it); from here on this one keeps
+    // nothing more.
     std::string words();
 
 private:
-    void restore();
+    void finish();
 
-    std::unique_lock<std::recursive_mutex> hold_;
-    int saved_ = -1;
-    int capture_ = -1;
-    void *previousHandler_ = nullptr;
+    bool live_ = true;
+    bool held_ = false;    // the first of this thread's, holding the lock
+    bool counted_ = false; // counted among the readers of the redirection
+    long long from_ = 0;  // where the kept noise stood when this one began
     std::string words_;
 };
 
-std::recursive_mutex &stderrLock();
+// Shared by the pictures being read, taken alone by this program's own writes.
+std::shared_mutex &stderrLock();
 
 // A stream buffer that hands whole flushes to stderr under stderrLock(), for
 // the tool's std::cerr.
