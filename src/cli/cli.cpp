@@ -23,6 +23,7 @@ constexpr const char *kUsageText =
     "  verify IMAGE --watermark W     does IMAGE still carry W unchanged? where not?\n"
     "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
     "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
+    "  keygen FILE                    write a new key for keyed marks (--key-file FILE)\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help, or a command's help after the command\n"
@@ -62,16 +63,20 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
         {"embed",
          {embedCommand,
           kEmbedHelp,
-          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture},
+          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kKeyFile, kId},
           {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}}}},
-        {"extract", {extractCommand, kExtractHelp, {kOutput}, {{kOutput.name, false}}}},
+        {"extract", {extractCommand, kExtractHelp, {kOutput, kKeyFile, kId}, {{kOutput.name, false}}}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap}, {{kMap.name, true}}}},
-        {"attack", {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep}}},
+         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kKeyFile, kId}, {{kMap.name, true}}}},
+        {"attack",
+         {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep, kKeyFile, kId}}},
         {"evaluate",
-         {evaluateCommand, kEvaluateHelp, {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard}}},
+         {evaluateCommand,
+          kEvaluateHelp,
+          {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kKeyFile, kId}}},
+        {"keygen", {keygenCommand, kKeygenHelp, {}}},
     };
     return table;
 }

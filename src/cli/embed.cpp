@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/key_option.h"
 
 #include "stego/embedding.h"
 
@@ -8,7 +9,7 @@ namespace ombrel::cli {
 
 const char kEmbedHelp[] =
     "Usage: ombrel embed COVER WATERMARK [-t N] [--fit] -o OUT [--wavelet-picture FILE]\n"
-    "                    [--quantised-picture FILE]\n"
+    "                    [--quantised-picture FILE] [--key-file KEY [--id TEXT]]\n"
     "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
     "watermarked image to OUT; prints its PSNR against the cover.\n"
     "\n"
@@ -19,7 +20,13 @@ const char kEmbedHelp[] =
     "  -o, --output OUT           the watermarked image: .bmp (also without extension),\n"
     "                             .png, .tif, .tiff, .ppm; lossy formats are refused\n"
     "  --wavelet-picture FILE     picture of the coefficients after thresholding\n"
-    "  --quantised-picture FILE   picture of the coefficients after quantisation\n";
+    "  --quantised-picture FILE   picture of the coefficients after quantisation\n"
+    "  --key-file KEY             a keyed mark, bound to the key in KEY (ombrel keygen)\n"
+    "                             and to each 8x8 block's content: verify with the key\n"
+    "                             then finds any change to the image\n"
+    "  --id TEXT                  the image's own name in the keyed mark (default \"\"):\n"
+    "                             give every image its own, or a region pasted from\n"
+    "                             another image marked with the key goes unseen\n";
 
 int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 2, "embed needs COVER and WATERMARK");
@@ -28,6 +35,7 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const Fit fit = fitOption(p);
     const auto waveletPath = option(p, options::kWaveletPicture.name);
     const auto quantisedPath = option(p, options::kQuantisedPicture.name);
+    const std::optional<Keystream> key = keystreamOption(p);
 
     Surface cover = coverSurface(p.positional[0], fit);
     std::optional<Surface> waveletPicture, quantisedPicture;
@@ -45,7 +53,7 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &) {
         if (quantisedPath)
             pipeline.drawCoefficients(quantisedPicture.emplace(makeWaveletSurface()), nullptr);
         // In place, the PSNR summed as the pixels change.
-        pipeline.embedInPlace(cover, progress, &psnr);
+        pipeline.embedInPlace(cover, progress, &psnr, keyed(key));
     }
 
     // The tool is done with the cover's pixels: the codec may take them as they lie.

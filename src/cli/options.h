@@ -19,5 +19,7 @@ inline constexpr OptionDef kChart{"chart", "--chart"};
 inline constexpr OptionDef kKeep{"keep", "--keep"};
 inline constexpr OptionDef kJobs{"jobs", "--jobs", "-j"};
 inline constexpr OptionDef kShard{"shard", "--shard"};
+inline constexpr OptionDef kKeyFile{"key-file", "--key-file"};
+inline constexpr OptionDef kId{"id", "--id"};
 
 } // namespace ombrel::cli::options

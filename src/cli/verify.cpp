@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/key_option.h"
 
 #include "imaging/quality.h"
 #include "stego/extraction.h"
@@ -10,6 +11,7 @@ namespace ombrel::cli {
 
 const char kVerifyHelp[] =
     "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP]\n"
+    "                     [--key-file KEY [--id TEXT]]\n"
     "Checks whether IMAGE still carries the watermark W, embedded at threshold N,\n"
     "bit for bit: recomputes every bit that embedding W writes and compares it with\n"
     "the bit IMAGE holds there. Pixels that carry no bit are not checked. Prints the\n"
@@ -25,22 +27,27 @@ const char kVerifyHelp[] =
     "  --watermark W       the 512x512 grey watermark that was embedded\n"
     "  -t, --threshold N   the threshold it was embedded with (default 0)\n"
     "  --map MAP           write a tamper map: a dimmed grey copy of IMAGE, altered\n"
-    "                      8x8 blocks in red, pixels that carry no bit in dark blue\n";
+    "                      8x8 blocks in red, pixels that carry no bit in dark blue\n"
+    "  --key-file KEY      the mark is keyed: the key it was embedded with. Any change\n"
+    "                      to a block's pixels then shows in that block, and another\n"
+    "                      key or id finds the image altered nearly everywhere\n"
+    "  --id TEXT           the id it was embedded with (default \"\")\n";
 
 int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 1, "verify needs IMAGE");
     const std::string watermarkPath = required(p, options::kWatermark.name, "verify needs --watermark W");
     const int threshold = thresholdOption(p);
+    const std::optional<Keystream> key = keystreamOption(p);
     const Surface image = coverSurface(p.positional[0]);
     const Surface watermark = watermarkSurface(watermarkPath);
 
-    const MarkReport report = verifyMark(image.image(), MarkBits(watermark, threshold));
+    const MarkReport report = verifyMark(image.image(), MarkBits(watermark, threshold), keyed(key));
     if (const auto map = option(p, options::kMap.name)) {
         const Image picture = tamperMap(image.image(), report);
         save({{&picture, *map}});
         out << "Wrote " << *map << "\n";
     }
-    const double nc = compareImages(watermark.image(), extract(image).image())->nc;
+    const double nc = compareImages(watermark.image(), extract(image, {}, keyed(key)).image())->nc;
 
     out << "Bits compared: " << report.bitsCompared << "\n"
         << "Bits differing: " << report.bitsDiffering << " (" << std::fixed
