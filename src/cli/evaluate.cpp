@@ -2,6 +2,8 @@
 #include "cli/tampers.h"
 #include "cli/chart.h"
 #include "cli/commands.h"
+#include "cli/cover_marking.h"
+#include "cli/key_option.h"
 #include "cli/evaluation_report.h"
 #include "cli/progress_bar.h"
 
@@ -25,7 +27,7 @@ namespace ombrel::cli {
 
 const char kEvaluateHelp[] =
     "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]\n"
-    "                       [--shard K/N]\n"
+    "                       [--shard K/N] [--key-file KEY [--id TEXT]]\n"
     "For every cover (a folder stands for its .bmp, .png, .tif, .tiff, .ppm, .pgm,\n"
     ".jpg and .jpeg pictures) and every threshold in LIST: embeds W, measures PSNR\n"
     "and SSIM of the marked image against the cover, extracts and measures NC\n"
@@ -34,7 +36,10 @@ const char kEvaluateHelp[] =
     "Writes DIR/results.csv (a row per cover, threshold and attack), DIR/summary.md\n"
     "(mean, min and max per attack and threshold) and DIR/chart.png (mean NC per\n"
     "attack with min-max bars). Ctrl-C stops after the covers under way and still\n"
-    "writes their rows (exit status 130).\n"
+    "writes their rows (exit status 130). The tampers are scored against the 8x8\n"
+    "blocks they changed, and the collage takes its region from the next cover of\n"
+    "the run (in sorted order, the last from the first), marked the same way with\n"
+    "its own id; a run of one cover has no collage.\n"
     "\n"
     "  --watermark W       the 512x512 grey watermark to embed\n"
     "  -t, --threshold LIST  thresholds separated by commas (default 0)\n"
@@ -45,7 +50,11 @@ const char kEvaluateHelp[] =
     "  -j, --jobs N        covers evaluated at once (default: every core)\n"
     "  --shard K/N         only covers K, K+N, K+2N, ... (K from 1) of the covers in\n"
     "                      the sorted order of their paths; N shards hold every row\n"
-    "                      of the whole run exactly once\n";
+    "                      of the whole run exactly once\n"
+    "  --key-file KEY      keyed marks with the key in KEY, each cover's file name\n"
+    "                      as its id\n"
+    "  --id TEXT           one id for every cover instead: the collage then shows\n"
+    "                      what marks that share an id let through\n";
 
 namespace {
 
@@ -126,6 +135,8 @@ struct Settings {
     int shardK = 1, shardN = 1;
     std::vector<int> thresholds;
     Fit fit = Fit::Offered;
+    std::optional<MarkKey> key;
+    std::optional<std::string> sharedId;
 };
 
 Settings settingsOf(const Parsed &p) {
@@ -149,6 +160,8 @@ Settings settingsOf(const Parsed &p) {
     }
     s.thresholds = thresholdList(option(p, kThreshold.name).value_or("0"));
     s.fit = fitOption(p);
+    s.key = keyOption(p);
+    s.sharedId = option(p, kId.name);
     return s;
 }
 
@@ -159,6 +172,9 @@ struct Job {
     const std::vector<int> &thresholds;
     Fit fit;
     int jobs;
+    const std::optional<MarkKey> &key;
+    const std::optional<std::string> &sharedId;
+    const std::vector<std::string> &allCovers; // of every shard, sorted: the collages' donors
 };
 
 // What the workers hand back: the rows of every finished cover, in the
@@ -193,13 +209,17 @@ Outcome evaluateCovers(const Job &job, std::ostream &err) {
             std::size_t unitsHere = 0;
             try {
                 const Surface cover = coverSurface(covers[i], job.fit);
+                const CoverMarking marking(job.key, covers[i], job.sharedId);
+                const CollageDonor donor(job.allCovers, covers[i], job.fit, job.key, job.sharedId);
                 for (std::size_t t = 0; t < thresholds.size() && !interrupted; ++t) {
-                    const Image marked = embed(cover, job.watermark, thresholds[t]).watermarked.image();
+                    const Image marked = marking.mark(cover, job.watermark, thresholds[t]);
                     const double psnr = compareImages(cover.image(), marked)->psnr;
                     const double ssim = structuralSimilarity(cover.image(), marked).value_or(0);
-                    for (const AttackScore &s :
-                         scoreAttacks(marked, MarkToCheck{job.watermark.image(), marks[t]}))
+                    const MarkToCheck check{job.watermark.image(), marks[t], marking.keystream()};
+                    for (const AttackScore &s : scoreAttacks(marked, check))
                         rows.push_back({i, thresholds[t], psnr, ssim, s});
+                    if (const auto other = donor.marked(job.watermark, thresholds[t]))
+                        rows.push_back({i, thresholds[t], psnr, ssim, scoreCollage(marked, *other, check)});
                     const std::lock_guard hold(lock);
                     ++unitsDone;
                     ++unitsHere;
@@ -215,7 +235,7 @@ Outcome evaluateCovers(const Job &job, std::ostream &err) {
                 bar.say("skipped " + refusal);
                 unitsDone += thresholds.size() - unitsHere;
                 ++skipped;
-            } else if (rows.size() == thresholds.size() * attacks().size()) {
+            } else if (unitsHere == thresholds.size()) {
                 results[i] = std::move(rows);
                 ++finished;
             }
@@ -271,7 +291,8 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         throw Refusal(settings.dir.string() + ": cannot create the folder: " + ec.message());
 
     const Outcome outcome =
-        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs}, err);
+        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs,
+                        settings.key, settings.sharedId, all}, err);
     writeEvaluationReport(files, outcome.rows, covers, settings.thresholds, outcome.finished);
 
     out << "Evaluated " << outcome.finished << " of " << covers.size() << " covers";
