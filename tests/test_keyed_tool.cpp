@@ -167,6 +167,9 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
     const Result intact = runCli({"verify", keyed, "--watermark", watermark, "--key-file", key, "--id", "IMG-7"});
     EXPECT_EQ(intact.code, 0) << intact.out << intact.err;
     EXPECT_EQ(lines(intact.out).back(), "intact");
+    // The NC it prints is of the watermark extracted with the key.
+    const Result plainIntact = runCli({"verify", plain, "--watermark", watermark});
+    EXPECT_EQ(intact.out, plainIntact.out);
 
     const std::string other = dir.file("other.key");
     ASSERT_EQ(runCli({"keygen", other}).code, 0);
@@ -202,6 +205,19 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
             same += noise.pixels[i] == right.pixels[i];
         EXPECT_LT(same, noise.pixels.size() / 2) << row.name << ": the watermark is noise";
     }
+}
+
+// With the key, attack finds every block each tamper changed, and nothing else.
+TEST_F(KeyedTool, AttackWithTheKeyScoresTheTampersFully) {
+    const std::string keyed = dir.file("keyed.bmp");
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", keyed, "--key-file", key, "--id", "x"}).code, 0);
+    const Result r = runCli({"attack", keyed, "--watermark", watermark, "--key-file", key, "--id", "x"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto table = lines(r.out);
+    ASSERT_EQ(table.size(), 2u + 17);
+    EXPECT_EQ(table[2].rfind("| none | inf | 0.997318 | 100.00 % |  |  |", 0), 0u) << table[2];
+    for (std::size_t row = 15; row < 19; ++row)
+        EXPECT_EQ(table[row].substr(table[row].size() - 17), "| 1.000 | 1.000 |") << table[row];
 }
 
 // Without a key the tool's files are those of the core's keyless calls, byte
