@@ -29,8 +29,6 @@ CollageDonor::CollageDonor(const std::vector<std::string> &sortedCovers, const s
     const std::size_t n = sortedCovers.size();
     for (std::size_t step = 1; step < n; ++step) {
         const std::string &next = sortedCovers[(here + step) % n];
-        if (next == coverPath)
-            continue;
         try {
             cover_.emplace(coverSurface(next, fit));
         } catch (const Refusal &) {
