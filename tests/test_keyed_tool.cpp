@@ -171,6 +171,28 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
     const Result plainIntact = runCli({"verify", plain, "--watermark", watermark});
     EXPECT_EQ(intact.out, plainIntact.out);
 
+    // A tampered keyed image: the tool's report and map are the core's keyed check's.
+    Image tampered = *loadBitmap(keyed);
+    for (int y = 300; y < 420; ++y)
+        for (int x = 560; x < 760; ++x)
+            tampered.at(x, y) = 0;
+    const std::string blacked = dir.file("blacked.bmp"), map = dir.file("map.bmp");
+    ASSERT_TRUE(saveBitmap(tampered, blacked));
+    const Result r = runCli({"verify", blacked, "--watermark", watermark, "--key-file", key, "--id", "IMG-7",
+                             "--map", map});
+    EXPECT_EQ(r.code, 3);
+    const std::string secret = test::readFile(key);
+    const Keystream stream(MarkKey{std::vector<std::uint8_t>(secret.begin(), secret.end()), "IMG-7"});
+    const MarkReport core = verifyMark(tampered, MarkBits(surfaceOf(sampleWatermark()), 0), &stream);
+    EXPECT_EQ(core.blocksAltered, 400) << "every block the black touched: 25 x 16";
+    EXPECT_NE(r.out.find("Bits differing: " + std::to_string(core.bitsDiffering) + " ("), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Altered 8x8 blocks: 400 of 11968 checked\nAltered area: x 560..759, y 296..423\n"),
+              std::string::npos)
+        << r.out;
+    const std::string coreMap = dir.file("core-map.bmp");
+    ASSERT_TRUE(saveBitmap(tamperMap(tampered, core), coreMap));
+    EXPECT_EQ(test::readFile(map), test::readFile(coreMap));
+
     const std::string other = dir.file("other.key");
     ASSERT_EQ(runCli({"keygen", other}).code, 0);
     struct Row {

@@ -161,9 +161,14 @@ AttackScore score(std::string_view name, bool tamper, const Image &image, const 
     score.attack = name;
     score.psnr = compareImages(image, attacked)->psnr;
     if (mark) {
-        const Surface surface = surfaceOf(attacked);
-        score.nc = compareImages(mark->watermark, extract(surface, {}, mark->key).image())->nc;
-        const MarkReport report = verifyMark(attacked, mark->bits, mark->key);
+        // A keyed mark is unkeyed once, then extracted and checked as a keyless
+        // one: its keystream depends only on bits the unkeying leaves alone.
+        Image plain = attacked;
+        if (mark->key)
+            mark->key->apply(plain);
+        const Surface surface = surfaceOf(std::move(plain));
+        score.nc = compareImages(mark->watermark, extract(surface).image())->nc;
+        const MarkReport report = verifyMark(surface.image(), mark->bits);
         score.bitsAgreeing = 1.0 - report.differingShare();
         if (tamper) {
             const TamperScore t = scoreTamper(changedBlocks(image, attacked), report);

@@ -72,6 +72,12 @@ std::optional<MarkKey> keyOption(const Parsed &p) {
     return readKeyFile(*path, id.value_or(""));
 }
 
+Surface unkeyed(const Surface &image, const Keystream &key) {
+    Image pixels = image.image();
+    key.apply(pixels);
+    return Surface(std::move(pixels));
+}
+
 std::optional<Keystream> keystreamOption(const Parsed &p) {
     const auto key = keyOption(p);
     if (!key)

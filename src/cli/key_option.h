@@ -30,4 +30,9 @@ std::optional<Keystream> keystreamOption(const Parsed &p);
 // The pointer the core's keyed calls take: null for a keyless mark.
 inline const Keystream *keyed(const std::optional<Keystream> &key) { return key ? &*key : nullptr; }
 
+// A keyed image with its keystream taken off, to be checked and extracted as
+// a keyless mark is, at the cost of one keystream instead of one a call (the
+// keystream depends only on bits this leaves alone).
+Surface unkeyed(const Surface &image, const Keystream &key);
+
 } // namespace ombrel::cli

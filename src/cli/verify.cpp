@@ -40,14 +40,16 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const std::optional<Keystream> key = keystreamOption(p);
     const Surface image = coverSurface(p.positional[0]);
     const Surface watermark = watermarkSurface(watermarkPath);
+    std::optional<Surface> unkeyedCopy;
+    const Surface &plain = key ? unkeyedCopy.emplace(unkeyed(image, *key)) : image;
 
-    const MarkReport report = verifyMark(image.image(), MarkBits(watermark, threshold), keyed(key));
+    const MarkReport report = verifyMark(plain.image(), MarkBits(watermark, threshold));
     if (const auto map = option(p, options::kMap.name)) {
         const Image picture = tamperMap(image.image(), report);
         save({{&picture, *map}});
         out << "Wrote " << *map << "\n";
     }
-    const double nc = compareImages(watermark.image(), extract(image, {}, keyed(key)).image())->nc;
+    const double nc = compareImages(watermark.image(), extract(plain).image())->nc;
 
     out << "Bits compared: " << report.bitsCompared << "\n"
         << "Bits differing: " << report.bitsDiffering << " (" << std::fixed
