@@ -22,15 +22,8 @@ namespace ombrel {
 namespace {
 
 using Result = test::RunResult;
+using test::lines;
 using test::runCli;
-
-std::vector<std::string> lines(const std::string &text) {
-    std::vector<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        all.push_back(line);
-    return all;
-}
 
 const std::vector<std::string> kAttackNames = {
     "none",     "jpeg-90",      "jpeg-75", "jpeg-50",    "noise-2",       "noise-5",  "saltpepper-1",

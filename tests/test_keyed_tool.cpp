@@ -19,15 +19,8 @@ namespace ombrel {
 namespace {
 
 using Result = test::RunResult;
+using test::lines;
 using test::runCli;
-
-std::vector<std::string> lines(const std::string &text) {
-    std::vector<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        all.push_back(line);
-    return all;
-}
 
 // Sets the process's umask for one test and puts the old one back.
 class Umask {
