@@ -1,6 +1,6 @@
 // Times whole processes in turn, round after round, so that both sides of a
-// ratio see the same load: the yardstick, ombrel embed, ombrel extract. Then
-// the pipelines in memory. Prints medians, ratios and peak resident memory.
+// ratio see the same load: the yardstick, ombrel embed, ombrel extract, and
+// embed and verify keyless and keyed. Then the pipelines in memory. Prints medians, ratios and peak resident memory.
 //   end_to_end [ROUNDS [TOOL]]   (default 21 rounds, the ombrel built beside it)
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -81,11 +82,16 @@ int main(int argc, char **argv) {
     std::filesystem::create_directories(dir);
     const std::string out = (dir / "out.bmp").string(), back = (dir / "back.bmp").string();
     const std::string yard = (dir / "yard.bmp").string();
+    const std::string key = (dir / "bench.key").string(), sealed = (dir / "sealed.bmp").string();
+    std::ofstream(key, std::ios::binary) << "thirty-two bytes of benchmark ke";
 
     const std::vector<std::vector<std::string>> commands = {
         {OMBREL_YARDSTICK, cover, mark, yard},
         {tool, "embed", cover, mark, "-o", out},
         {tool, "extract", out, "-o", back},
+        {tool, "embed", cover, mark, "-o", sealed, "--key-file", key, "--id", "bench"},
+        {tool, "verify", out, "--watermark", mark},
+        {tool, "verify", sealed, "--watermark", mark, "--key-file", key, "--id", "bench"},
     };
     std::vector<std::vector<double>> ms(commands.size()), peak(commands.size());
     for (const auto &c : commands) // warm the page cache
@@ -134,13 +140,18 @@ int main(int argc, char **argv) {
     });
 
     const double y = median(ms[0]);
-    std::printf("Medians of %d rounds, each round the three processes in turn.\n\n", rounds);
+    std::printf("Medians of %d rounds, each round the six processes in turn.\n\n", rounds);
     std::printf("| what | median | ratio to the yardstick | peak resident | goal |\n|---|---|---|---|---|\n");
     std::printf("| yardstick: Qt decodes both, encodes one | %.1f ms | 1.00x | %.1f MiB | |\n", y, median(peak[0]));
     std::printf("| `ombrel embed` | %.1f ms | %.2fx | %.1f MiB | <= 1.3x, <= 24 MiB |\n", median(ms[1]),
                 median(ms[1]) / y, median(peak[1]));
     std::printf("| `ombrel extract` | %.1f ms | %.2fx | %.1f MiB | <= 1.3x, <= 22 MiB |\n", median(ms[2]),
                 median(ms[2]) / y, median(peak[2]));
+    std::printf("| `ombrel embed --key-file` | %.1f ms | keyed %+.1f ms | %.1f MiB | <= +5 ms |\n",
+                median(ms[3]), median(ms[3]) - median(ms[1]), median(peak[3]));
+    std::printf("| `ombrel verify` | %.1f ms | | %.1f MiB | |\n", median(ms[4]), median(peak[4]));
+    std::printf("| `ombrel verify --key-file` | %.1f ms | keyed %+.1f ms | %.1f MiB | <= +5 ms |\n",
+                median(ms[5]), median(ms[5]) - median(ms[4]), median(peak[5]));
     std::printf("| embed core in memory, as the tool runs it (in place) | %.2f ms | | | <= 0.8 ms |\n",
                 embedCore);
     std::printf("| the same, the PSNR summed on the way | %.2f ms | | | |\n", embedWithPsnr);

@@ -35,6 +35,7 @@ const std::string kHelp =
     "  verify IMAGE --watermark W     does IMAGE still carry W unchanged? where not?\n"
     "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
     "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
+    "  keygen FILE                    write a new key for keyed marks (--key-file FILE)\n"
     "embed, extract and verify also take many files in one call: see their --help.\n"
     "\n"
     "Options:\n"
@@ -197,6 +198,7 @@ TEST_F(Cli, HelpAndVersion) {
         {"verify", "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP] [--csv FILE]"},
         {"attack", "Usage: ombrel attack IMAGE [--watermark W [-t N]] [--csv FILE] [--chart PNG]"},
         {"evaluate", "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]"},
+        {"keygen", "Usage: ombrel keygen FILE"},
     };
     for (const auto &[command, usage] : usages) {
         const Result r = runCli({command, "--help"});

@@ -22,6 +22,7 @@ namespace ombrel {
 namespace {
 
 using Result = test::RunResult;
+using test::lines;
 using test::runCli;
 
 using test::linesOf;
@@ -280,9 +281,10 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
     EXPECT_NE(r.err.find("skipped " + folder + "/broken.bmp: "), std::string::npos) << r.err;
     EXPECT_EQ(linesOf(r.err).size(), 2u) << r.err;
     const auto rows = linesOf(test::readFile(whole + "/results.csv"));
-    ASSERT_EQ(rows.size(), 1 + 2 * kAttackNames.size());
+    // Each of the two covers has its collage from the other: a row more each.
+    ASSERT_EQ(rows.size(), 1 + 2 * (kAttackNames.size() + 1));
     EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,"
-                       "bits_agreeing");
+                       "bits_agreeing,tamper_precision,tamper_recall");
     EXPECT_EQ(rows[1].rfind(folder + "/a.bmp,0,", 0), 0u) << "sorted by path: " << rows[1];
     EXPECT_NE(rows[1].find(",none,inf,"), std::string::npos) << rows[1];
     EXPECT_NE(rows[1].find(",1.000000"), std::string::npos) << "every bit agrees: " << rows[1];
@@ -303,7 +305,7 @@ TEST_F(Judge, EvaluateSkipsBadCoversAndShardsSplitTheRun) {
         const auto part = linesOf(test::readFile(out + "/results.csv"));
         EXPECT_EQ(part[0], rows[0]);
         if (shard.first) {
-            ASSERT_EQ(part.size(), 1 + kAttackNames.size()) << shard.shardArg;
+            ASSERT_EQ(part.size(), 1 + kAttackNames.size() + 1) << shard.shardArg;
             EXPECT_EQ(part[1].rfind(folder + shard.first, 0), 0u) << shard.shardArg << ": " << part[1];
         } else {
             EXPECT_EQ(part.size(), 1u) << shard.shardArg;
@@ -336,10 +338,13 @@ TEST_F(Judge, EvaluateInterruptedKeepsTheFinishedRows) {
     EXPECT_EQ(end.status, 130);
 
     const auto rows = linesOf(test::readFile(out + "/results.csv"));
-    ASSERT_GE(rows.size(), 1 + kAttackNames.size()) << "the first cover's rows are kept";
-    EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing");
-    EXPECT_EQ((rows.size() - 1) % kAttackNames.size(), 0u) << "whole covers only";
-    const std::size_t finished = (rows.size() - 1) / kAttackNames.size();
+    // Every cover has its collage from the next: a row more than the attacks.
+    const std::size_t perCover = kAttackNames.size() + 1;
+    ASSERT_GE(rows.size(), 1 + perCover) << "the first cover's rows are kept";
+    EXPECT_EQ(rows[0], "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing,"
+                       "tamper_precision,tamper_recall");
+    EXPECT_EQ((rows.size() - 1) % perCover, 0u) << "whole covers only";
+    const std::size_t finished = (rows.size() - 1) / perCover;
     EXPECT_LT(finished, 40u);
     const std::string csv = out + "/results.csv";
     // The last progress line is cleared for the word of the interruption.

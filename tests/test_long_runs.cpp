@@ -23,10 +23,12 @@ namespace {
 using test::linesOf;
 using test::readFile;
 
-constexpr std::size_t kAttacks = 17; // rows a cover at one threshold
+// Rows a cover at one threshold: the attacks, and the collage from the next cover.
+constexpr std::size_t kAttacks = 18;
 constexpr std::size_t kCovers = 6;
 const std::string kHeader =
-    "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing";
+    "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing,"
+    "tamper_precision,tamper_recall";
 
 // Rows in a table as it stands: complete lines after the header.
 std::size_t rowsIn(const std::string &csv) {
@@ -130,7 +132,7 @@ TEST_F(LongRun, KilledRunKeepsWholeCoversAndResumeCompletesIt) {
         }());
         ASSERT_EQ(resumed.code, 0) << resumed.err;
         EXPECT_EQ(linesOf(resumed.out)[0], "Evaluated 6 of 6 covers (" + std::to_string(finished) +
-                                               " kept from before), 102 rows");
+                                               " kept from before), 108 rows");
         EXPECT_EQ(readFile(csv), whole) << "byte for byte the uninterrupted run's table";
         EXPECT_NE(readFile(out + "/summary.md").find("6 covers evaluated."), std::string::npos);
     }
@@ -159,7 +161,7 @@ TEST_F(LongRun, ResumeRedoesCoversCutShort) {
     args.push_back("--resume");
     const test::RunResult r = test::runCli(args);
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(linesOf(r.out)[0], "Evaluated 6 of 6 covers (4 kept from before), 102 rows");
+    EXPECT_EQ(linesOf(r.out)[0], "Evaluated 6 of 6 covers (4 kept from before), 108 rows");
     EXPECT_EQ(readFile(out + "/results.csv"), whole);
 }
 
@@ -230,7 +232,8 @@ TEST_F(LongRun, OverwriteStartsAfresh) {
     EXPECT_EQ(readFile(out + "/results.csv"),
               kHeader + "\n" + [&] {
                   std::string first;
-                  for (std::size_t i = 0; i < kAttacks; ++i)
+                  // One cover has no collage: its attacks' rows alone.
+                  for (std::size_t i = 0; i + 1 < kAttacks; ++i)
                       first += wholeRows()[i] + "\n";
                   return first;
               }());

@@ -153,28 +153,49 @@ const std::vector<Attack> &attacks() {
     return list;
 }
 
+namespace {
+
+AttackScore score(std::string_view name, bool tamper, const Image &image, const Image &attacked,
+                  const std::optional<MarkToCheck> &mark) {
+    AttackScore score;
+    score.attack = name;
+    score.psnr = compareImages(image, attacked)->psnr;
+    if (mark) {
+        // A keyed mark is unkeyed once, then extracted and checked as a keyless
+        // one: its keystream depends only on bits the unkeying leaves alone.
+        Image plain = attacked;
+        if (mark->key)
+            mark->key->apply(plain);
+        const Surface surface = surfaceOf(std::move(plain));
+        score.nc = compareImages(mark->watermark, extract(surface).image())->nc;
+        const MarkReport report = verifyMark(surface.image(), mark->bits);
+        score.bitsAgreeing = 1.0 - report.differingShare();
+        if (tamper) {
+            const TamperScore t = scoreTamper(changedBlocks(image, attacked), report);
+            score.tamperPrecision = t.precision;
+            score.tamperRecall = t.recall;
+            score.tamperFound = !t.intact;
+        }
+    }
+    return score;
+}
+
+} // namespace
+
 std::vector<AttackScore> scoreAttacks(const Image &image, const std::optional<MarkToCheck> &mark,
                                       const std::function<void(const Attack &, Image &&)> &keep) {
     std::vector<AttackScore> scores;
     for (const Attack &attack : attacks()) {
         Image attacked = attack.apply(image);
-        AttackScore score{attack.name, compareImages(image, attacked)->psnr, {}, {}};
-        if (mark) {
-            const Surface surface = surfaceOf(attacked);
-            score.nc = compareImages(mark->watermark, extract(surface).image())->nc;
-            const MarkReport report = verifyMark(attacked, mark->bits);
-            score.bitsAgreeing = 1.0 - report.differingShare();
-            if (attack.tamper) {
-                const TamperScore tamper = scoreTamper(changedBlocks(image, attacked), report);
-                score.tamperPrecision = tamper.precision;
-                score.tamperRecall = tamper.recall;
-            }
-        }
-        scores.push_back(score);
+        scores.push_back(score(attack.name, attack.tamper, image, attacked, mark));
         if (keep)
             keep(attack, std::move(attacked));
     }
     return scores;
+}
+
+AttackScore scoreCollage(const Image &image, const Image &donor, const MarkToCheck &mark) {
+    return score(kCollage, true, image, collage(image, donor), mark);
 }
 
 namespace {

@@ -33,20 +33,30 @@ struct AttackScore {
     double psnr = 0;
     std::optional<double> nc;
     std::optional<double> bitsAgreeing;
-    // Tampers only: how verify's altered blocks match the blocks that changed.
+    // Tampers only: how verify's altered blocks match the blocks that changed,
+    // and whether verify said "altered".
     std::optional<double> tamperPrecision, tamperRecall;
+    bool tamperFound = false;
 };
 
-// The watermark and the bits it writes at one threshold.
+// The watermark and the bits it writes at one threshold; with key, checked
+// and extracted as a keyed mark.
 struct MarkToCheck {
     const Image &watermark;
     const MarkBits &bits;
+    const Keystream *key = nullptr;
 };
 
 // Runs every attack on image, in order; keep, if set, sees each result.
 std::vector<AttackScore>
 scoreAttacks(const Image &image, const std::optional<MarkToCheck> &mark,
              const std::function<void(const Attack &, Image &&)> &keep = {});
+
+// The collage tamper, which needs a second picture: image with the tamper
+// region taken from donor, another image marked with the same watermark and
+// key but its own id, scored as the tampers of the list are.
+inline constexpr std::string_view kCollage = "collage";
+AttackScore scoreCollage(const Image &image, const Image &donor, const MarkToCheck &mark);
 
 // "inf" or the figure with two decimals; six for NC; shares as percentages.
 std::string formatPsnr(double psnr);

@@ -23,6 +23,7 @@ constexpr const char *kUsageText =
     "  verify IMAGE --watermark W     does IMAGE still carry W unchanged? where not?\n"
     "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
     "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
+    "  keygen FILE                    write a new key for keyed marks (--key-file FILE)\n"
     "embed, extract and verify also take many files in one call: see their --help.\n"
     "\n"
     "Options:\n"
@@ -68,19 +69,22 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
         {"embed",
          {embedCommand,
           kEmbedHelp,
-          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs},
+          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs, kKeyFile, kId},
           {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
           embedIsBatch}},
         {"extract",
-         {extractCommand, kExtractHelp, {kOutput, kJobs}, {{kOutput.name, false}}, extractIsBatch}},
+         {extractCommand, kExtractHelp, {kOutput, kJobs, kKeyFile, kId}, {{kOutput.name, false}}, extractIsBatch}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kCsv, kJobs}, {{kMap.name, true}},
+         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kCsv, kJobs, kKeyFile, kId}, {{kMap.name, true}},
           verifyIsBatch}},
-        {"attack", {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep}}},
+        {"attack",
+         {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep, kKeyFile, kId}}},
         {"evaluate",
-         {evaluateCommand, kEvaluateHelp, {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite}}},
+         {evaluateCommand, kEvaluateHelp,
+          {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite, kKeyFile, kId}}},
+        {"keygen", {keygenCommand, kKeygenHelp, {}}},
     };
     return table;
 }

@@ -32,4 +32,7 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &err);
 extern const char kEvaluateHelp[];
 int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err);
 
+extern const char kKeygenHelp[];
+int keygenCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+
 } // namespace ombrel::cli

@@ -1,5 +1,6 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/key_option.h"
 
 #include "stego/embedding.h"
 
@@ -10,8 +11,9 @@ namespace ombrel::cli {
 
 const char kEmbedHelp[] =
     "Usage: ombrel embed COVER WATERMARK [-t N] [--fit] -o OUT [--wavelet-picture FILE]\n"
-    "                    [--quantised-picture FILE]\n"
+    "                    [--quantised-picture FILE] [--key-file KEY [--id TEXT]]\n"
     "       ombrel embed COVER... --watermark W [-t N] [--fit] -o DIR [-j N]\n"
+    "                    [--key-file KEY [--id TEXT]]\n"
     "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
     "watermarked image to OUT; prints its PSNR against the cover.\n"
     "\n"
@@ -30,7 +32,15 @@ const char kEmbedHelp[] =
     "  --wavelet-picture FILE     picture of the coefficients after thresholding\n"
     "  --quantised-picture FILE   picture of the coefficients after quantisation\n"
     "  --watermark W              the watermark, for many covers into the folder DIR\n"
-    "  -j, --jobs N               covers marked at once (default: every core)\n";
+    "  -j, --jobs N               covers marked at once (default: every core)\n"
+    "  --key-file KEY             a keyed mark, bound to the key in KEY (ombrel keygen)\n"
+    "                             and to each 8x8 block's content: verify with the key\n"
+    "                             then finds any change to the image\n"
+    "  --id TEXT                  the image's own name in the keyed mark (default \"\";\n"
+    "                             for many covers, each cover's file name without its\n"
+    "                             extension): give every image its own, or a region\n"
+    "                             pasted from another image marked with the key goes\n"
+    "                             unseen\n";
 
 namespace {
 
@@ -38,9 +48,13 @@ namespace {
 struct EmbedSettings {
     int threshold;
     Fit fit;
+    std::optional<MarkKey> key; // its id stands for every cover when --id was given
+    bool idGiven;
 };
 
-EmbedSettings embedSettings(const Parsed &p) { return {thresholdOption(p), fitOption(p)}; }
+EmbedSettings embedSettings(const Parsed &p) {
+    return {thresholdOption(p), fitOption(p), keyOption(p), option(p, options::kId.name).has_value()};
+}
 
 // The watermark read, transformed and quantised, as every cover gets it;
 // the coefficient pictures are drawn only when asked for.
@@ -63,7 +77,10 @@ double markCover(const EmbeddingPipeline &mark, const EmbedSettings &s, const st
     Surface surface = coverSurface(cover, s.fit);
     Progress progress;
     double psnr = 0;
-    mark.embedInPlace(surface, progress, &psnr);
+    std::optional<Keystream> key;
+    if (s.key)
+        key.emplace(MarkKey{s.key->secret, s.idGiven ? s.key->id : batchId(cover)});
+    mark.embedInPlace(surface, progress, &psnr, keyed(key));
     // The tool is done with the cover's pixels: the codec may take them as they lie.
     PictureToWrite file{&surface.image(), output};
     file.spent = &surface.image();
@@ -112,6 +129,7 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const EmbedSettings settings = embedSettings(p);
     const auto waveletPath = option(p, options::kWaveletPicture.name);
     const auto quantisedPath = option(p, options::kQuantisedPicture.name);
+    const std::optional<Keystream> key = keystreamOption(p);
 
     Surface cover = coverSurface(p.positional[0], settings.fit);
     std::optional<Surface> waveletPicture, quantisedPicture;
@@ -124,7 +142,7 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
                     quantisedPath ? &quantisedPicture.emplace(makeWaveletSurface()) : nullptr);
         // In place, the PSNR summed as the pixels change.
         Progress progress;
-        pipeline.embedInPlace(cover, progress, &psnr);
+        pipeline.embedInPlace(cover, progress, &psnr, keyed(key));
     }
 
     // The tool is done with the cover's pixels: the codec may take them as they lie.

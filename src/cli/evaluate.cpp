@@ -3,6 +3,8 @@
 #include "cli/tampers.h"
 #include "cli/chart.h"
 #include "cli/commands.h"
+#include "cli/cover_marking.h"
+#include "cli/key_option.h"
 #include "cli/evaluation_report.h"
 
 #include "imaging/quality.h"
@@ -24,6 +26,7 @@ namespace ombrel::cli {
 const char kEvaluateHelp[] =
     "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]\n"
     "                       [--shard K/N] [--resume | --overwrite]\n"
+    "                       [--key-file KEY [--id TEXT]]\n"
     "For every cover (a folder stands for its .bmp, .png, .tif, .tiff, .ppm, .pgm,\n"
     ".jpg and .jpeg pictures) and every threshold in LIST: embeds W, measures PSNR\n"
     "and SSIM of the marked image against the cover, extracts and measures NC\n"
@@ -35,7 +38,11 @@ const char kEvaluateHelp[] =
     "attack with min-max bars). Each cover's rows reach results.csv as soon as it\n"
     "is done, so a killed run keeps every finished cover. Ctrl-C, SIGTERM or SIGHUP\n"
     "stop after the covers under way and still write the summary and the chart\n"
-    "(exit status 130, 143, 129).\n"
+    "(exit status 130, 143, 129). The tampers are scored against the 8x8 blocks\n"
+    "they changed (tamper_precision and tamper_recall in the CSV, a table of them\n"
+    "in the summary), and the collage takes its region from the next cover of the\n"
+    "run (in sorted order, the last from the first), marked the same way with its\n"
+    "own id; a run of one cover has no collage.\n"
     "\n"
     "  --watermark W       the 512x512 grey watermark to embed\n"
     "  -t, --threshold LIST  thresholds separated by commas (default 0)\n"
@@ -51,7 +58,11 @@ const char kEvaluateHelp[] =
     "                      finished covers, evaluate the rest (or start, if there is\n"
     "                      none); the same thresholds, and with --shard the same shard\n"
     "  --overwrite         start afresh over an earlier run's results in DIR; without\n"
-    "                      either, an existing DIR/results.csv is refused\n";
+    "                      either, an existing DIR/results.csv is refused\n"
+    "  --key-file KEY      keyed marks with the key in KEY, each cover's file name\n"
+    "                      as its id\n"
+    "  --id TEXT           one id for every cover instead: the collage then shows\n"
+    "                      what marks that share an id let through\n";
 
 namespace {
 
@@ -79,6 +90,8 @@ struct Settings {
     std::vector<int> thresholds;
     Fit fit = Fit::Offered;
     bool resume = false, overwrite = false;
+    std::optional<MarkKey> key;
+    std::optional<std::string> sharedId;
 };
 
 Settings settingsOf(const Parsed &p) {
@@ -104,6 +117,8 @@ Settings settingsOf(const Parsed &p) {
     s.overwrite = option(p, kOverwrite.name).has_value();
     if (s.resume && s.overwrite)
         throw UsageError("--resume and --overwrite exclude each other");
+    s.key = keyOption(p);
+    s.sharedId = option(p, kId.name);
     return s;
 }
 
@@ -114,6 +129,9 @@ struct Job {
     const std::vector<int> &thresholds;
     Fit fit;
     int jobs;
+    const std::optional<MarkKey> &key;
+    const std::optional<std::string> &sharedId;
+    const std::vector<std::string> &allCovers; // of every shard, sorted: the collages' donors
 };
 
 // Every cover's rows, in the covers' order (none for one skipped or not
@@ -152,13 +170,17 @@ Outcome evaluateCovers(const Job &job, std::vector<std::vector<EvaluationRow>> r
         const std::size_t i = todo[k];
         std::vector<EvaluationRow> rows;
         const Surface cover = coverSurface(job.covers[i], job.fit);
+        const CoverMarking marking(job.key, job.covers[i], job.sharedId);
+        const CollageDonor donor(job.allCovers, job.covers[i], job.fit, job.key, job.sharedId);
         for (std::size_t t = 0; t < thresholds.size(); ++t) {
-            const Image marked = embed(cover, job.watermark, thresholds[t]).watermarked.image();
+            const Image marked = marking.mark(cover, job.watermark, thresholds[t]);
             const double psnr = compareImages(cover.image(), marked)->psnr;
             const double ssim = structuralSimilarity(cover.image(), marked).value_or(0);
-            for (const AttackScore &s :
-                 scoreAttacks(marked, MarkToCheck{job.watermark.image(), marks[t]}))
+            const MarkToCheck check{job.watermark.image(), marks[t], marking.keystream()};
+            for (const AttackScore &s : scoreAttacks(marked, check))
                 rows.push_back({i, thresholds[t], psnr, ssim, s});
+            if (const auto other = donor.marked(job.watermark, thresholds[t]))
+                rows.push_back({i, thresholds[t], psnr, ssim, scoreCollage(marked, *other, check)});
             item.tick();
         }
         std::string text;
@@ -220,7 +242,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         if (!settings.resume && !settings.overwrite)
             throw UsageError(files.csv + " exists: --resume goes on with that run, --overwrite starts afresh");
         if (settings.resume)
-            kept = earlierRows(files.csv, readText(files.csv), covers, settings.thresholds);
+            kept = earlierRows(files.csv, readText(files.csv), covers, settings.thresholds, all.size() > 1);
     }
     // From here on a stop signal ends the run with the rows finished so far;
     // the folder appearing tells a watcher that the run has come this far.
@@ -236,7 +258,8 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     RowAppender appender(files.csv);
 
     const Outcome outcome =
-        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs},
+        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs,
+                        settings.key, settings.sharedId, all},
                        std::move(kept), appender, out, err);
     writeEvaluationReport(files, outcome.rows, covers, settings.thresholds, outcome.finished);
 

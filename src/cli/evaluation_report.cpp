@@ -33,30 +33,66 @@ struct Spread {
     double mean() const { return n ? sum / n : 0; }
 };
 
+// How verify's altered blocks matched the blocks a tamper changed.
+struct TamperSpread {
+    Spread precision, recall;
+    int found = 0, runs = 0;
+};
+
+// The attacks a run's rows hold, in the order of the tables: the list, then
+// the collage when there was a second cover to take it from.
+struct ReportedAttack {
+    std::string_view name;
+    bool tamper;
+};
+
+std::vector<ReportedAttack> reportedAttacks(const std::vector<EvaluationRow> &rows) {
+    std::vector<ReportedAttack> names;
+    for (const Attack &a : attacks())
+        names.push_back({a.name, a.tamper});
+    if (std::any_of(rows.begin(), rows.end(), [](const EvaluationRow &r) { return r.score.attack == kCollage; }))
+        names.push_back({kCollage, true});
+    return names;
+}
+
 struct Summary {
     std::vector<int> thresholds;
+    std::vector<ReportedAttack> attacks;
     // [threshold][attack]
     std::vector<std::vector<Spread>> nc, bits, psnr;
+    std::vector<std::vector<TamperSpread>> tamper;
     std::vector<Spread> embedPsnr, embedSsim;
 };
 
 Summary summarise(const std::vector<EvaluationRow> &rows, const std::vector<int> &thresholds) {
-    const std::size_t attackCount = attacks().size();
+    const std::vector<ReportedAttack> names = reportedAttacks(rows);
+    const std::size_t attackCount = names.size();
     Summary s{thresholds,
+              names,
               std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
               std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
               std::vector(thresholds.size(), std::vector<Spread>(attackCount)),
+              std::vector(thresholds.size(), std::vector<TamperSpread>(attackCount)),
               std::vector<Spread>(thresholds.size()),
               std::vector<Spread>(thresholds.size())};
     for (const EvaluationRow &r : rows) {
         const auto t = static_cast<std::size_t>(
             std::find(thresholds.begin(), thresholds.end(), r.threshold) - thresholds.begin());
         std::size_t a = 0;
-        while (attacks()[a].name != r.score.attack)
+        while (names[a].name != r.score.attack)
             ++a;
         s.nc[t][a].add(*r.score.nc);
         s.bits[t][a].add(*r.score.bitsAgreeing);
         s.psnr[t][a].add(r.score.psnr);
+        if (names[a].tamper) {
+            TamperSpread &tamper = s.tamper[t][a];
+            if (r.score.tamperPrecision)
+                tamper.precision.add(*r.score.tamperPrecision);
+            if (r.score.tamperRecall)
+                tamper.recall.add(*r.score.tamperRecall);
+            tamper.found += r.score.tamperFound;
+            ++tamper.runs;
+        }
         if (a == 0) {
             s.embedPsnr[t].add(r.embedPsnr);
             s.embedSsim[t].add(r.embedSsim);
@@ -83,9 +119,18 @@ std::string summaryMarkdown(const Summary &s, std::size_t covers) {
            << "| attack | NC mean | NC min | NC max | bits agreeing mean | min | max | PSNR "
               "mean (dB) | min | max |\n"
            << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
-        for (std::size_t a = 0; a < attacks().size(); ++a)
-            md << "| " << attacks()[a].name << " | " << three(s.nc[t][a], nc) << " | "
+        for (std::size_t a = 0; a < s.attacks.size(); ++a)
+            md << "| " << s.attacks[a].name << " | " << three(s.nc[t][a], nc) << " | "
                << three(s.bits[t][a], share) << " | " << three(s.psnr[t][a], db) << " |\n";
+        md << "\nTampers, against the 8x8 blocks in which a pixel changed: mean precision and\n"
+              "recall over the covers, and how often verify said \"altered\".\n\n"
+           << "| tamper | precision | recall | altered |\n"
+           << "|---|---:|---:|---:|\n";
+        auto mean = [](const Spread &sp) { return sp.n ? formatScore(sp.mean()) : std::string("-"); };
+        for (std::size_t a = 0; a < s.attacks.size(); ++a)
+            if (const TamperSpread &tamper = s.tamper[t][a]; s.attacks[a].tamper)
+                md << "| " << s.attacks[a].name << " | " << mean(tamper.precision) << " | "
+                   << mean(tamper.recall) << " | " << tamper.found << " of " << tamper.runs << " |\n";
     }
     return md.str();
 }
@@ -108,14 +153,16 @@ std::vector<ChartSeries> ncSeries(const Summary &summary) {
 } // namespace
 
 std::string csvHeader() {
-    return "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing\n";
+    return "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing,"
+           "tamper_precision,tamper_recall\n";
 }
 
 std::string csvRow(const EvaluationRow &r, const std::string &coverPath) {
     std::ostringstream csv;
     csv << csvField(coverPath) << "," << r.threshold << "," << formatPsnr(r.embedPsnr) << ","
         << formatNc(r.embedSsim) << "," << r.score.attack << "," << formatPsnr(r.score.psnr)
-        << "," << formatNc(r.score.nc) << "," << formatNc(r.score.bitsAgreeing) << "\n";
+        << "," << formatNc(r.score.nc) << "," << formatNc(r.score.bitsAgreeing) << ","
+        << formatScore(r.score.tamperPrecision) << "," << formatScore(r.score.tamperRecall) << "\n";
     return csv.str();
 }
 
@@ -165,14 +212,30 @@ std::optional<double> number(const std::string &s) {
 }
 
 // Columns of a row, as csvRow writes them.
-enum Column { kCover, kThreshold, kEmbedPsnr, kEmbedSsim, kAttack, kAttackPsnr, kNc, kBits, kColumns };
+enum Column {
+    kCover, kThreshold, kEmbedPsnr, kEmbedSsim, kAttack, kAttackPsnr, kNc, kBits,
+    kTamperPrecision, kTamperRecall, kColumns
+};
+
+// The attacks a cover's rows hold at each threshold: the list, and the
+// collage when the run has a second cover to take it from.
+std::vector<ReportedAttack> expectedAttacks(bool withCollage) {
+    std::vector<ReportedAttack> names;
+    for (const Attack &a : attacks())
+        names.push_back({a.name, a.tamper});
+    if (withCollage)
+        names.push_back({kCollage, true});
+    return names;
+}
 
 } // namespace
 
 std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
                                                     const std::string &text,
                                                     const std::vector<std::string> &covers,
-                                                    const std::vector<int> &thresholds) {
+                                                    const std::vector<int> &thresholds,
+                                                    bool withCollage) {
+    const std::vector<ReportedAttack> names = expectedAttacks(withCollage);
     const std::string header = csvHeader();
     if (text.compare(0, header.size(), header) != 0)
         throw Refusal(csvPath + ": not the table of such a run: its first line is not \"" +
@@ -196,9 +259,9 @@ std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
         if (!threshold || std::find(thresholds.begin(), thresholds.end(), *threshold) == thresholds.end())
             throw Refusal(csvPath + ": holds rows at threshold " + f[kThreshold] +
                           ", which this run does not use");
-        const auto attack = std::find_if(attacks().begin(), attacks().end(),
-                                         [&](const Attack &a) { return a.name == f[kAttack]; });
-        if (attack == attacks().end())
+        const auto attack = std::find_if(names.begin(), names.end(),
+                                         [&](const ReportedAttack &a) { return a.name == f[kAttack]; });
+        if (attack == names.end())
             throw Refusal(csvPath + ": holds rows of the attack " + f[kAttack] + ", which this run does not know");
         const std::size_t i = cover->second;
         const auto embedPsnr = number(f[kEmbedPsnr]), embedSsim = number(f[kEmbedSsim]),
@@ -208,20 +271,28 @@ std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
             damaged[i] = true;
             continue;
         }
-        rows[i].push_back({i, static_cast<int>(*threshold), *embedPsnr, *embedSsim,
-                           AttackScore{attack->name, *attackPsnr, *nc, *bits}});
+        AttackScore score{attack->name, *attackPsnr, *nc, *bits};
+        if (attack->tamper) {
+            if (!f[kTamperPrecision].empty())
+                score.tamperPrecision = number(f[kTamperPrecision]);
+            if (!f[kTamperRecall].empty())
+                score.tamperRecall = number(f[kTamperRecall]);
+            // Every carried bit agrees exactly when verify said "intact".
+            score.tamperFound = *bits < 1.0;
+        }
+        rows[i].push_back({i, static_cast<int>(*threshold), *embedPsnr, *embedSsim, score});
     }
     for (std::size_t i = 0; i < covers.size(); ++i) {
-        if (damaged[i] || rows[i].size() != thresholds.size() * attacks().size()) {
+        if (damaged[i] || rows[i].size() != thresholds.size() * names.size()) {
             rows[i].clear();
             continue;
         }
         // In the order this run would write them: thresholds as asked, attacks as listed.
         auto rank = [&](const EvaluationRow &r) {
             const auto t = std::find(thresholds.begin(), thresholds.end(), r.threshold) - thresholds.begin();
-            const auto a = std::find_if(attacks().begin(), attacks().end(),
-                                        [&](const Attack &x) { return x.name == r.score.attack; }) -
-                           attacks().begin();
+            const auto a = std::find_if(names.begin(), names.end(),
+                                        [&](const ReportedAttack &x) { return x.name == r.score.attack; }) -
+                           names.begin();
             return std::pair{t, a};
         };
         std::sort(rows[i].begin(), rows[i].end(),
@@ -268,7 +339,7 @@ void writeEvaluationReport(const EvaluationFiles &files, const std::vector<Evalu
     const Summary summary = summarise(rows, thresholds);
     saveText(files.summary, summaryMarkdown(summary, coversDone));
     std::vector<std::string> names;
-    for (const Attack &a : attacks())
+    for (const ReportedAttack &a : summary.attacks)
         names.emplace_back(a.name);
     if (const auto error = saveNcChart(files.chart, "NC per attack: mean, min and max over the covers",
                                        names, ncSeries(summary)))

@@ -31,7 +31,8 @@ std::string csvRow(const EvaluationRow &row, const std::string &coverPath);
 std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
                                                     const std::string &text,
                                                     const std::vector<std::string> &covers,
-                                                    const std::vector<int> &thresholds);
+                                                    const std::vector<int> &thresholds,
+                                                    bool withCollage);
 
 // The one file that grows while a run goes on: each call adds one cover's
 // rows with a single write, forced to disk, so a run killed at any moment

@@ -1,5 +1,6 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/key_option.h"
 
 #include "stego/extraction.h"
 
@@ -9,7 +10,8 @@ namespace ombrel::cli {
 
 const char kExtractHelp[] =
     "Usage: ombrel extract IMAGE -o OUT\n"
-    "       ombrel extract IMAGE... -o DIR/ [-j N]\n"
+    "                      [--key-file KEY [--id TEXT]]\n"
+    "       ombrel extract IMAGE... -o DIR/ [-j N] [--key-file KEY [--id TEXT]]\n"
     "Extracts the 512x512 watermark from a watermarked 1024x768 image; needs nothing else.\n"
     "\n"
     "With several images, a folder (standing for its pictures) or an OUT that ends\n"
@@ -21,18 +23,22 @@ const char kExtractHelp[] =
     "\n"
     "  -o, --output OUT   the extracted watermark: .bmp (also without extension), .png,\n"
     "                     .tif, .tiff, .ppm or .pgm\n"
-    "  -j, --jobs N       images read at once (default: every core)\n";
+    "  -j, --jobs N       images read at once (default: every core)\n"
+    "  --key-file KEY     the image carries a keyed mark: the key it was embedded with;\n"
+    "                     without it (or with another key or id) the watermark is noise\n"
+    "  --id TEXT          the id it was embedded with (default \"\"; for many images,\n"
+    "                     each image's file name without its extension)\n";
 
 namespace {
 
-// One image's watermark, written to output.
-void extractOne(const std::string &image, const std::string &output) {
+// One image's watermark, written to output; with key, of a keyed mark.
+void extractOne(const std::string &image, const std::string &output, const Keystream *key) {
     std::optional<Surface> watermark;
     {
         ExtractionPipeline pipeline;
         Progress progress;
         // The image is not needed once its bits are gathered.
-        pipeline.gather(coverSurface(image), progress);
+        pipeline.gather(coverSurface(image), progress, key);
         pipeline.scale(progress);
         pipeline.invert();
         pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);
@@ -61,11 +67,14 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const auto output = required(p, options::kOutput.name,
                                  many ? "extract needs -o DIR" : "extract needs -o OUT");
     if (!many) {
-        extractOne(p.positional[0], output);
+        const std::optional<Keystream> key = keystreamOption(p);
+        extractOne(p.positional[0], output, keyed(key));
         out << "Wrote " << output << "\n";
         return kDone;
     }
     const int jobs = jobsOption(p);
+    const std::optional<MarkKey> key = keyOption(p);
+    const bool idGiven = option(p, options::kId.name).has_value();
     const std::vector<std::string> images = listPictures(p.positional);
     if (images.empty())
         throw Refusal("no image to extract from");
@@ -73,7 +82,10 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     StopSignals guard;
     makeFolder(output);
     const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
-        extractOne(images[i], outputs[i]);
+        std::optional<Keystream> stream;
+        if (key)
+            stream.emplace(MarkKey{key->secret, idGiven ? key->id : batchId(images[i])});
+        extractOne(images[i], outputs[i], keyed(stream));
         item.tick();
         item.say("Wrote " + outputs[i]);
     });

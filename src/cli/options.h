@@ -21,5 +21,7 @@ inline constexpr OptionDef kJobs{"jobs", "--jobs", "-j"};
 inline constexpr OptionDef kShard{"shard", "--shard"};
 inline constexpr OptionDef kResume{"resume", "--resume", {}, false};
 inline constexpr OptionDef kOverwrite{"overwrite", "--overwrite", {}, false};
+inline constexpr OptionDef kKeyFile{"key-file", "--key-file"};
+inline constexpr OptionDef kId{"id", "--id"};
 
 } // namespace ombrel::cli::options

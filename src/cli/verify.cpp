@@ -1,5 +1,6 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/key_option.h"
 
 #include "imaging/quality.h"
 #include "stego/extraction.h"
@@ -13,7 +14,9 @@ namespace ombrel::cli {
 
 const char kVerifyHelp[] =
     "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP] [--csv FILE]\n"
+    "                     [--key-file KEY [--id TEXT]]\n"
     "       ombrel verify IMAGE... --watermark W [-t N] [--map DIR] [--csv FILE] [-j N]\n"
+    "                     [--key-file KEY [--id TEXT]]\n"
     "Checks whether IMAGE still carries the watermark W, embedded at threshold N,\n"
     "bit for bit: recomputes every bit that embedding W writes and compares it with\n"
     "the bit IMAGE holds there. Pixels that carry no bit are not checked. Prints the\n"
@@ -40,7 +43,12 @@ const char kVerifyHelp[] =
     "                      image's own name (.png for a lossy one)\n"
     "  --csv FILE          a row an image: image,verdict,bits_compared,\n"
     "                      bits_differing,blocks_altered,box\n"
-    "  -j, --jobs N        images checked at once (default: every core)\n";
+    "  -j, --jobs N        images checked at once (default: every core)\n"
+    "  --key-file KEY      the mark is keyed: the key it was embedded with. Any change\n"
+    "                      to a block's pixels then shows in that block, and another\n"
+    "                      key or id finds the image altered nearly everywhere\n"
+    "  --id TEXT           the id it was embedded with (default \"\"; for several\n"
+    "                      images, each image's file name without its extension)\n";
 
 namespace {
 
@@ -48,17 +56,21 @@ namespace {
 struct VerifySettings {
     std::string watermarkPath;
     int threshold;
+    std::optional<MarkKey> key; // its id stands for every image when --id was given
+    bool idGiven;
 };
 
 VerifySettings verifySettings(const Parsed &p) {
     std::string watermarkPath = required(p, options::kWatermark.name, "verify needs --watermark W");
-    return {std::move(watermarkPath), thresholdOption(p)};
+    return {std::move(watermarkPath), thresholdOption(p), keyOption(p),
+            option(p, options::kId.name).has_value()};
 }
 
-// One image's check against the bits the mark writes, and its tamper map
-// when map is set.
-MarkReport checkOne(const MarkBits &bits, const Surface &image, const std::optional<std::string> &map) {
-    MarkReport report = verifyMark(image.image(), bits);
+// One image's check against the bits the mark writes (plain: the image with
+// any keystream taken off), and its tamper map when map is set.
+MarkReport checkOne(const MarkBits &bits, const Surface &image, const Surface &plain,
+                    const std::optional<std::string> &map) {
+    MarkReport report = verifyMark(plain.image(), bits);
     if (map) {
         const Image picture = tamperMap(image.image(), report);
         save({{&picture, *map}});
@@ -104,8 +116,14 @@ int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (mapFolder)
         makeFolder(*mapFolder);
     const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
-        const MarkReport report = checkOne(bits, coverSurface(images[i]),
-                                           mapFolder ? std::optional(maps[i]) : std::nullopt);
+        const Surface image = coverSurface(images[i]);
+        std::optional<Surface> plain;
+        if (settings.key)
+            plain.emplace(unkeyed(image, Keystream(MarkKey{settings.key->secret,
+                                                           settings.idGiven ? settings.key->id
+                                                                            : batchId(images[i])})));
+        const MarkReport report =
+            checkOne(bits, image, plain ? *plain : image, mapFolder ? std::optional(maps[i]) : std::nullopt);
         item.tick();
         std::string line = images[i] + ": " + verdict(report) + ", " +
                            std::to_string(report.bitsDiffering) + " of " +
@@ -143,18 +161,21 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         return verifyMany(p, out, err);
     expectPositional(p, 1, "verify needs IMAGE");
     const VerifySettings settings = verifySettings(p);
+    const std::optional<Keystream> key = keystreamOption(p);
     const Surface image = coverSurface(p.positional[0]);
     const Surface watermark = watermarkSurface(settings.watermarkPath);
+    std::optional<Surface> unkeyedCopy;
+    const Surface &plain = key ? unkeyedCopy.emplace(unkeyed(image, *key)) : image;
 
     const auto map = option(p, options::kMap.name);
-    const MarkReport report = checkOne(MarkBits(watermark, settings.threshold), image, map);
+    const MarkReport report = checkOne(MarkBits(watermark, settings.threshold), image, plain, map);
     if (map)
         out << "Wrote " << *map << "\n";
     if (const auto csv = option(p, options::kCsv.name)) {
         saveText(*csv, kCsvHeader + csvRow(p.positional[0], report));
         out << "Wrote " << *csv << "\n";
     }
-    const double nc = compareImages(watermark.image(), extract(image).image())->nc;
+    const double nc = compareImages(watermark.image(), extract(plain).image())->nc;
 
     out << "Bits compared: " << report.bitsCompared << "\n"
         << "Bits differing: " << report.bitsDiffering << " (" << std::fixed

@@ -17,4 +17,13 @@ inline RunResult runCli(const std::vector<std::string> &args) {
     return {code, out.str(), err.str()};
 }
 
+// What a command printed, line by line, without the newlines.
+inline std::vector<std::string> lines(const std::string &text) {
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        all.push_back(line);
+    return all;
+}
+
 } // namespace ombrel::test

@@ -1,0 +1,48 @@
+#include "cli/cover_marking.h"
+
+#include "stego/embedding.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace ombrel::cli {
+
+std::string coverId(const std::string &coverPath) {
+    return std::filesystem::path(coverPath).filename().string();
+}
+
+CoverMarking::CoverMarking(const std::optional<MarkKey> &key, const std::string &coverPath,
+                           const std::optional<std::string> &sharedId) {
+    if (key)
+        keystream_.emplace(MarkKey{key->secret, sharedId.value_or(coverId(coverPath))});
+}
+
+Image CoverMarking::mark(const Surface &cover, const Surface &watermark, int threshold) const {
+    return embed(cover, watermark, threshold, {}, keystream()).watermarked.image();
+}
+
+CollageDonor::CollageDonor(const std::vector<std::string> &sortedCovers, const std::string &coverPath,
+                           Fit fit, const std::optional<MarkKey> &key,
+                           const std::optional<std::string> &sharedId) {
+    const auto at = std::lower_bound(sortedCovers.begin(), sortedCovers.end(), coverPath);
+    const auto here = static_cast<std::size_t>(at - sortedCovers.begin());
+    const std::size_t n = sortedCovers.size();
+    for (std::size_t step = 1; step < n; ++step) {
+        const std::string &next = sortedCovers[(here + step) % n];
+        try {
+            cover_.emplace(coverSurface(next, fit));
+        } catch (const Refusal &) {
+            continue; // evaluate reports it where it is a cover itself
+        }
+        marking_.emplace(key, next, sharedId);
+        return;
+    }
+}
+
+std::optional<Image> CollageDonor::marked(const Surface &watermark, int threshold) const {
+    if (!cover_)
+        return std::nullopt;
+    return marking_->mark(*cover_, watermark, threshold);
+}
+
+} // namespace ombrel::cli
