@@ -332,5 +332,35 @@ TEST_F(KeyedTool, EvaluateFindsCollagesOnlyWithKeysAndIdsOfTheirOwn) {
     EXPECT_EQ(test::readFile(lone + "/summary.md").find("collage"), std::string::npos);
 }
 
+// Many covers in one call: each is keyed with its own file name (without the
+// extension) as id, which the many-file verify and extract take up again, so
+// the same pictures marked one at a time with --id give the same bytes.
+TEST_F(KeyedTool, ManyFilesAreKeyedWithTheirOwnNames) {
+    const std::string covers = dir.file("covers"), marked = dir.file("marked"), found = dir.file("found");
+    std::filesystem::create_directory(covers);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 50 + i), covers + "/c" + std::to_string(i) + ".bmp"));
+    const Result embedded =
+        runCli({"embed", covers, "--watermark", watermark, "-o", marked + "/", "--key-file", key, "-j", "2"});
+    ASSERT_EQ(embedded.code, 0) << embedded.err;
+
+    const std::string one = dir.file("c1-alone.bmp");
+    ASSERT_EQ(runCli({"embed", covers + "/c1.bmp", watermark, "-o", one, "--key-file", key, "--id", "c1"}).code, 0);
+    EXPECT_EQ(test::readFile(marked + "/c1.bmp"), test::readFile(one)) << "the id is the cover's own name";
+
+    const Result checked = runCli({"verify", marked, "--watermark", watermark, "--key-file", key});
+    EXPECT_EQ(checked.code, 0) << checked.out << checked.err;
+    // Checked under another picture's name, every block looks altered.
+    const Result shared = runCli({"verify", marked, "--watermark", watermark, "--key-file", key, "--id", "c0"});
+    EXPECT_EQ(shared.code, 3) << shared.out;
+
+    ASSERT_EQ(runCli({"extract", marked, "-o", found + "/", "--key-file", key}).code, 0);
+    const std::string plain = dir.file("plain.bmp"), plainMark = dir.file("plain-mark.bmp");
+    ASSERT_EQ(runCli({"embed", covers + "/c2.bmp", watermark, "-o", plain}).code, 0);
+    ASSERT_EQ(runCli({"extract", plain, "-o", plainMark}).code, 0);
+    EXPECT_EQ(test::readFile(found + "/c2.bmp"), test::readFile(plainMark))
+        << "the keyless mark's watermark, from the keyed one";
+}
+
 } // namespace
 } // namespace ombrel
