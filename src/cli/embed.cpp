@@ -77,9 +77,7 @@ double markCover(const EmbeddingPipeline &mark, const EmbedSettings &s, const st
     Surface surface = coverSurface(cover, s.fit);
     Progress progress;
     double psnr = 0;
-    std::optional<Keystream> key;
-    if (s.key)
-        key.emplace(MarkKey{s.key->secret, s.idGiven ? s.key->id : batchId(cover)});
+    const std::optional<Keystream> key = batchKeystream(s.key, s.idGiven, cover);
     mark.embedInPlace(surface, progress, &psnr, keyed(key));
     // The tool is done with the cover's pixels: the codec may take them as they lie.
     PictureToWrite file{&surface.image(), output};

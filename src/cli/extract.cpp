@@ -82,9 +82,7 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     StopSignals guard;
     makeFolder(output);
     const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
-        std::optional<Keystream> stream;
-        if (key)
-            stream.emplace(MarkKey{key->secret, idGiven ? key->id : batchId(images[i])});
+        const std::optional<Keystream> stream = batchKeystream(key, idGiven, images[i]);
         extractOne(images[i], outputs[i], keyed(stream));
         item.tick();
         item.say("Wrote " + outputs[i]);

@@ -88,4 +88,11 @@ std::optional<Keystream> keystreamOption(const Parsed &p) {
 
 std::string batchId(const std::string &path) { return std::filesystem::path(path).stem().string(); }
 
+std::optional<Keystream> batchKeystream(const std::optional<MarkKey> &key, bool idGiven,
+                                        const std::string &path) {
+    if (!key)
+        return std::nullopt;
+    return Keystream(MarkKey{key->secret, idGiven ? key->id : batchId(path)});
+}
+
 } // namespace ombrel::cli

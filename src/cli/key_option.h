@@ -29,6 +29,11 @@ std::optional<MarkKey> keyOption(const Parsed &p);
 // keeps.
 std::string batchId(const std::string &path);
 
+// The keystream a picture of a batch is keyed with: none without a key;
+// the key's id when --id was given, else the picture's batchId.
+std::optional<Keystream> batchKeystream(const std::optional<MarkKey> &key, bool idGiven,
+                                        const std::string &path);
+
 // The keystream of that key, built once for a command's one image.
 std::optional<Keystream> keystreamOption(const Parsed &p);
 

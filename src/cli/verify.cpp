@@ -118,10 +118,8 @@ int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
         const Surface image = coverSurface(images[i]);
         std::optional<Surface> plain;
-        if (settings.key)
-            plain.emplace(unkeyed(image, Keystream(MarkKey{settings.key->secret,
-                                                           settings.idGiven ? settings.key->id
-                                                                            : batchId(images[i])})));
+        if (const auto key = batchKeystream(settings.key, settings.idGiven, images[i]))
+            plain.emplace(unkeyed(image, *key));
         const MarkReport report =
             checkOne(bits, image, plain ? *plain : image, mapFolder ? std::optional(maps[i]) : std::nullopt);
         item.tick();
