@@ -2,6 +2,8 @@
 // in every round so both see the same load; then the per-cover figures
 // beside a bare decode and encode of the same picture by Qt.
 //   batch_throughput [ROUNDS]   (default 5)
+#include "child_process.h"
+
 #include "imaging/sample_images.h"
 #include "imaging/picture_out.h"
 
@@ -36,23 +38,11 @@ double seconds(Clock::time_point since) {
 double toolCpu = 0;
 
 void runTool(const std::vector<std::string> &args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        std::vector<char *> argv;
-        for (const auto &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    const ombrel::bench::ChildRun run = ombrel::bench::runQuietly(args);
+    const rusage &usage = run.usage;
     toolCpu += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
                (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (!run.ok) {
         std::fprintf(stderr, "batch_throughput: %s failed\n", args[1].c_str());
         std::exit(1);
     }

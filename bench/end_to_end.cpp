@@ -2,6 +2,8 @@
 // ratio see the same load: the yardstick, ombrel embed, ombrel extract, and
 // embed and verify keyless and keyed. Then the pipelines in memory. Prints medians, ratios and peak resident memory.
 //   end_to_end [ROUNDS [TOOL]]   (default 21 rounds, the ombrel built beside it)
+#include "child_process.h"
+
 #include "imaging/sample_images.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
@@ -30,27 +32,12 @@ struct Run {
 };
 
 Run runProcess(const std::vector<std::string> &args) {
-    const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        std::vector<char *> argv;
-        for (const auto &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const ombrel::bench::ChildRun run = ombrel::bench::runQuietly(args);
+    if (!run.ok) {
         std::fprintf(stderr, "end_to_end: %s failed\n", args[0].c_str());
         std::exit(1);
     }
-    return {ms, usage.ru_maxrss / 1024.0};
+    return {run.ms, run.usage.ru_maxrss / 1024.0};
 }
 
 template <typename T>
