@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 namespace ombrel {
 
@@ -54,41 +53,77 @@ const ColourWord *CoverRows::outsideRow() {
     return row.data();
 }
 
-const ColourWord *carriedBitsRow(int y) {
+namespace {
+
+// Which pattern of carried bits cover row y (0..767) has. A row's bits depend
+// only on its stage and on the parity of its index there, as the column
+// formulas above do: 0 for row 0, then two patterns for each stage.
+constexpr int kCarriedPatterns = 7;
+constexpr int carriedPatternOf(int y) {
+    if (y == 0)
+        return 0;
+    if (y <= kBandSize)
+        return 1 + y % 2;
+    if (y <= kLowerRowOffset)
+        return 3 + (y - kRightRowOffset) % 2;
+    return 5 + (y - kLowerRowOffset) % 2;
+}
+
+// The bits the stages write into cover row y, built from the stages' own columns.
+void fillCarriedRow(int y, ColourWord *row) {
+    std::fill(row, row + kCoverWidth, 0);
+    const auto carry = [row](int x, ColourWord bits) {
+        if (x < kCoverWidth)
+            row[x] = bits;
+    };
+    if (y == 0)
+        return;
+    if (y <= kBandSize) {
+        for (int g = 1; g <= kApproximationGroups; ++g)
+            for (int k = 0; k < 4; ++k)
+                carry(groupColumn(y, g) + 5 * k, 0x030303);
+    } else if (y <= kLowerRowOffset) {
+        for (int x = kFirstDetail; x <= kWatermarkSize; ++x)
+            carry(rightColumn(y - kRightRowOffset, x), 0x010101);
+    } else {
+        for (int c = kFirstDetail; c <= kWatermarkSize; ++c)
+            carry(lowerColumn(y - kLowerRowOffset, c), 0x010101);
+    }
+}
+
+// Seven rows of masks stay in the cache beside the pixels they mask; a
+// whole-cover mask would be 3 MiB, built anew in every process.
+struct CarriedPattern {
+    std::array<ColourWord, kCoverWidth> bits{};
+    std::array<std::uint16_t, kCoverWidth> columns{};
+    std::size_t count = 0;
+};
+
+const CarriedPattern &carriedPattern(int y) {
     assert(y >= 0 && y < kCoverHeight);
-    static const auto rows = [] {
-        std::vector<ColourWord> m(static_cast<std::size_t>(kCoverWidth) * kCoverHeight, 0);
-        const auto carry = [&m](int x, int y, ColourWord bits) {
-            if (x < kCoverWidth && y < kCoverHeight)
-                m[static_cast<std::size_t>(y) * kCoverWidth + x] = bits;
-        };
-        for (int y = 1; y <= kBandSize; ++y)
-            for (int g = 1; g <= kApproximationGroups; ++g)
-                for (int k = 0; k < 4; ++k)
-                    carry(groupColumn(y, g) + 5 * k, y, 0x030303);
-        for (int y = 1; y <= kWatermarkSize; ++y)
-            for (int x = kFirstDetail; x <= kWatermarkSize; ++x)
-                carry(rightColumn(y, x), y + kRightRowOffset, 0x010101);
-        for (int x = 1; x <= kBandSize; ++x)
-            for (int y = kFirstDetail; y <= kWatermarkSize; ++y)
-                carry(lowerColumn(x, y), x + kLowerRowOffset, 0x010101);
-        // Only a few rows differ (row 0, and odd and even rows of each stage):
-        // kept once each, the masks stay in the cache beside the pixels.
-        struct Rows {
-            std::vector<std::vector<ColourWord>> patterns;
-            std::vector<std::size_t> of;
-        } r;
-        for (int y = 0; y < kCoverHeight; ++y) {
-            const std::vector<ColourWord> row(m.begin() + std::ptrdiff_t{y} * kCoverWidth,
-                                              m.begin() + std::ptrdiff_t{y + 1} * kCoverWidth);
-            const auto found = std::find(r.patterns.begin(), r.patterns.end(), row);
-            r.of.push_back(static_cast<std::size_t>(found - r.patterns.begin()));
-            if (found == r.patterns.end())
-                r.patterns.push_back(row);
-        }
-        return r;
+    static const auto patterns = [] {
+        std::array<CarriedPattern, kCarriedPatterns> p{};
+        std::array<bool, kCarriedPatterns> filled{};
+        for (int y = 0; y < kCoverHeight; ++y)
+            if (CarriedPattern &one = p[carriedPatternOf(y)]; !filled[carriedPatternOf(y)]) {
+                fillCarriedRow(y, one.bits.data());
+                for (int x = 0; x < kCoverWidth; ++x)
+                    if (one.bits[x])
+                        one.columns[one.count++] = static_cast<std::uint16_t>(x);
+                filled[carriedPatternOf(y)] = true;
+            }
+        return p;
     }();
-    return rows.patterns[rows.of[y]].data();
+    return patterns[carriedPatternOf(y)];
+}
+
+} // namespace
+
+const ColourWord *carriedBitsRow(int y) { return carriedPattern(y).bits.data(); }
+
+std::span<const std::uint16_t> carriedColumns(int y) {
+    const CarriedPattern &p = carriedPattern(y);
+    return {p.columns.data(), p.count};
 }
 
 void readCoverRow(const Surface &surface, int y, CoverMatrix &covermatrix) {

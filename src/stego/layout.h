@@ -4,6 +4,8 @@
 #include "wavelet/grid.h"
 
 #include <cassert>
+#include <cstdint>
+#include <span>
 
 namespace ombrel {
 
@@ -88,6 +90,8 @@ void embedLowerColumn(int x, const CoverRows &cover, const CoeffMatrix &coeff,
 // 1024 words, 0x030303 at an approximation pixel, 0x010101 at a detail pixel
 // and 0 elsewhere, whatever the coefficients are. Row 0 carries nothing.
 const ColourWord *carriedBitsRow(int y);
+// The columns of cover row y whose pixels carry bits, left to right.
+std::span<const std::uint16_t> carriedColumns(int y);
 
 // The same positions read back.
 void gatherApproximationRow(int y, const CoverRows &cover, CoeffMatrix &coeff);
