@@ -114,8 +114,9 @@ TEST_F(Batch, RefusedBeforeAnyWork) {
         const auto r = runCli(row.args);
         EXPECT_EQ(r.code, row.code);
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), row.said);
-        if (row.code == 1)
+        if (row.code == 1) {
             EXPECT_EQ(linesOf(r.err).size(), 1u) << r.err;
+        }
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_EQ(entriesOf(dir.file("in")), (std::set<std::string>{"a.bmp", "b.png", "c.jpg", "small.bmp"}));

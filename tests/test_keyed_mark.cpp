@@ -229,6 +229,51 @@ TEST_F(KeyedMark, ItWritesTheKeylessBitsXorTheKeystream) {
         EXPECT_EQ(keyed->at(560 + k % 8, 400 + k / 8), keyless->at(560 + k % 8, 400 + k / 8) ^ words[k]);
 }
 
+// Every block, both halves of the image (hashed on two threads): each
+// carried bit is the keyless one XOR the block's keystream word.
+TEST_F(KeyedMark, EveryBlockIsKeyedWithItsOwnKeystream) {
+    for (int by = 0; by < 96; ++by)
+        for (int bx = 0; bx < 128; ++bx) {
+            if (!blockCarries(bx, by))
+                continue;
+            const auto words = key->block(*keyless, bx, by);
+            for (int k = 0; k < 64; ++k) {
+                const int x = 8 * bx + k % 8, y = 8 * by + k / 8;
+                ASSERT_EQ(keyed->at(x, y), keyless->at(x, y) ^ words[k]) << bx << ", " << by << ", " << k;
+            }
+        }
+}
+
+// The hashes as they are handed over, whichever thread took them, are each
+// row's own; a copy unkeyed with the image's hashes is the keyless mark; and
+// the hashes may be let go before they start or half-way, without waiting on
+// rows nobody asks for.
+TEST_F(KeyedMark, BlockHashesHandEveryRowOverAndCanBeLetGo) {
+    {
+        BlockHashes hashes(*key, *keyed);
+        for (int by = 0; by < 96; ++by) {
+            Keystream::RowHashes own;
+            key->hashRow(*keyed, by, own);
+            const Keystream::RowHashes &given = hashes.row(by);
+            for (int bx = 0; bx < 128; ++bx)
+                if (blockCarries(bx, by))
+                    ASSERT_EQ(given[bx], own[bx]) << bx << ", " << by;
+        }
+    }
+    {
+        Image copy = *keyed;
+        BlockHashes hashes(*key, *keyed);
+        hashes.applyTo(copy);
+        EXPECT_TRUE(copy == *keyless);
+    }
+    { const BlockHashes neverStarted(*key); }
+    {
+        BlockHashes halfWay(*key, *keyed);
+        for (int by = 0; by < 10; ++by)
+            halfWay.row(by);
+    }
+}
+
 TEST_F(KeyedMark, ExtractionWithTheKeyGivesTheKeylessWatermark) {
     EXPECT_EQ(extract(surfaceOf(*keyed), {}, key).image(), extract(surfaceOf(*keyless)).image());
     EXPECT_TRUE(check(*keyed).intact());

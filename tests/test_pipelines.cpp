@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace ombrel {
 namespace {
 
@@ -148,25 +150,38 @@ TEST(Pipelines, PicturesKeepTheBackgroundWhereNothingIsDrawn) {
     EXPECT_EQ(extracted.width(), 512);
 }
 
-// The tool embeds into the cover's own pixels and sums the PSNR on the way;
-// both must be what the copying pipeline and a whole comparison give, to the bit.
+// The tool embeds into the cover's own pixels and sums the PSNR on the way,
+// keyless and keyed; the pixels must be what the copying pipeline gives, the
+// PSNR what a whole comparison gives, to the bit, and the bar must count as
+// the copying pipeline's does.
 TEST(Pipelines, InPlaceEmbeddingAndItsPsnrMatchACopyAndACompare) {
     const Surface watermark = surfaceOf(sampleWatermark());
-    for (const int threshold : {-255, 0, 200}) {
-        for (const Image &original : {sampleCover(), test::randomImage(1024, 768, 3)}) {
-            const EmbedResult copied = embed(surfaceOf(original), watermark, threshold);
-            EmbeddingPipeline pipeline;
-            Progress progress;
-            pipeline.readWatermark(watermark, progress);
-            pipeline.transform(threshold, progress);
-            pipeline.quantise();
-            Surface cover{Image(original)};
-            double psnr = 0;
-            pipeline.embedInPlace(cover, progress, &psnr);
-            ASSERT_TRUE(cover.image() == copied.watermarked.image()) << threshold;
-            EXPECT_EQ(psnr, compareImages(original, cover.image())->psnr) << threshold;
-        }
-    }
+    const Keystream keystream(MarkKey{std::vector<std::uint8_t>(16, 0xa5), "in place"});
+    for (const Keystream *key : {static_cast<const Keystream *>(nullptr), &keystream})
+        for (const int threshold : {-255, 0, 200})
+            for (const Image &original : {sampleCover(), test::randomImage(1024, 768, 3)}) {
+                const std::string what = (key ? "keyed, " : "keyless, ") + std::to_string(threshold);
+                const EmbedResult copied = embed(surfaceOf(original), watermark, threshold, {}, key);
+                EmbeddingPipeline pipeline;
+                Progress quiet;
+                pipeline.readWatermark(watermark, quiet);
+                pipeline.transform(threshold, quiet);
+                pipeline.quantise();
+                std::vector<int> ticks;
+                Progress progress([&ticks](int value, int) { ticks.push_back(value); });
+                Surface cover{Image(original)};
+                double psnr = 0;
+                std::optional<BlockHashes> hashes;
+                if (key)
+                    hashes.emplace(*key, cover.image());
+                pipeline.embedInPlace(cover, progress, &psnr, hashes ? &*hashes : nullptr);
+                // 128 approximation rows of 4 ticks, 512 right rows and 128 lower columns of 1.
+                ASSERT_EQ(ticks.size(), 768u) << what;
+                EXPECT_EQ(ticks[127], 512) << what;
+                EXPECT_EQ(ticks.back(), 1152) << what;
+                ASSERT_TRUE(cover.image() == copied.watermarked.image()) << what;
+                EXPECT_EQ(psnr, compareImages(original, cover.image())->psnr) << what;
+            }
 }
 
 // Gathering straight from an image reads what the cover matrix would hold,

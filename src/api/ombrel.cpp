@@ -104,6 +104,10 @@ Surface marked(PixelView coverView, PixelView watermarkView, int threshold, cons
     checkThreshold(threshold);
     const std::optional<Keystream> keystream = keystreamOf(key);
     Surface cover = coverSurface(coverView);
+    // Hashed on a second thread while the watermark is read and transformed.
+    std::optional<BlockHashes> hashes;
+    if (keystream)
+        hashes.emplace(*keystream, cover.image());
     const Surface watermark = watermarkSurface(watermarkView);
 
     EmbeddingPipeline pipeline;
@@ -111,7 +115,8 @@ Surface marked(PixelView coverView, PixelView watermarkView, int threshold, cons
     pipeline.readWatermark(watermark, progress);
     pipeline.transform(threshold, progress);
     pipeline.quantise();
-    pipeline.embedInPlace(cover, progress, psnr, keystream ? &*keystream : nullptr);
+    pipeline.embedInPlace(cover, progress, psnr, hashes ? &*hashes : nullptr);
+    hashes.reset();
     return cover;
 }
 

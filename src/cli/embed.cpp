@@ -74,11 +74,13 @@ void prepareMark(EmbeddingPipeline &pipeline, const Surface &watermark, const Em
 // change, written to output; the PSNR against the cover.
 double markCover(const EmbeddingPipeline &mark, const EmbedSettings &s, const std::string &cover,
                  const std::string &output) {
-    Surface surface = coverSurface(cover, s.fit);
+    const std::optional<Keystream> key = batchKeystream(s.key, s.idGiven, cover);
+    HashedPicture read(keyed(key), [&] { return coverSurface(cover, s.fit); });
+    Surface &surface = read.picture;
     Progress progress;
     double psnr = 0;
-    const std::optional<Keystream> key = batchKeystream(s.key, s.idGiven, cover);
-    mark.embedInPlace(surface, progress, &psnr, keyed(key));
+    mark.embedInPlace(surface, progress, &psnr, read.hashes());
+    read.doneHashing();
     // The tool is done with the cover's pixels: the codec may take them as they lie.
     PictureToWrite file{&surface.image(), output};
     file.spent = &surface.image();
@@ -129,7 +131,10 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const auto quantisedPath = option(p, options::kQuantisedPicture.name);
     const std::optional<Keystream> key = keystreamOption(p);
 
-    Surface cover = coverSurface(p.positional[0], settings.fit);
+    // A keyed mark's hashes read only the bits the mark leaves, so they are
+    // taken while the watermark is read and transformed.
+    HashedPicture read(keyed(key), [&] { return coverSurface(p.positional[0], settings.fit); });
+    Surface &cover = read.picture;
     std::optional<Surface> waveletPicture, quantisedPicture;
     double psnr = 0;
     {
@@ -140,8 +145,9 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
                     quantisedPath ? &quantisedPicture.emplace(makeWaveletSurface()) : nullptr);
         // In place, the PSNR summed as the pixels change.
         Progress progress;
-        pipeline.embedInPlace(cover, progress, &psnr, keyed(key));
+        pipeline.embedInPlace(cover, progress, &psnr, read.hashes());
     }
+    read.doneHashing();
 
     // The tool is done with the cover's pixels: the codec may take them as they lie.
     std::vector<PictureToWrite> files{{&cover.image(), output}};

@@ -271,7 +271,7 @@ std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
             damaged[i] = true;
             continue;
         }
-        AttackScore score{attack->name, *attackPsnr, *nc, *bits};
+        AttackScore score{attack->name, *attackPsnr, *nc, *bits, {}, {}, false};
         if (attack->tamper) {
             if (!f[kTamperPrecision].empty())
                 score.tamperPrecision = number(f[kTamperPrecision]);

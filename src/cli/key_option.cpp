@@ -73,10 +73,23 @@ std::optional<MarkKey> keyOption(const Parsed &p) {
     return readKeyFile(*path, id.value_or(""));
 }
 
-Surface unkeyed(const Surface &image, const Keystream &key) {
+HashedPicture::HashedPicture(const Keystream *key, const std::function<Surface()> &read) {
+    if (key)
+        hashes_.emplace(*key);
+    picture = read();
+    if (hashes_)
+        hashes_->start(picture.image());
+}
+
+Surface unkeyed(const Surface &image, BlockHashes &hashes) {
     Image pixels = image.image();
-    key.apply(pixels);
+    hashes.applyTo(pixels);
     return Surface(std::move(pixels));
+}
+
+Surface unkeyed(const Surface &image, const Keystream &key) {
+    BlockHashes hashes(key, image.image());
+    return unkeyed(image, hashes);
 }
 
 std::optional<Keystream> keystreamOption(const Parsed &p) {

@@ -160,13 +160,18 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     expectPositional(p, 1, "verify needs IMAGE");
     const VerifySettings settings = verifySettings(p);
     const std::optional<Keystream> key = keystreamOption(p);
-    const Surface image = coverSurface(p.positional[0]);
+    // A keyed image's hashes are taken while the watermark is read and its
+    // bits worked out.
+    HashedPicture read(keyed(key), [&] { return coverSurface(p.positional[0]); });
+    const Surface &image = read.picture;
     const Surface watermark = watermarkSurface(settings.watermarkPath);
+    const MarkBits bits(watermark, settings.threshold);
     std::optional<Surface> unkeyedCopy;
-    const Surface &plain = key ? unkeyedCopy.emplace(unkeyed(image, *key)) : image;
+    const Surface &plain = read.hashes() ? unkeyedCopy.emplace(unkeyed(image, *read.hashes())) : image;
+    read.doneHashing();
 
     const auto map = option(p, options::kMap.name);
-    const MarkReport report = checkOne(MarkBits(watermark, settings.threshold), image, plain, map);
+    const MarkReport report = checkOne(bits, image, plain, map);
     if (map)
         out << "Wrote " << *map << "\n";
     if (const auto csv = option(p, options::kCsv.name)) {

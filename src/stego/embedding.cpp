@@ -4,27 +4,36 @@
 #include "wavelet/haar.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
+#include <vector>
 
 namespace ombrel {
 
 namespace {
 
-// The three stages in the order the bar counts them; errors as the stages take it.
+// Cover row r (1..768) as its stage writes it, ticking as the bar counts it:
+// approximation row r, right row r - 128 or lower column r - 640. The stages
+// cover the rows top to bottom, so the rows in order are the stages in order.
+void embedCoverRow(int r, const CoverRows &source, const CoeffMatrix &coeff, Surface &cover,
+                   Progress &progress, double *errors) {
+    if (r <= kBandSize) {
+        embedApproximationRow(r, source, coeff, cover, errors);
+        progress.tick(4);
+    } else if (r <= kLowerRowOffset) {
+        embedRightRow(r - kRightRowOffset, source, coeff, cover, errors);
+        progress.tick();
+    } else {
+        embedLowerColumn(r - kLowerRowOffset, source, coeff, cover, errors);
+        progress.tick();
+    }
+}
+
+// The three stages; errors as the stages take it.
 void embedStages(const CoverRows &source, const CoeffMatrix &coeff, Surface &cover,
                  Progress &progress, double *errors) {
-    for (int y = 1; y <= kBandSize; ++y) {
-        embedApproximationRow(y, source, coeff, cover, errors);
-        progress.tick(4);
-    }
-    for (int y = 1; y <= kWatermarkSize; ++y) {
-        embedRightRow(y, source, coeff, cover, errors);
-        progress.tick();
-    }
-    for (int x = 1; x <= kBandSize; ++x) {
-        embedLowerColumn(x, source, coeff, cover, errors);
-        progress.tick();
-    }
+    for (int r = 1; r <= kCoverHeight; ++r)
+        embedCoverRow(r, source, coeff, cover, progress, errors);
 }
 
 } // namespace
@@ -100,30 +109,40 @@ void EmbeddingPipeline::embedInto(Surface &cover, Progress &progress) const {
 }
 
 void EmbeddingPipeline::embedInPlace(Surface &cover, Progress &progress, double *psnr,
-                                     const Keystream *key) const {
+                                     BlockHashes *keyed) const {
     Image &pixels = cover.image();
     const double count = static_cast<double>(pixels.width) * pixels.height;
-    if (!key) {
+    if (!keyed) {
         double errors = 0;
         embedStages(CoverRows(pixels), coeffmatrix_, cover, progress, psnr ? &errors : nullptr);
         if (psnr)
             *psnr = psnrOf(errors / count);
         return;
     }
-    // The keystream changes the bits after the stages wrote them, so the
-    // errors are summed against a copy of the cover as it was.
-    Image before;
-    if (psnr)
-        before = pixels;
-    embedStages(CoverRows(pixels), coeffmatrix_, cover, progress, nullptr);
-    key->apply(pixels);
-    if (psnr) {
-        double errors = 0;
-        for (std::size_t i = 0; i < pixels.pixels.size(); ++i)
-            if (pixels.pixels[i] != before.pixels[i])
-                errors += squaredGreyError(before.pixels[i], pixels.pixels[i]);
-        *psnr = psnrOf(errors / count);
+    // Keyed, the mark is written a block row at a time: its rows embedded,
+    // then their carried bits keyed, with psnr their errors summed on the way
+    // against the eight rows as they were.
+    assert(pixels.width == kCoverWidth && pixels.height == kCoverHeight);
+    constexpr int kRows = Keystream::kBlock;
+    std::vector<ColourWord> before(psnr ? std::size_t{kRows} * kCoverWidth : 0);
+    double errors = 0;
+    const CoverRows source(pixels);
+    for (int by = 0; by < Keystream::kBlocksDown; ++by) {
+        const Keystream::RowHashes &hashes = keyed->row(by);
+        ColourWord *rows = pixels.row(by * kRows);
+        if (psnr)
+            std::copy(rows, rows + before.size(), before.begin());
+        for (int r = std::max(by * kRows, 1); r < (by + 1) * kRows; ++r)
+            embedCoverRow(r, source, coeffmatrix_, cover, progress, nullptr);
+        if (psnr)
+            errors = Keystream::applyRowSumming(pixels, by, hashes, before.data(), errors);
+        else
+            Keystream::applyRow(pixels, by, hashes);
     }
+    // The last lower column would go into row 768, below the cover: it only ticks.
+    embedCoverRow(kCoverHeight, source, coeffmatrix_, cover, progress, nullptr);
+    if (psnr)
+        *psnr = psnrOf(errors / count);
 }
 
 void EmbeddingPipeline::run(const Surface &cover, const Surface &watermark, int threshold,

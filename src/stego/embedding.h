@@ -39,10 +39,11 @@ public:
     // The same without the cover matrix: the kept bits are read from the
     // cover's own pixels, which must be at least 1024 wide, as they are
     // overwritten; ticks as embedInto. With psnr, the PSNR of the result
-    // against the cover as it was, summed on the way. With key, the mark is
-    // keyed: the cover must then be 1024 x 768.
+    // against the cover as it was, summed on the way. With keyed, the hashes
+    // of this cover's blocks, the mark is keyed: the cover must then be
+    // 1024 x 768.
     void embedInPlace(Surface &cover, Progress &progress, double *psnr = nullptr,
-                      const Keystream *key = nullptr) const;
+                      BlockHashes *keyed = nullptr) const;
 
     // Every step in order, into surfaces the caller may reuse from run to run.
     void run(const Surface &cover, const Surface &watermark, int threshold, EmbedResult &into,

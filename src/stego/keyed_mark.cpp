@@ -1,11 +1,15 @@
 #include "stego/keyed_mark.h"
 
+#include "imaging/quality.h"
+
 #include <sodium.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <thread>
+#include <vector>
 #include <cassert>
 #include <stdexcept>
 
@@ -30,12 +34,9 @@ struct Blocks {
     BlockSpan span[kDown][kAcross] = {};
 
     Blocks() {
-        for (int by = 0; by < kDown; ++by)
-            for (int y = by * kBlock; y < (by + 1) * kBlock; ++y) {
-                const ColourWord *carried = carriedBitsRow(y);
-                for (int x = 0; x < kCoverWidth; ++x)
-                    carries[by][x / kBlock] |= carried[x] != 0;
-            }
+        for (int y = 0; y < kCoverHeight; ++y)
+            for (const std::uint16_t x : carriedColumns(y))
+                carries[y / kBlock][x / kBlock] = true;
         for (int by = 0; by < kDown; ++by) {
             int first = -1, last = -1;
             for (int bx = 0; bx < kAcross; ++bx)
@@ -113,7 +114,15 @@ Keystream::~Keystream() {
 Keystream::Keystream(Keystream &&) noexcept = default;
 Keystream &Keystream::operator=(Keystream &&) noexcept = default;
 
-void Keystream::hash(const Image &image, int bx, int by, unsigned char *out) const {
+Keystream::CarriedRows Keystream::carriedRowsOf(int by) {
+    CarriedRows rows;
+    for (int r = 0; r < kBlock; ++r)
+        rows[r] = carriedBitsRow(by * kBlock + r);
+    return rows;
+}
+
+void Keystream::hash(const Image &image, int bx, int by, const CarriedRows &carriedRows,
+                     unsigned char *out) const {
     assert(image.width == kCoverWidth && image.height == kCoverHeight);
     assert(blockCarries(bx, by));
     // The state after the image's key is copied, not made again.
@@ -123,24 +132,26 @@ void Keystream::hash(const Image &image, int bx, int by, unsigned char *out) con
     crypto_generichash_update(&s, position, sizeof position);
 
     const BlockSpan span = blockSpan(bx, by);
-    // Each pixel is stored as four bytes and the next overwrites the fourth.
-    unsigned char kept[kBlock * kMaxSpan * 3 + 1];
+    // Every span is whole groups of four pixels, which pack into twelve bytes.
+    assert((span.last - span.first + 1) % 4 == 0);
+    unsigned char kept[kBlock * kMaxSpan * 3];
     unsigned char *k = kept;
-    for (int y = by * kBlock; y < (by + 1) * kBlock; ++y) {
-        const ColourWord *pixel = image.row(y);
-        const ColourWord *carried = carriedBitsRow(y);
-        for (int x = span.first; x <= span.last; ++x, k += 3) {
-            const auto w = static_cast<std::uint32_t>(pixel[x] & ~carried[x]);
-            if constexpr (std::endian::native == std::endian::little) {
-                std::memcpy(k, &w, 4);
-            } else {
-                k[0] = static_cast<unsigned char>(w);
-                k[1] = static_cast<unsigned char>(w >> 8);
-                k[2] = static_cast<unsigned char>(w >> 16);
-            }
+    for (int r = 0; r < kBlock; ++r) {
+        const ColourWord *pixel = image.row(by * kBlock + r);
+        const ColourWord *carried = carriedRows[r];
+        for (int x = span.first; x <= span.last; x += 4, k += 12) {
+            std::uint64_t w[4];
+            for (int i = 0; i < 4; ++i)
+                w[i] = static_cast<std::uint32_t>(pixel[x + i] & ~carried[x + i]);
+            const std::uint64_t low = w[0] | w[1] << 24 | w[2] << 48;
+            const auto high = static_cast<std::uint32_t>(w[2] >> 16 | w[3] << 8);
+            for (int i = 0; i < 8; ++i)
+                k[i] = static_cast<unsigned char>(low >> (8 * i));
+            for (int i = 0; i < 4; ++i)
+                k[8 + i] = static_cast<unsigned char>(high >> (8 * i));
         }
     }
-    assert(k < kept + sizeof kept);
+    assert(k <= kept + sizeof kept);
     crypto_generichash_update(&s, kept, static_cast<unsigned long long>(k - kept));
     crypto_generichash_final(&s, out, kOutputBytes);
 }
@@ -168,47 +179,139 @@ inline ColourWord keystreamWord(const unsigned char *out, int k) {
 std::array<ColourWord, Keystream::kBlock * Keystream::kBlock>
 Keystream::block(const Image &image, int bx, int by) const {
     unsigned char out[kOutputBytes];
-    hash(image, bx, by, out);
+    hash(image, bx, by, carriedRowsOf(by), out);
     std::array<ColourWord, kBlock * kBlock> words;
     for (int k = 0; k < kBlock * kBlock; ++k)
         words[k] = keystreamWord(out, k) & carriedBitsRow(by * kBlock + k / kBlock)[bx * kBlock + k % kBlock];
     return words;
 }
 
-void Keystream::applyRows(Image &image, int firstBlockRow, int endBlockRow) const {
-    unsigned char out[kOutputBytes];
-    for (int by = firstBlockRow; by < endBlockRow; ++by)
-        for (int bx = 0; bx < kAcross; ++bx) {
-            if (!blockCarries(bx, by))
-                continue;
-            hash(image, bx, by, out);
-            ColourWord words[kBlock * kBlock];
-            for (int j = 0; j < kBlock * kBlock / 4; ++j) {
-                const std::uint32_t v = out[3 * j] | (out[3 * j + 1] << 8) | (out[3 * j + 2] << 16);
-                for (int i = 0; i < 4; ++i)
-                    words[4 * j + i] = kSpread[(v >> (6 * i)) & 63];
-            }
-            for (int r = 0; r < kBlock; ++r) {
-                const int y = by * kBlock + r;
-                ColourWord *pixel = image.row(y) + bx * kBlock;
-                const ColourWord *carried = carriedBitsRow(y) + bx * kBlock;
-                for (int c = 0; c < kBlock; ++c)
-                    pixel[c] ^= words[r * kBlock + c] & carried[c];
-            }
-        }
+void Keystream::hashRow(const Image &image, int by, RowHashes &out) const {
+    const CarriedRows carried = carriedRowsOf(by);
+    for (int bx = 0; bx < kAcross; ++bx)
+        if (blockCarries(bx, by))
+            hash(image, bx, by, carried, out[bx].data());
 }
 
-void Keystream::apply(Image &image) const {
-    assert(image.width == kCoverWidth && image.height == kCoverHeight);
-    // A block's hash reads and its XOR writes only the pixels of its own
-    // block row, so the two halves of the image can be keyed side by side.
-    if (std::thread::hardware_concurrency() < 2) {
-        applyRows(image, 0, kDown);
-        return;
+namespace {
+
+// XORs the carried bits of block row by with its keystream, pixel by pixel in
+// reading order; summing, it adds each carried pixel's squared grey error
+// against before (the block row's pixels as they were) to sum, in that order.
+// A pixel left as it was adds exactly 0, so the sum is a whole comparison's.
+// The errors form a chain of additions, which the XOR work beside it hides.
+template <bool kSumming>
+double keyRow(Image &image, int by, const Keystream::RowHashes &hashes, const ColourWord *before,
+              double sum) {
+    for (int r = 0; r < kBlock; ++r) {
+        const int y = by * kBlock + r;
+        ColourWord *pixel = image.row(y);
+        const ColourWord *carried = carriedBitsRow(y);
+        // Only carrying blocks have carried columns.
+        for (const std::uint16_t x : carriedColumns(y)) {
+            const int k = r * kBlock + x % kBlock;
+            pixel[x] ^= keystreamWord(hashes[x / kBlock].data(), k) & carried[x];
+            if constexpr (kSumming)
+                sum += squaredGreyError(before[r * kCoverWidth + x], pixel[x]);
+        }
     }
-    std::thread lower([&] { applyRows(image, kDown / 2, kDown); });
-    applyRows(image, 0, kDown / 2);
-    lower.join();
+    return sum;
 }
+
+} // namespace
+
+void Keystream::applyRow(Image &image, int by, const RowHashes &hashes) {
+    keyRow<false>(image, by, hashes, nullptr, 0);
+}
+
+double Keystream::applyRowSumming(Image &image, int by, const RowHashes &hashes,
+                                  const ColourWord *before, double errors) {
+    return keyRow<true>(image, by, hashes, before, errors);
+}
+
+struct BlockHashes::Shared {
+    explicit Shared(const Keystream &k) : key(k), rows(kDown) {}
+
+    // Claims the next row from the top or from the foot; -1 once they meet.
+    int claim(bool fromTop) {
+        std::uint32_t c = claims.load(std::memory_order_relaxed);
+        for (;;) {
+            const int top = static_cast<int>(c >> 16), foot = static_cast<int>(c & 0xffff);
+            if (top >= foot)
+                return -1;
+            if (claims.compare_exchange_weak(c, fromTop ? c + (1u << 16) : c - 1, std::memory_order_relaxed))
+                return fromTop ? top : foot - 1;
+        }
+    }
+    void hash(int by) {
+        key.hashRow(*image, by, rows[by]);
+        ready[by].store(true, std::memory_order_release);
+        ready[by].notify_one();
+    }
+    // The second thread's part: the tables made ready while the caller reads
+    // the image, then rows from the foot up.
+    void hashFromTheFoot(const std::stop_token &stop) {
+        blockCarries(0, 0);
+        carriedBitsRow(0);
+        state.wait(kWaiting, std::memory_order_acquire);
+        if (state.load(std::memory_order_acquire) != kHashing)
+            return;
+        for (int by; !stop.stop_requested() && (by = claim(false)) >= 0;)
+            hash(by);
+    }
+
+    static constexpr int kWaiting = 0, kHashing = 1, kGivenUp = 2;
+    const Keystream &key;
+    const Image *image = nullptr;
+    std::atomic<int> state{kWaiting};
+    std::vector<Keystream::RowHashes> rows;
+    std::array<std::atomic<bool>, kDown> ready{};
+    // The next row from the top, in the high half; the row below the last
+    // unclaimed one from the foot, in the low half.
+    std::atomic<std::uint32_t> claims{kDown};
+};
+
+BlockHashes::BlockHashes(const Keystream &key) : shared_(std::make_unique<Shared>(key)) {
+    // Started before the image is read: a thread takes a while to get going.
+    if (std::thread::hardware_concurrency() >= 2)
+        second_ = std::jthread([s = shared_.get()](const std::stop_token &stop) { s->hashFromTheFoot(stop); });
+}
+
+BlockHashes::BlockHashes(const Keystream &key, const Image &image) : BlockHashes(key) { start(image); }
+
+void BlockHashes::start(const Image &image) {
+    assert(image.width == kCoverWidth && image.height == kCoverHeight);
+    assert(!shared_->image);
+    shared_->image = &image;
+    shared_->state.store(Shared::kHashing, std::memory_order_release);
+    shared_->state.notify_one();
+}
+
+BlockHashes::~BlockHashes() {
+    // A thread still waiting for an image is let go; one hashing stops after
+    // its row. Either is joined before the rows go.
+    int waiting = Shared::kWaiting;
+    if (shared_->state.compare_exchange_strong(waiting, Shared::kGivenUp))
+        shared_->state.notify_one();
+}
+
+const Keystream::RowHashes &BlockHashes::row(int by) {
+    assert(shared_->image);
+    if (const int claimed = shared_->claim(true); claimed >= 0) {
+        assert(claimed == by);
+        shared_->hash(claimed);
+    } else {
+        shared_->ready[by].wait(false, std::memory_order_acquire);
+    }
+    return shared_->rows[by];
+}
+
+void BlockHashes::applyTo(Image &image) {
+    assert(image.width == kCoverWidth && image.height == kCoverHeight);
+    for (int by = 0; by < kDown; ++by)
+        Keystream::applyRow(image, by, row(by));
+}
+
+void Keystream::apply(Image &image) const { BlockHashes(*this, image).applyTo(image); }
 
 } // namespace ombrel

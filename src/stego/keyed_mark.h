@@ -6,8 +6,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ombrel {
@@ -78,13 +80,60 @@ public:
     // undoes the first: it keys a keyless mark, and unkeys a keyed one.
     void apply(Image &image) const;
 
+    // The hashes of one block row's carrying blocks, by block column.
+    using RowHashes = std::array<std::array<unsigned char, kOutputBytes>, kBlocksAcross>;
+    void hashRow(const Image &image, int by, RowHashes &out) const;
+    // XORs the carried bits of block row by with its keystream.
+    static void applyRow(Image &image, int by, const RowHashes &hashes);
+    // The same, adding to errors the squared grey error of each pixel that
+    // changes against before, the block row's 8 x 1024 pixels as they were,
+    // in reading order: the sum a whole comparison forms, to the bit.
+    static double applyRowSumming(Image &image, int by, const RowHashes &hashes,
+                                  const ColourWord *before, double errors);
+
 private:
     // The one definition of what is hashed: the 48 bytes of block (bx, by).
-    void hash(const Image &image, int bx, int by, unsigned char *out) const;
-    void applyRows(Image &image, int firstBlockRow, int endBlockRow) const;
+    using CarriedRows = std::array<const ColourWord *, kBlock>;
+    static CarriedRows carriedRowsOf(int by);
+    void hash(const Image &image, int bx, int by, const CarriedRows &carried, unsigned char *out) const;
 
     struct State;
     std::unique_ptr<State> state_; // BLAKE2b after the image key
+};
+
+// The hashes of every carrying block of one 1024 x 768 image, taken by a
+// second thread from the foot up, and on the caller's as it asks for rows
+// from the top down. They read only bits no mark writes, so a mark can be
+// written and keyed, or unkeyed, a block row at a time as the rows are handed
+// over, while the rest are still being hashed. A caller with other work to
+// do first makes this before reading the image, and starts it once the image
+// is read: the second thread then gets going meanwhile, and hashes while
+// the caller reads the watermark.
+//
+// Until row(by) has returned, nothing may change block row by of the image;
+// after, only its carried bits. The image and the key must stay where they
+// are while this lives.
+class BlockHashes {
+public:
+    explicit BlockHashes(const Keystream &key);
+    BlockHashes(const Keystream &key, const Image &image);
+    ~BlockHashes();
+    BlockHashes(const BlockHashes &) = delete;
+    BlockHashes &operator=(const BlockHashes &) = delete;
+
+    // The image whose blocks are hashed; given once.
+    void start(const Image &image);
+    // The hashes of block row by; the rows are asked for in order from 0,
+    // after start.
+    const Keystream::RowHashes &row(int by);
+    // Keys or unkeys image, the hashed image or a copy of it, row by row as
+    // the hashes come; this asks for every row.
+    void applyTo(Image &image);
+
+private:
+    struct Shared; // the rows, and which are claimed and ready
+    std::unique_ptr<Shared> shared_;
+    std::jthread second_;
 };
 
 // Which block's keystream covers block (bx, by): itself when it carries bits,
