@@ -182,6 +182,10 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
     EXPECT_NE(r.out.find("Altered 8x8 blocks: 400 of 11968 checked\nAltered area: x 560..759, y 296..423\n"),
               std::string::npos)
         << r.out;
+    // Without a map the keystream comes off where the image lies: the same report.
+    const Result noMap = runCli({"verify", blacked, "--watermark", watermark, "--key-file", key, "--id", "IMG-7"});
+    EXPECT_EQ(noMap.code, 3);
+    EXPECT_EQ("Wrote " + map + "\n" + noMap.out, r.out);
     const std::string coreMap = dir.file("core-map.bmp");
     ASSERT_TRUE(saveBitmap(tamperMap(tampered, core), coreMap));
     EXPECT_EQ(test::readFile(map), test::readFile(coreMap));

@@ -166,11 +166,17 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const Surface &image = read.picture;
     const Surface watermark = watermarkSurface(settings.watermarkPath);
     const MarkBits bits(watermark, settings.threshold);
+    const auto map = option(p, options::kMap.name);
+    // The keystream comes off where the image lies, unless the map is to be
+    // drawn over the image as it came.
     std::optional<Surface> unkeyedCopy;
-    const Surface &plain = read.hashes() ? unkeyedCopy.emplace(unkeyed(image, *read.hashes())) : image;
+    if (read.hashes() && map)
+        unkeyedCopy.emplace(unkeyed(image, *read.hashes()));
+    else if (read.hashes())
+        read.hashes()->applyTo(read.picture.image());
+    const Surface &plain = unkeyedCopy ? *unkeyedCopy : image;
     read.doneHashing();
 
-    const auto map = option(p, options::kMap.name);
     const MarkReport report = checkOne(bits, image, plain, map);
     if (map)
         out << "Wrote " << *map << "\n";
