@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
-#include <cstring>
 #include <thread>
 #include <vector>
 #include <cassert>
