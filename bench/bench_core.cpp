@@ -42,7 +42,7 @@ void EmbedCore(benchmark::State &state) {
 BENCHMARK(EmbedCore)->Unit(benchmark::kMillisecond);
 
 const Keystream &keystream() {
-    static const Keystream k(MarkKey{std::vector<std::uint8_t>(32, 0x6b), "cover.bmp"});
+    static const Keystream k(MarkKey{SecretBytes(32, 0x6b), "cover.bmp"});
     return k;
 }
 

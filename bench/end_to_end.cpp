@@ -77,6 +77,8 @@ int main(int argc, char **argv) {
     const std::string yard = (dir / "yard.bmp").string();
     const std::string key = (dir / "bench.key").string(), sealed = (dir / "sealed.bmp").string();
     std::ofstream(key, std::ios::binary) << "thirty-two bytes of benchmark ke";
+    // A key file others can read is refused.
+    std::filesystem::permissions(key, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     const std::vector<std::vector<std::string>> commands = {
         {OMBREL_YARDSTICK, cover, mark, yard},
@@ -138,7 +140,7 @@ int main(int argc, char **argv) {
         }
         return median(times);
     };
-    const Keystream keystream(MarkKey{std::vector<std::uint8_t>(32, 0x6b), "bench"});
+    const Keystream keystream(MarkKey{SecretBytes(32, 0x6b), "bench"});
     const double embedCore = embedInPlace(false), embedWithPsnr = embedInPlace(true);
     const double keyedCore = embedInPlace(true, &keystream);
     // As the desktop program runs it: the cover copied, both pictures drawn.

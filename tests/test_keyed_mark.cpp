@@ -22,7 +22,7 @@ namespace {
 using BlockSet = std::set<std::pair<int, int>>; // (bx, by)
 
 MarkKey keyOf(const std::string &id, unsigned char first = 1, std::size_t bytes = 32) {
-    MarkKey key{std::vector<std::uint8_t>(bytes), id};
+    MarkKey key{SecretBytes(bytes), id};
     for (std::size_t i = 0; i < bytes; ++i)
         key.secret[i] = static_cast<std::uint8_t>(first + 37 * i);
     return key;

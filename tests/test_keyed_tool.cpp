@@ -83,9 +83,9 @@ TEST_F(KeyedTool, BadKeyFilesAreRefusedInOneLineAndNothingIsWritten) {
     const std::string marked = dir.file("marked.bmp");
     ASSERT_EQ(runCli({"embed", cover, watermark, "-o", marked, "--key-file", key}).code, 0);
     std::filesystem::create_directory(dir.file("folder.key"));
-    dir.write("empty.key", "");
-    dir.write("short.key", std::string(15, 'k'));
-    dir.write("huge.key", std::string((1 << 20) + 1, 'k'));
+    dir.writePrivate("empty.key", "");
+    dir.writePrivate("short.key", std::string(15, 'k'));
+    dir.writePrivate("huge.key", std::string((1 << 20) + 1, 'k'));
     dir.write("plain.txt", "a file, not a folder");
     struct Row {
         std::string keyFile, err;
@@ -175,7 +175,7 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
                              "--map", map});
     EXPECT_EQ(r.code, 3);
     const std::string secret = test::readFile(key);
-    const Keystream stream(MarkKey{std::vector<std::uint8_t>(secret.begin(), secret.end()), "IMG-7"});
+    const Keystream stream(MarkKey{SecretBytes(secret.begin(), secret.end()), "IMG-7"});
     const MarkReport core = verifyMark(tampered, MarkBits(surfaceOf(sampleWatermark()), 0), &stream);
     EXPECT_EQ(core.blocksAltered, 400) << "every block the black touched: 25 x 16";
     EXPECT_NE(r.out.find("Bits differing: " + std::to_string(core.bitsDiffering) + " ("), std::string::npos) << r.out;
@@ -345,20 +345,21 @@ TEST_F(KeyedTool, ManyFilesAreKeyedWithTheirOwnNames) {
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 50 + i), covers + "/c" + std::to_string(i) + ".bmp"));
     const Result embedded =
-        runCli({"embed", covers, "--watermark", watermark, "-o", marked + "/", "--key-file", key, "-j", "2"});
+        runCli({"embed", covers, "--watermark", watermark, "-o", marked + "/", "--key-file", key, "-j", "2",
+                "--id-from-name"});
     ASSERT_EQ(embedded.code, 0) << embedded.err;
 
     const std::string one = dir.file("c1-alone.bmp");
     ASSERT_EQ(runCli({"embed", covers + "/c1.bmp", watermark, "-o", one, "--key-file", key, "--id", "c1"}).code, 0);
     EXPECT_EQ(test::readFile(marked + "/c1.bmp"), test::readFile(one)) << "the id is the cover's own name";
 
-    const Result checked = runCli({"verify", marked, "--watermark", watermark, "--key-file", key});
+    const Result checked = runCli({"verify", marked, "--watermark", watermark, "--key-file", key, "--id-from-name"});
     EXPECT_EQ(checked.code, 0) << checked.out << checked.err;
     // Checked under another picture's name, every block looks altered.
     const Result shared = runCli({"verify", marked, "--watermark", watermark, "--key-file", key, "--id", "c0"});
     EXPECT_EQ(shared.code, 3) << shared.out;
 
-    ASSERT_EQ(runCli({"extract", marked, "-o", found + "/", "--key-file", key}).code, 0);
+    ASSERT_EQ(runCli({"extract", marked, "-o", found + "/", "--key-file", key, "--id-from-name"}).code, 0);
     const std::string plain = dir.file("plain.bmp"), plainMark = dir.file("plain-mark.bmp");
     ASSERT_EQ(runCli({"embed", covers + "/c2.bmp", watermark, "-o", plain}).code, 0);
     ASSERT_EQ(runCli({"extract", plain, "-o", plainMark}).code, 0);

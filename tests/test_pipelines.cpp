@@ -156,7 +156,7 @@ TEST(Pipelines, PicturesKeepTheBackgroundWhereNothingIsDrawn) {
 // the copying pipeline's does.
 TEST(Pipelines, InPlaceEmbeddingAndItsPsnrMatchACopyAndACompare) {
     const Surface watermark = surfaceOf(sampleWatermark());
-    const Keystream keystream(MarkKey{std::vector<std::uint8_t>(16, 0xa5), "in place"});
+    const Keystream keystream(MarkKey{SecretBytes(16, 0xa5), "in place"});
     for (const Keystream *key : {static_cast<const Keystream *>(nullptr), &keystream})
         for (const int threshold : {-255, 0, 200})
             for (const Image &original : {sampleCover(), test::randomImage(1024, 768, 3)}) {

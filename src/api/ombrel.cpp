@@ -62,11 +62,10 @@ Pixels greyOf(const Image &image) {
 std::optional<Keystream> keystreamOf(const Key *key) {
     if (!key)
         return std::nullopt;
-    const MarkKey markKey{key->secret, key->id};
-    if (checkKey(markKey) == KeyVerdict::TooShort)
+    if (checkKey(key->secret) == KeyVerdict::TooShort)
         refuse(Error::Code::KeyTooShort, "a key has at least " + std::to_string(kMinKeyBytes) +
                                              " bytes, not " + std::to_string(key->secret.size()));
-    return std::optional<Keystream>(std::in_place, markKey);
+    return std::optional<Keystream>(std::in_place, key->secret, key->id);
 }
 
 Surface coverSurface(PixelView cover) {
@@ -159,6 +158,14 @@ const char *codeName(Error::Code code) {
 Pixels::Pixels(int width, int height, int channels)
     : width(width), height(height), channels(channels),
       data(static_cast<std::size_t>(width) * height * channels) {}
+
+std::string idFromName(const std::string &path) { return imageId({.id = {}, .fromName = true}, path); }
+
+std::vector<std::uint8_t> keyFromPassphrase(std::string_view passphrase) {
+    const SecretBytes key = ombrel::keyFromPassphrase(
+        {reinterpret_cast<const std::uint8_t *>(passphrase.data()), passphrase.size()});
+    return {key.begin(), key.end()};
+}
 
 Embedded embed(PixelView cover, PixelView watermark, int threshold, const Key *key) {
     double psnr = 0;

@@ -25,6 +25,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ombrel {
@@ -90,6 +91,16 @@ struct Key {
     std::vector<std::uint8_t> secret;
     std::string id;
 };
+
+// The id the tool gives a picture under --id-from-name: its file name
+// without the extension ("photos/holiday-042.png" gives "holiday-042").
+std::string idFromName(const std::string &path);
+
+// The secret of a passphrase, as the tool's --passphrase-file makes it:
+// Argon2id with libsodium's moderate limits over a fixed salt, 32 bytes.
+// Takes about a second and 256 MiB; a passphrase is only as strong as itself,
+// and 32 random bytes (ombrel keygen) are the strong choice.
+std::vector<std::uint8_t> keyFromPassphrase(std::string_view passphrase);
 
 struct Embedded {
     Pixels image;    // 1024 x 768, 3 channels

@@ -50,9 +50,12 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     const auto chart = option(p, options::kChart.name);
     if (chart && !watermarkPath)
         throw UsageError("--chart needs --watermark");
-    if (option(p, options::kKeyFile.name) && !watermarkPath)
-        throw UsageError("--key-file needs --watermark");
-    const std::optional<Keystream> key = keystreamOption(p);
+    if (!watermarkPath)
+        for (const OptionDef &source : {options::kKeyFile, options::kPassphrase, options::kPassphraseFile})
+            if (option(p, source.name))
+                throw UsageError(std::string(source.spelling) + " needs --watermark");
+    const KeyOption keyGiven = keyOption(p);
+    const std::optional<Keystream> key = keyGiven.keystreamFor(p.positional[0]);
     // A chart that cannot be drawn is said before any attack runs or any file is written.
     if (chart)
         if (const auto problem = chartProblem())

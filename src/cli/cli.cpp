@@ -63,27 +63,34 @@ void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
     }
 }
 
+// The options of a command that takes a keyed mark's key and id.
+std::vector<OptionDef> withKey(std::vector<OptionDef> known) {
+    using namespace options;
+    known.insert(known.end(), {kKeyFile, kPassphrase, kPassphraseFile, kId, kIdFromName});
+    return known;
+}
+
 const std::map<std::string, CommandEntry, std::less<>> &commands() {
     using namespace options;
     static const std::map<std::string, CommandEntry, std::less<>> table = {
         {"embed",
          {embedCommand,
           kEmbedHelp,
-          {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs, kKeyFile, kId},
+          withKey({kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs}),
           {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
           embedIsBatch}},
         {"extract",
-         {extractCommand, kExtractHelp, {kOutput, kJobs, kKeyFile, kId}, {{kOutput.name, false}}, extractIsBatch}},
+         {extractCommand, kExtractHelp, withKey({kOutput, kJobs}), {{kOutput.name, false}}, extractIsBatch}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kCsv, kJobs, kKeyFile, kId}, {{kMap.name, true}},
+         {verifyCommand, kVerifyHelp, withKey({kWatermark, kThreshold, kMap, kCsv, kJobs}), {{kMap.name, true}},
           verifyIsBatch}},
         {"attack",
-         {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep, kKeyFile, kId}}},
+         {attackCommand, kAttackHelp, withKey({kWatermark, kThreshold, kCsv, kChart, kKeep})}},
         {"evaluate",
          {evaluateCommand, kEvaluateHelp,
-          {kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite, kKeyFile, kId}}},
+          withKey({kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite})}},
         {"keygen", {keygenCommand, kKeygenHelp, {}}},
     };
     return table;

@@ -3,27 +3,18 @@
 #include "stego/embedding.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace ombrel::cli {
 
-std::string coverId(const std::string &coverPath) {
-    return std::filesystem::path(coverPath).filename().string();
-}
-
-CoverMarking::CoverMarking(const std::optional<MarkKey> &key, const std::string &coverPath,
-                           const std::optional<std::string> &sharedId) {
-    if (key)
-        keystream_.emplace(MarkKey{key->secret, sharedId.value_or(coverId(coverPath))});
-}
+CoverMarking::CoverMarking(const KeyOption &key, const std::string &coverPath)
+    : keystream_(key.keystreamFor(coverPath)) {}
 
 Image CoverMarking::mark(const Surface &cover, const Surface &watermark, int threshold) const {
     return embed(cover, watermark, threshold, {}, keystream()).watermarked.image();
 }
 
 CollageDonor::CollageDonor(const std::vector<std::string> &sortedCovers, const std::string &coverPath,
-                           Fit fit, const std::optional<MarkKey> &key,
-                           const std::optional<std::string> &sharedId) {
+                           Fit fit, const KeyOption &key) {
     const auto at = std::lower_bound(sortedCovers.begin(), sortedCovers.end(), coverPath);
     const auto here = static_cast<std::size_t>(at - sortedCovers.begin());
     const std::size_t n = sortedCovers.size();
@@ -34,7 +25,7 @@ CollageDonor::CollageDonor(const std::vector<std::string> &sortedCovers, const s
         } catch (const Refusal &) {
             continue; // evaluate reports it where it is a cover itself
         }
-        marking_.emplace(key, next, sharedId);
+        marking_.emplace(key, next);
         return;
     }
 }

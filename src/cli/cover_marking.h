@@ -1,10 +1,11 @@
 #pragma once
 
 // How evaluate marks its covers: keyless, or with the run's key and each
-// cover's file name as its id; and the marked cover a collage takes its
+// cover's id by the run's id rule; and the marked cover a collage takes its
 // region from.
 
 #include "cli/command.h"
+#include "cli/key_option.h"
 #include "stego/keyed_mark.h"
 
 #include <optional>
@@ -13,13 +14,10 @@
 
 namespace ombrel::cli {
 
-// One cover's mark: keyless without a key, else keyed with the cover's file
-// name as id, so two covers of one run never share an id; or with sharedId
-// for all, to show what a shared id lets through.
+// One cover's mark: keyless without a key, else keyed with the cover's id.
 class CoverMarking {
 public:
-    CoverMarking(const std::optional<MarkKey> &key, const std::string &coverPath,
-                 const std::optional<std::string> &sharedId = {});
+    CoverMarking(const KeyOption &key, const std::string &coverPath);
 
     // Null for a keyless mark.
     const Keystream *keystream() const { return keystream_ ? &*keystream_ : nullptr; }
@@ -29,16 +27,13 @@ private:
     std::optional<Keystream> keystream_;
 };
 
-// The id evaluate gives a cover: its file name.
-std::string coverId(const std::string &coverPath);
-
 // The cover after coverPath in the run's sorted covers, wrapping round, that
 // can be read (skipping those that cannot), marked as its own cover would be;
 // none when the run has no other cover.
 class CollageDonor {
 public:
     CollageDonor(const std::vector<std::string> &sortedCovers, const std::string &coverPath, Fit fit,
-                 const std::optional<MarkKey> &key, const std::optional<std::string> &sharedId = {});
+                 const KeyOption &key);
 
     std::optional<Image> marked(const Surface &watermark, int threshold) const;
 

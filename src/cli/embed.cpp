@@ -48,12 +48,11 @@ namespace {
 struct EmbedSettings {
     int threshold;
     Fit fit;
-    std::optional<MarkKey> key; // its id stands for every cover when --id was given
-    bool idGiven;
+    KeyOption key;
 };
 
 EmbedSettings embedSettings(const Parsed &p) {
-    return {thresholdOption(p), fitOption(p), keyOption(p), option(p, options::kId.name).has_value()};
+    return {thresholdOption(p), fitOption(p), keyOption(p, Passphrase::Confirm)};
 }
 
 // The watermark read, transformed and quantised, as every cover gets it;
@@ -74,7 +73,7 @@ void prepareMark(EmbeddingPipeline &pipeline, const Surface &watermark, const Em
 // change, written to output; the PSNR against the cover.
 double markCover(const EmbeddingPipeline &mark, const EmbedSettings &s, const std::string &cover,
                  const std::string &output) {
-    const std::optional<Keystream> key = batchKeystream(s.key, s.idGiven, cover);
+    const std::optional<Keystream> key = s.key.keystreamFor(cover);
     HashedPicture read(keyed(key), [&] { return coverSurface(cover, s.fit); });
     Surface &surface = read.picture;
     Progress progress;
@@ -103,6 +102,7 @@ int embedMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (covers.empty())
         throw Refusal("no cover to mark");
     const std::vector<std::string> outputs = batchOutputs(folder, covers, true);
+    warnOfSharedIds(covers, settings.key, err);
 
     // One pipeline for every cover: embedding into one only reads it.
     const auto mark = std::make_unique<EmbeddingPipeline>();
@@ -129,7 +129,7 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const EmbedSettings settings = embedSettings(p);
     const auto waveletPath = option(p, options::kWaveletPicture.name);
     const auto quantisedPath = option(p, options::kQuantisedPicture.name);
-    const std::optional<Keystream> key = keystreamOption(p);
+    const std::optional<Keystream> key = settings.key.keystreamFor(output);
 
     // A keyed mark's hashes read only the bits the mark leaves, so they are
     // taken while the watermark is read and transformed.

@@ -90,8 +90,7 @@ struct Settings {
     std::vector<int> thresholds;
     Fit fit = Fit::Offered;
     bool resume = false, overwrite = false;
-    std::optional<MarkKey> key;
-    std::optional<std::string> sharedId;
+    KeyOption key;
 };
 
 Settings settingsOf(const Parsed &p) {
@@ -118,7 +117,9 @@ Settings settingsOf(const Parsed &p) {
     if (s.resume && s.overwrite)
         throw UsageError("--resume and --overwrite exclude each other");
     s.key = keyOption(p);
-    s.sharedId = option(p, kId.name);
+    // Its collage needs two ids: each cover has its own unless --id names one for all.
+    if (!option(p, kId.name))
+        s.key.ids.fromName = true;
     return s;
 }
 
@@ -129,8 +130,7 @@ struct Job {
     const std::vector<int> &thresholds;
     Fit fit;
     int jobs;
-    const std::optional<MarkKey> &key;
-    const std::optional<std::string> &sharedId;
+    const KeyOption &key;
     const std::vector<std::string> &allCovers; // of every shard, sorted: the collages' donors
 };
 
@@ -170,8 +170,8 @@ Outcome evaluateCovers(const Job &job, std::vector<std::vector<EvaluationRow>> r
         const std::size_t i = todo[k];
         std::vector<EvaluationRow> rows;
         const Surface cover = coverSurface(job.covers[i], job.fit);
-        const CoverMarking marking(job.key, job.covers[i], job.sharedId);
-        const CollageDonor donor(job.allCovers, job.covers[i], job.fit, job.key, job.sharedId);
+        const CoverMarking marking(job.key, job.covers[i]);
+        const CollageDonor donor(job.allCovers, job.covers[i], job.fit, job.key);
         for (std::size_t t = 0; t < thresholds.size(); ++t) {
             const Image marked = marking.mark(cover, job.watermark, thresholds[t]);
             const double psnr = compareImages(cover.image(), marked)->psnr;
@@ -234,6 +234,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     // an empty table, so a scheduler running every shard sees no failure.
     if (all.empty())
         throw Refusal("no cover to evaluate");
+    warnOfSharedIds(all, settings.key, err);
 
     // Hours of rows are never replaced by accident.
     std::vector<std::vector<EvaluationRow>> kept(covers.size());
@@ -259,7 +260,7 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
 
     const Outcome outcome =
         evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs,
-                        settings.key, settings.sharedId, all},
+                        settings.key, all},
                        std::move(kept), appender, out, err);
     writeEvaluationReport(files, outcome.rows, covers, settings.thresholds, outcome.finished);
 

@@ -66,15 +66,14 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     const bool many = extractIsBatch(p);
     const auto output = required(p, options::kOutput.name,
                                  many ? "extract needs -o DIR" : "extract needs -o OUT");
+    const KeyOption key = keyOption(p);
     if (!many) {
-        const std::optional<Keystream> key = keystreamOption(p);
-        extractOne(p.positional[0], output, keyed(key));
+        const std::optional<Keystream> stream = key.keystreamFor(p.positional[0]);
+        extractOne(p.positional[0], output, keyed(stream));
         out << "Wrote " << output << "\n";
         return kDone;
     }
     const int jobs = jobsOption(p);
-    const std::optional<MarkKey> key = keyOption(p);
-    const bool idGiven = option(p, options::kId.name).has_value();
     const std::vector<std::string> images = listPictures(p.positional);
     if (images.empty())
         throw Refusal("no image to extract from");
@@ -82,7 +81,7 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     StopSignals guard;
     makeFolder(output);
     const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
-        const std::optional<Keystream> stream = batchKeystream(key, idGiven, images[i]);
+        const std::optional<Keystream> stream = key.keystreamFor(images[i]);
         extractOne(images[i], outputs[i], keyed(stream));
         item.tick();
         item.say("Wrote " + outputs[i]);

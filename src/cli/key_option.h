@@ -1,42 +1,55 @@
 #pragma once
 
 // The key of a keyed mark as the tool takes it: the bytes of a file named by
-// --key-file (never the key itself on the command line), and the image's id.
+// --key-file, or a passphrase (never the key itself on the command line), and
+// the rule that gives each picture its id.
 
 #include "cli/parse.h"
 #include "stego/keyed_mark.h"
 
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ombrel::cli {
 
-// The largest key file read: a key is a short secret, and a file this size
-// is surely not one.
+// The largest key or passphrase file read: a key is a short secret, and a
+// file this size is surely not one.
 inline constexpr std::size_t kMaxKeyFileBytes = 1 << 20;
 
-// The key file's bytes as the secret, with id; a refusal naming the file and
-// the reason when it is missing, unreadable, a folder, empty, too short or
-// too large.
-MarkKey readKeyFile(const std::string &path, std::string id);
+// The key file's bytes, read once (so a pipe, <(...) or a FIFO serves); a
+// refusal naming the file and the reason when it is missing, unreadable, a
+// folder, open to other users, empty, too short or too large.
+SecretBytes readKeyFile(const std::string &path);
+// The same from a descriptor already open, path naming it in refusals; the
+// file's mode is not looked at.
+SecretBytes readKeyBytes(int fd, const std::string &path);
+// The first line of a passphrase file from an open descriptor, without its
+// line end; refused when empty.
+SecretBytes readPassphraseLine(int fd, const std::string &path);
 
-// The key of --key-file and --id (default ""), or none without --key-file;
-// --id alone is a usage error.
-std::optional<MarkKey> keyOption(const Parsed &p);
+// What --key-file, --passphrase, --passphrase-file, --id and --id-from-name
+// ask, read once a run: no secret for a keyless mark.
+struct KeyOption {
+    std::optional<SecretBytes> secret;
+    IdRule ids;
 
-// The id a picture of a batch is marked and checked with, when --id names
-// none: its file name without the extension, which a marked JPEG's .png
-// keeps.
-std::string batchId(const std::string &path);
+    // The keystream of the picture at path (for a single embed, the output's
+    // path), none without a key.
+    std::optional<Keystream> keystreamFor(const std::string &path) const;
+};
 
-// The keystream a picture of a batch is keyed with: none without a key;
-// the key's id when --id was given, else the picture's batchId.
-std::optional<Keystream> batchKeystream(const std::optional<MarkKey> &key, bool idGiven,
-                                        const std::string &path);
+// With a key and each picture's id from its name, a line on err for every
+// two pictures that come to share an id (one name in two folders, or with two
+// extensions): a region of one pasted into the other would go unseen.
+void warnOfSharedIds(const std::vector<std::string> &paths, const KeyOption &key, std::ostream &err);
 
-// The keystream of that key, built once for a command's one image.
-std::optional<Keystream> keystreamOption(const Parsed &p);
+// Asks for the passphrase a second time on the terminal: for marking, where
+// a slip of the finger would seal under a key nobody knows.
+enum class Passphrase { AskOnce, Confirm };
+KeyOption keyOption(const Parsed &p, Passphrase ask = Passphrase::AskOnce);
 
 // The pointer the core's keyed calls take: null for a keyless mark.
 inline const Keystream *keyed(const std::optional<Keystream> &key) { return key ? &*key : nullptr; }

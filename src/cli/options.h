@@ -23,5 +23,8 @@ inline constexpr OptionDef kResume{"resume", "--resume", {}, false};
 inline constexpr OptionDef kOverwrite{"overwrite", "--overwrite", {}, false};
 inline constexpr OptionDef kKeyFile{"key-file", "--key-file"};
 inline constexpr OptionDef kId{"id", "--id"};
+inline constexpr OptionDef kIdFromName{"id-from-name", "--id-from-name", {}, false};
+inline constexpr OptionDef kPassphrase{"passphrase", "--passphrase", {}, false};
+inline constexpr OptionDef kPassphraseFile{"passphrase-file", "--passphrase-file"};
 
 } // namespace ombrel::cli::options

@@ -56,14 +56,12 @@ namespace {
 struct VerifySettings {
     std::string watermarkPath;
     int threshold;
-    std::optional<MarkKey> key; // its id stands for every image when --id was given
-    bool idGiven;
+    KeyOption key;
 };
 
 VerifySettings verifySettings(const Parsed &p) {
     std::string watermarkPath = required(p, options::kWatermark.name, "verify needs --watermark W");
-    return {std::move(watermarkPath), thresholdOption(p), keyOption(p),
-            option(p, options::kId.name).has_value()};
+    return {std::move(watermarkPath), thresholdOption(p), keyOption(p)};
 }
 
 // One image's check against the bits the mark writes (plain: the image with
@@ -118,7 +116,7 @@ int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
         const Surface image = coverSurface(images[i]);
         std::optional<Surface> plain;
-        if (const auto key = batchKeystream(settings.key, settings.idGiven, images[i]))
+        if (const auto key = settings.key.keystreamFor(images[i]))
             plain.emplace(unkeyed(image, *key));
         const MarkReport report =
             checkOne(bits, image, plain ? *plain : image, mapFolder ? std::optional(maps[i]) : std::nullopt);
@@ -159,7 +157,7 @@ int verifyCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         return verifyMany(p, out, err);
     expectPositional(p, 1, "verify needs IMAGE");
     const VerifySettings settings = verifySettings(p);
-    const std::optional<Keystream> key = keystreamOption(p);
+    const std::optional<Keystream> key = settings.key.keystreamFor(p.positional[0]);
     // A keyed image's hashes are taken while the watermark is read and its
     // bits worked out.
     HashedPicture read(keyed(key), [&] { return coverSurface(p.positional[0]); });

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 #include <cassert>
+#include <filesystem>
 #include <stdexcept>
 
 namespace ombrel {
@@ -16,7 +17,6 @@ namespace ombrel {
 namespace {
 
 constexpr char kTag[] = "ombrel keyed mark 1";
-constexpr std::size_t kImageKeyBytes = 32;
 constexpr int kBlock = Keystream::kBlock;
 constexpr int kAcross = Keystream::kBlocksAcross;
 constexpr int kDown = Keystream::kBlocksDown;
@@ -62,8 +62,58 @@ const Blocks &blocks() {
 
 } // namespace
 
-KeyVerdict checkKey(const MarkKey &key) {
-    return key.secret.size() < kMinKeyBytes ? KeyVerdict::TooShort : KeyVerdict::Usable;
+void wipe(void *bytes, std::size_t size) { sodium_memzero(bytes, size); }
+
+KeyVerdict checkKey(std::span<const std::uint8_t> secret) {
+    return secret.size() < kMinKeyBytes ? KeyVerdict::TooShort : KeyVerdict::Usable;
+}
+
+std::string imageId(const IdRule &rule, const std::string &path) {
+    return rule.fromName ? std::filesystem::path(path).stem().string() : rule.id;
+}
+
+namespace {
+
+void initialiseSodium() {
+    if (sodium_init() < 0)
+        throw std::runtime_error("libsodium could not be initialised");
+}
+
+} // namespace
+
+SecretBytes keyFromPassphrase(std::span<const std::uint8_t> passphrase) {
+    static_assert(kPassphraseSalt.size() == crypto_pwhash_SALTBYTES);
+    initialiseSodium();
+    SecretBytes key(kPassphraseKeyBytes);
+    if (crypto_pwhash(key.data(), key.size(), reinterpret_cast<const char *>(passphrase.data()),
+                      passphrase.size(), reinterpret_cast<const unsigned char *>(kPassphraseSalt.data()),
+                      crypto_pwhash_OPSLIMIT_MODERATE, crypto_pwhash_MEMLIMIT_MODERATE,
+                      crypto_pwhash_ALG_ARGON2ID13) != 0)
+        throw std::runtime_error("the passphrase could not be made into a key: out of memory");
+    return key;
+}
+
+std::array<std::uint8_t, kImageKeyBytes> imageKey(std::span<const std::uint8_t> secret, std::string_view id) {
+    initialiseSodium();
+    std::array<unsigned char, crypto_generichash_KEYBYTES_MAX> digest{};
+    if (secret.size() > crypto_generichash_KEYBYTES_MAX) {
+        crypto_generichash(digest.data(), digest.size(), secret.data(), secret.size(), nullptr, 0);
+        secret = digest;
+    }
+    // The secret's keyed hash of the tag and the id.
+    crypto_generichash_state s;
+    crypto_generichash_init(&s, secret.data(), secret.size(), kImageKeyBytes);
+    crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(kTag), sizeof kTag - 1);
+    unsigned char length[8];
+    for (int i = 0; i < 8; ++i)
+        length[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(id.size()) >> (8 * i));
+    crypto_generichash_update(&s, length, sizeof length);
+    crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(id.data()), id.size());
+    std::array<std::uint8_t, kImageKeyBytes> key;
+    crypto_generichash_final(&s, key.data(), key.size());
+    sodium_memzero(digest.data(), digest.size());
+    sodium_memzero(&s, sizeof s);
+    return key;
 }
 
 bool blockCarries(int bx, int by) { return blocks().carries[by][bx]; }
@@ -74,35 +124,14 @@ struct Keystream::State {
     crypto_generichash_state prefix;
 };
 
-Keystream::Keystream(const MarkKey &key) : state_(std::make_unique<State>()) {
-    assert(checkKey(key) == KeyVerdict::Usable);
-    if (sodium_init() < 0)
-        throw std::runtime_error("libsodium could not be initialised");
-    std::array<unsigned char, crypto_generichash_KEYBYTES_MAX> digest{};
-    const unsigned char *secret = key.secret.data();
-    std::size_t secretBytes = key.secret.size();
-    if (secretBytes > crypto_generichash_KEYBYTES_MAX) {
-        crypto_generichash(digest.data(), digest.size(), secret, secretBytes, nullptr, 0);
-        secret = digest.data();
-        secretBytes = digest.size();
-    }
-    // The image's key: the secret's keyed hash of the tag and the id.
-    crypto_generichash_state s;
-    crypto_generichash_init(&s, secret, secretBytes, kImageKeyBytes);
-    crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(kTag), sizeof kTag - 1);
-    unsigned char length[8];
-    for (int i = 0; i < 8; ++i)
-        length[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(key.id.size()) >> (8 * i));
-    crypto_generichash_update(&s, length, sizeof length);
-    crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(key.id.data()), key.id.size());
-    unsigned char imageKey[kImageKeyBytes];
-    crypto_generichash_final(&s, imageKey, sizeof imageKey);
+Keystream::Keystream(std::span<const std::uint8_t> secret, std::string_view id)
+    : state_(std::make_unique<State>()) {
+    assert(checkKey(secret) == KeyVerdict::Usable);
+    std::array<std::uint8_t, kImageKeyBytes> key = imageKey(secret, id);
     // Every block's hash begins with it, absorbed here once.
     crypto_generichash_init(&state_->prefix, nullptr, 0, kOutputBytes);
-    crypto_generichash_update(&state_->prefix, imageKey, sizeof imageKey);
-    sodium_memzero(digest.data(), digest.size());
-    sodium_memzero(imageKey, sizeof imageKey);
-    sodium_memzero(&s, sizeof s);
+    crypto_generichash_update(&state_->prefix, key.data(), key.size());
+    sodium_memzero(key.data(), key.size());
 }
 
 Keystream::~Keystream() {

@@ -8,25 +8,69 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace ombrel {
+
+// Memory that held a secret is wiped before it goes back to the heap, so
+// neither a freed key nor a passphrase lingers there.
+void wipe(void *bytes, std::size_t size);
+
+template <class T>
+struct WipingAllocator {
+    using value_type = T;
+    WipingAllocator() = default;
+    template <class U>
+    WipingAllocator(const WipingAllocator<U> &) {}
+    T *allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+    void deallocate(T *p, std::size_t n) {
+        wipe(p, n * sizeof(T));
+        std::allocator<T>().deallocate(p, n);
+    }
+    friend bool operator==(const WipingAllocator &, const WipingAllocator &) { return true; }
+};
+
+using SecretBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;
 
 // What binds a mark to its owner and to one image: a secret of at least 16
 // bytes, and the image's name (its file name, a serial number). Two images
 // marked with one key need two ids, or a region of one pasted into the other
 // stays consistent with itself.
 struct MarkKey {
-    std::vector<std::uint8_t> secret;
+    SecretBytes secret;
     std::string id;
 };
 
 inline constexpr std::size_t kMinKeyBytes = 16;
 
 enum class KeyVerdict { Usable, TooShort };
-KeyVerdict checkKey(const MarkKey &key);
+KeyVerdict checkKey(std::span<const std::uint8_t> secret);
+inline KeyVerdict checkKey(const MarkKey &key) { return checkKey(key.secret); }
+
+// How the pictures of a run get their ids, the one rule for every command
+// and library: one id for all ("" unless one is given), or each picture its
+// own file name without the extension.
+struct IdRule {
+    std::string id;
+    bool fromName = false;
+};
+std::string imageId(const IdRule &rule, const std::string &path);
+
+// A passphrase made into a key: Argon2id (libsodium's crypto_pwhash, its
+// moderate limits) over a fixed salt, 32 bytes. Slow on purpose, about a
+// second and 256 MiB a guess; throws std::runtime_error when the memory
+// cannot be had.
+inline constexpr std::size_t kPassphraseKeyBytes = 32;
+inline constexpr std::string_view kPassphraseSalt = "ombrel-passkey-1"; // 16 bytes
+SecretBytes keyFromPassphrase(std::span<const std::uint8_t> passphrase);
+
+// The image key of a secret and an id: what every block's hash begins with.
+inline constexpr std::size_t kImageKeyBytes = 32;
+std::array<std::uint8_t, kImageKeyBytes> imageKey(std::span<const std::uint8_t> secret, std::string_view id);
 
 // A keyed mark writes the keyless mark's bits into the same pixels, each
 // XORed with a keystream bit. The keystream of an 8 x 8 block is a keyed
@@ -58,6 +102,10 @@ KeyVerdict checkKey(const MarkKey &key);
 //     Pixel k = 8r + c of the block (row r, column c) takes bits 6k .. 6k + 5:
 //     red bits 0, 1, green bits 0, 1, blue bits 0, 1 of its keystream word,
 //     of which only the bits the pixel carries are used.
+//   A passphrase's secret key (keyFromPassphrase): crypto_pwhash with
+//     crypto_pwhash_ALG_ARGON2ID13, crypto_pwhash_OPSLIMIT_MODERATE and
+//     crypto_pwhash_MEMLIMIT_MODERATE, the passphrase's bytes as they are, the
+//     16 bytes "ombrel-passkey-1" as salt, 32 bytes out.
 class Keystream {
 public:
     static constexpr int kBlock = 8;
@@ -65,8 +113,9 @@ public:
     static constexpr int kBlocksDown = kCoverHeight / kBlock;  // 96
     static constexpr std::size_t kOutputBytes = 48;
 
-    // The key must be usable (checkKey).
-    explicit Keystream(const MarkKey &key);
+    // The secret must be usable (checkKey); it is not kept.
+    Keystream(std::span<const std::uint8_t> secret, std::string_view id);
+    explicit Keystream(const MarkKey &key) : Keystream(key.secret, key.id) {}
     ~Keystream();
     Keystream(Keystream &&) noexcept;
     Keystream &operator=(Keystream &&) noexcept;

@@ -27,6 +27,12 @@ std::string TempDir::write(const std::string &name, const std::string &bytes) co
     return p;
 }
 
+std::string TempDir::writePrivate(const std::string &name, const std::string &bytes) const {
+    const std::string p = write(name, bytes);
+    std::filesystem::permissions(p, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    return p;
+}
+
 std::string readFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;

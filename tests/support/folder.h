@@ -19,6 +19,8 @@ public:
     const std::filesystem::path &path() const { return path_; }
     std::string file(const std::string &name) const { return (path_ / name).string(); }
     std::string write(const std::string &name, const std::string &bytes) const;
+    // The same, readable and writable by its owner alone, as a key file must be.
+    std::string writePrivate(const std::string &name, const std::string &bytes) const;
 
 private:
     std::filesystem::path path_;
