@@ -10,7 +10,7 @@ namespace ombrel::cli {
 
 const char kAttackHelp[] =
     "Usage: ombrel attack IMAGE [--watermark W [-t N]] [--csv FILE] [--chart PNG]\n"
-    "                     [--keep DIR] [--key-file KEY [--id TEXT]]\n"
+    "                     [--keep DIR] [KEY] [--id TEXT | --id-from-name]\n"
     "Applies a fixed list of attacks to IMAGE and prints a Markdown table: the PSNR of\n"
     "each attacked image against IMAGE and, with --watermark, the NC of W against the\n"
     "watermark extracted from it and the share of carried bits that still agree (as\n"
@@ -42,7 +42,13 @@ const char kAttackHelp[] =
     "                      as the JPEG files they decoded, DIR/jpeg-90.jpg and so on\n"
     "  --key-file KEY      IMAGE carries a keyed mark with the key in KEY (needs\n"
     "                      --watermark)\n"
-    "  --id TEXT           the id it was embedded with (default \"\")\n";
+    "  --passphrase        the key from a passphrase typed at the terminal\n"
+    "  --passphrase-file F the key from the first line of F\n"
+    "  --id TEXT           the id it was embedded with (default \"\")\n"
+    "  --id-from-name      IMAGE's file name without the extension as its id\n"
+    "KEY is one of --key-file KEY (read once; chmod 600), --passphrase (typed at the\n"
+    "terminal) or --passphrase-file F (its first line; chmod 600), as for embed.\n";
+
 
 int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     expectPositional(p, 1, "attack needs IMAGE");

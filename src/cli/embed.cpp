@@ -11,9 +11,9 @@ namespace ombrel::cli {
 
 const char kEmbedHelp[] =
     "Usage: ombrel embed COVER WATERMARK [-t N] [--fit] -o OUT [--wavelet-picture FILE]\n"
-    "                    [--quantised-picture FILE] [--key-file KEY [--id TEXT]]\n"
+    "                    [--quantised-picture FILE] [KEY] [--id TEXT | --id-from-name]\n"
     "       ombrel embed COVER... --watermark W [-t N] [--fit] -o DIR [-j N]\n"
-    "                    [--key-file KEY [--id TEXT]]\n"
+    "                    [KEY] [--id TEXT | --id-from-name]\n"
     "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
     "watermarked image to OUT; prints its PSNR against the cover.\n"
     "\n"
@@ -33,14 +33,21 @@ const char kEmbedHelp[] =
     "  --quantised-picture FILE   picture of the coefficients after quantisation\n"
     "  --watermark W              the watermark, for many covers into the folder DIR\n"
     "  -j, --jobs N               covers marked at once (default: every core)\n"
+    "KEY is one of:\n"
     "  --key-file KEY             a keyed mark, bound to the key in KEY (ombrel keygen)\n"
     "                             and to each 8x8 block's content: verify with the key\n"
-    "                             then finds any change to the image\n"
-    "  --id TEXT                  the image's own name in the keyed mark (default \"\";\n"
-    "                             for many covers, each cover's file name without its\n"
-    "                             extension): give every image its own, or a region\n"
-    "                             pasted from another image marked with the key goes\n"
-    "                             unseen\n";
+    "                             then finds any change to the image. KEY is read once\n"
+    "                             (a pipe or <(...) serves) and must be its owner's\n"
+    "                             alone (chmod 600)\n"
+    "  --passphrase               the key from a passphrase typed at the terminal,\n"
+    "                             without echo, twice\n"
+    "  --passphrase-file F        the key from the first line of F (chmod 600); a\n"
+    "                             passphrase is only as strong as itself\n"
+    "  --id TEXT                  the image's own name in the keyed mark (default \"\"):\n"
+    "                             give every image its own, or a region pasted from\n"
+    "                             another image marked with the key goes unseen\n"
+    "  --id-from-name             each image's id is its file name without the\n"
+    "                             extension: the cover's, or for one cover OUT's\n";
 
 namespace {
 

@@ -26,7 +26,7 @@ namespace ombrel::cli {
 const char kEvaluateHelp[] =
     "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]\n"
     "                       [--shard K/N] [--resume | --overwrite]\n"
-    "                       [--key-file KEY [--id TEXT]]\n"
+    "                       [KEY] [--id TEXT | --id-from-name]\n"
     "For every cover (a folder stands for its .bmp, .png, .tif, .tiff, .ppm, .pgm,\n"
     ".jpg and .jpeg pictures) and every threshold in LIST: embeds W, measures PSNR\n"
     "and SSIM of the marked image against the cover, extracts and measures NC\n"
@@ -60,9 +60,16 @@ const char kEvaluateHelp[] =
     "  --overwrite         start afresh over an earlier run's results in DIR; without\n"
     "                      either, an existing DIR/results.csv is refused\n"
     "  --key-file KEY      keyed marks with the key in KEY, each cover's file name\n"
-    "                      as its id\n"
+    "                      without the extension as its id (--id-from-name, implied;\n"
+    "                      two covers that would share an id are warned of)\n"
+    "  --passphrase        the key from a passphrase typed at the terminal\n"
+    "  --passphrase-file F the key from the first line of F\n"
     "  --id TEXT           one id for every cover instead: the collage then shows\n"
-    "                      what marks that share an id let through\n";
+    "                      what marks that share an id let through\n"
+    "  --id-from-name      each cover's file name without the extension as its id\n"
+    "KEY is one of --key-file KEY (read once; chmod 600), --passphrase (typed at the\n"
+    "terminal) or --passphrase-file F (its first line; chmod 600), as for embed.\n";
+
 
 namespace {
 

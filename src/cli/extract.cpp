@@ -10,8 +10,8 @@ namespace ombrel::cli {
 
 const char kExtractHelp[] =
     "Usage: ombrel extract IMAGE -o OUT\n"
-    "                      [--key-file KEY [--id TEXT]]\n"
-    "       ombrel extract IMAGE... -o DIR/ [-j N] [--key-file KEY [--id TEXT]]\n"
+    "                      [KEY] [--id TEXT | --id-from-name]\n"
+    "       ombrel extract IMAGE... -o DIR/ [-j N] [KEY] [--id TEXT | --id-from-name]\n"
     "Extracts the 512x512 watermark from a watermarked 1024x768 image; needs nothing else.\n"
     "\n"
     "With several images, a folder (standing for its pictures) or an OUT that ends\n"
@@ -26,8 +26,13 @@ const char kExtractHelp[] =
     "  -j, --jobs N       images read at once (default: every core)\n"
     "  --key-file KEY     the image carries a keyed mark: the key it was embedded with;\n"
     "                     without it (or with another key or id) the watermark is noise\n"
-    "  --id TEXT          the id it was embedded with (default \"\"; for many images,\n"
-    "                     each image's file name without its extension)\n";
+    "  --passphrase       the key from a passphrase typed at the terminal\n"
+    "  --passphrase-file F  the key from the first line of F\n"
+    "  --id TEXT          the id it was embedded with (default \"\")\n"
+    "  --id-from-name     each image's id is its file name without the extension\n"
+    "KEY is one of --key-file KEY (read once; chmod 600), --passphrase (typed at the\n"
+    "terminal) or --passphrase-file F (its first line; chmod 600), as for embed.\n";
+
 
 namespace {
 

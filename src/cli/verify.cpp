@@ -14,9 +14,9 @@ namespace ombrel::cli {
 
 const char kVerifyHelp[] =
     "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP] [--csv FILE]\n"
-    "                     [--key-file KEY [--id TEXT]]\n"
+    "                     [KEY] [--id TEXT | --id-from-name]\n"
     "       ombrel verify IMAGE... --watermark W [-t N] [--map DIR] [--csv FILE] [-j N]\n"
-    "                     [--key-file KEY [--id TEXT]]\n"
+    "                     [KEY] [--id TEXT | --id-from-name]\n"
     "Checks whether IMAGE still carries the watermark W, embedded at threshold N,\n"
     "bit for bit: recomputes every bit that embedding W writes and compares it with\n"
     "the bit IMAGE holds there. Pixels that carry no bit are not checked. Prints the\n"
@@ -47,8 +47,13 @@ const char kVerifyHelp[] =
     "  --key-file KEY      the mark is keyed: the key it was embedded with. Any change\n"
     "                      to a block's pixels then shows in that block, and another\n"
     "                      key or id finds the image altered nearly everywhere\n"
-    "  --id TEXT           the id it was embedded with (default \"\"; for several\n"
-    "                      images, each image's file name without its extension)\n";
+    "  --passphrase        the key from a passphrase typed at the terminal\n"
+    "  --passphrase-file F the key from the first line of F\n"
+    "  --id TEXT           the id it was embedded with (default \"\")\n"
+    "  --id-from-name      each image's id is its file name without the extension\n"
+    "KEY is one of --key-file KEY (read once; chmod 600), --passphrase (typed at the\n"
+    "terminal) or --passphrase-file F (its first line; chmod 600), as for embed.\n";
+
 
 namespace {
 

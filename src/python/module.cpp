@@ -209,4 +209,21 @@ PYBIND11_MODULE(ombrel, m) {
     m.def("nc", &compare<&ombrel::nc>, py::arg("a"), py::arg("b"),
           "Normalised correlation of the BT.601 grey values of two arrays of the same height "
           "and width (grey or RGB).");
+    m.def("id_from_name", &ombrel::idFromName, py::arg("path"),
+          "The id the tool gives a picture under --id-from-name: its file name without the "
+          "extension.");
+    m.def(
+        "key_from_passphrase",
+        [](const std::string &passphrase) {
+            std::vector<std::uint8_t> key;
+            {
+                const py::gil_scoped_release free;
+                key = ombrel::keyFromPassphrase(passphrase);
+            }
+            return py::bytes(reinterpret_cast<const char *>(key.data()), key.size());
+        },
+        py::arg("passphrase"),
+        "The 32-byte key of a passphrase (str, taken as UTF-8), as the tool's --passphrase-file "
+        "makes it: Argon2id, about a second and 256 MiB. Python's own copies of the passphrase and "
+        "the key cannot be wiped.");
 }

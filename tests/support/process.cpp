@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -81,6 +82,39 @@ Child Child::onTerminal(const std::string &program, const std::vector<std::strin
     close(terminal);
     fcntl(controller, F_SETFD, FD_CLOEXEC);
     return Child(pid, controller);
+}
+
+Child Child::behindTerminal(const std::string &program, const std::vector<std::string> &args,
+                            const std::string &outPath, const std::string &errPath) {
+    int controller = -1, terminal = -1;
+    if (openpty(&controller, &terminal, nullptr, nullptr, nullptr) != 0)
+        throw std::runtime_error("cannot open a terminal");
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("cannot fork");
+    if (pid == 0) {
+        close(controller);
+        if (setsid() < 0 || ioctl(terminal, TIOCSCTTY, 0) != 0 || dup2(terminal, STDIN_FILENO) < 0)
+            _exit(126);
+        close(terminal);
+        redirect(stdout, outPath);
+        redirect(stderr, errPath);
+        execute(program, args);
+    }
+    close(terminal);
+    fcntl(controller, F_SETFD, FD_CLOEXEC);
+    return Child(pid, controller);
+}
+
+void Child::type(const std::string &text) const {
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(terminal_, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw std::runtime_error("cannot type at the terminal");
+        done += static_cast<std::size_t>(n);
+    }
 }
 
 Child::Child(Child &&other) noexcept

@@ -35,6 +35,12 @@ public:
     static Child onTerminal(const std::string &program, const std::vector<std::string> &args,
                             const std::string &outPath);
 
+    // The program in a session of its own whose controlling terminal is the
+    // test's, as a person's shell gives it (a prompt read from /dev/tty);
+    // output and errors into the files named.
+    static Child behindTerminal(const std::string &program, const std::vector<std::string> &args,
+                                const std::string &outPath, const std::string &errPath);
+
     Child(Child &&other) noexcept;
     Child &operator=(Child &&) = delete;
     ~Child();
@@ -45,6 +51,8 @@ public:
     bool waitToShow(const std::string &text, std::chrono::milliseconds deadline);
     // Everything the terminal has shown so far.
     const std::string &screen() const { return screen_; }
+    // Types text at the terminal, as a person at its keyboard would.
+    void type(const std::string &text) const;
     Ending wait();
 
 private:
