@@ -241,3 +241,30 @@ def test_keys_are_refused_in_plain_words(call, error, message):
 def test_a_key_is_bytes():
     with pytest.raises(TypeError):
         ombrel.embed(COVER, MARK, key="a text of twenty letters")
+
+
+def private(path, data):
+    fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+    os.write(fd, data)
+    os.close(fd)
+    return path
+
+
+def test_ids_and_passphrases_are_the_tools_own(tmp_path, cover, watermark):
+    assert ombrel.id_from_name("photos/holiday-042.png") == "holiday-042"
+    assert ombrel.id_from_name("holiday.tar.png") == "holiday.tar"
+    # Argon2id of "correct horse": the tool's --passphrase-file gives the same key.
+    key = ombrel.key_from_passphrase("correct horse")
+    assert key.hex() == "ff6c011f0e0343ed3e14d34af13ac42c1f94f66783055d0adc0f97da0c597de5"
+
+    # Sealed here under the name's id, checked by the tool under --id-from-name.
+    sealed = tmp_path / "print-7.png"
+    Image.fromarray(ombrel.embed(cover, watermark, key=key, image_id=ombrel.id_from_name(str(sealed)))).save(sealed)
+    phrase = private(tmp_path / "phrase.txt", b"correct horse\n")
+    assert cli("verify", sealed, "--watermark", SAMPLES / "watermark.bmp", "--passphrase-file", phrase,
+               "--id-from-name").endswith("intact\n")
+    # And the other way: sealed by the tool, checked here.
+    by_tool = tmp_path / "by-tool.png"
+    cli("embed", SAMPLES / "cover.bmp", SAMPLES / "watermark.bmp", "-o", by_tool, "--passphrase-file", phrase,
+        "--id", "t-1")
+    assert ombrel.verify(load(by_tool), watermark, key=key, image_id="t-1").intact
