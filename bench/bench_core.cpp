@@ -107,6 +107,31 @@ void KeystreamApply(benchmark::State &state) {
 }
 BENCHMARK(KeystreamApply)->Unit(benchmark::kMillisecond);
 
+// What one guess at a key costs whoever holds a sealed picture and its
+// watermark: the image key, then one block's keystream, which a wrong key
+// gets wrong in all but 2^-36 of cases.
+void KeyGuess(benchmark::State &state) {
+    const Image marked = embed(cover(), watermark(), 0, {}, &keystream()).watermarked.image();
+    SecretBytes guess(16, 's');
+    for (auto _ : state) {
+        ++guess[0];
+        const Keystream k(guess, "");
+        benchmark::DoNotOptimize(k.block(marked, 64, 10));
+    }
+}
+BENCHMARK(KeyGuess)->Unit(benchmark::kMicrosecond);
+
+// The same guess at a passphrase: Argon2id first, on one core. The figure
+// the keyed-marks page gives for a dictionary.
+void PassphraseGuess(benchmark::State &state) {
+    SecretBytes guess(16, 's');
+    for (auto _ : state) {
+        ++guess[0];
+        benchmark::DoNotOptimize(keyFromPassphrase(guess));
+    }
+}
+BENCHMARK(PassphraseGuess)->Unit(benchmark::kMillisecond)->Iterations(10);
+
 void ExtractCore(benchmark::State &state) {
     const Surface marked = embed(cover(), watermark(), 0).watermarked;
     ExtractionPipeline pipeline;
