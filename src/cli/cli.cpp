@@ -1,8 +1,10 @@
 #include "cli/cli.h"
 
+#include "cli/batch.h"
 #include "cli/commands.h"
 #include "text/texts.h"
 
+#include <algorithm>
 #include <map>
 #include <ostream>
 
@@ -39,6 +41,7 @@ constexpr const char *kUsageText =
 struct PictureOption {
     std::string_view name;
     bool colour;
+    bool folder = false; // names the folder in the form over many files
 };
 
 struct CommandEntry {
@@ -52,8 +55,15 @@ struct CommandEntry {
 // Output names that ask for a lossy or unknown format are refused before
 // anything is read or written.
 void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
-    if (command.batch && command.batch(parsed))
+    if (command.batch && command.batch(parsed)) {
+        for (const PictureOption &picture : command.pictures)
+            if (const auto folder = option(parsed, picture.name); folder && picture.folder) {
+                const auto def = std::find_if(command.options.begin(), command.options.end(),
+                                              [&](const OptionDef &d) { return d.name == picture.name; });
+                checkOutputFolder(*folder, def->letter.empty() ? def->spelling : def->letter);
+            }
         return;
+    }
     for (const PictureOption &picture : command.pictures) {
         const auto path = option(parsed, picture.name);
         if (!path)
@@ -70,14 +80,14 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
          {embedCommand,
           kEmbedHelp,
           {kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs, kKeyFile, kId},
-          {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
+          {{kOutput.name, true, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
           embedIsBatch}},
         {"extract",
-         {extractCommand, kExtractHelp, {kOutput, kJobs, kKeyFile, kId}, {{kOutput.name, false}}, extractIsBatch}},
+         {extractCommand, kExtractHelp, {kOutput, kJobs, kKeyFile, kId}, {{kOutput.name, false, true}}, extractIsBatch}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kCsv, kJobs, kKeyFile, kId}, {{kMap.name, true}},
+         {verifyCommand, kVerifyHelp, {kWatermark, kThreshold, kMap, kCsv, kJobs, kKeyFile, kId}, {{kMap.name, true, true}},
           verifyIsBatch}},
         {"attack",
          {attackCommand, kAttackHelp, {kWatermark, kThreshold, kCsv, kChart, kKeep, kKeyFile, kId}}},
