@@ -99,7 +99,22 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
     return table;
 }
 
+// The command's options, and its output names unless help was asked for.
+Parsed parseFor(const CommandEntry &command, const std::vector<std::string> &args) {
+    Parsed parsed = parse(args, 1, command.options);
+    if (!parsed.help)
+        checkPictureNames(parsed, command);
+    return parsed;
+}
+
 } // namespace
+
+Parsed parseCommandLine(const std::vector<std::string> &args) {
+    const auto found = args.empty() ? commands().end() : commands().find(args[0]);
+    if (found == commands().end())
+        throw UsageError("unknown command");
+    return parseFor(found->second, args);
+}
 
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     if (args.empty()) {
@@ -122,12 +137,11 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
     const CommandEntry &command = found->second;
     try {
-        const Parsed parsed = parse(args, 1, command.options);
+        const Parsed parsed = parseFor(command, args);
         if (parsed.help) {
             out << command.help;
             return kDone;
         }
-        checkPictureNames(parsed, command);
         return command.run(parsed, out, err);
     } catch (const UsageError &e) {
         err << "ombrel " << first << ": " << e.what() << "\n" << command.help;
