@@ -89,7 +89,7 @@ int jobsOption(const Parsed &p) {
 
 void checkOutputFolder(const std::string &folder, std::string_view option) {
     std::error_code ec;
-    if (folder.ends_with('/') || !isPictureName(folder) || std::filesystem::is_directory(folder, ec))
+    if (!isPictureName(folder) || std::filesystem::is_directory(folder, ec))
         return;
     throw UsageError(std::string(option) + " needs a folder for many files, not the picture name " + folder);
 }
