@@ -1,6 +1,8 @@
 // Any bytes through the tool's picture intake, by content (BMP, PNG, TIFF,
 // PPM/PGM and whatever else Qt's plugins know): it must refuse or decode,
-// never crash, hang or allocate past its cap.
+// never crash, hang or allocate past its cap. The intake keeps the libraries'
+// stderr while it decodes, so a failure inside shows no report: run the
+// target on the input it saved under gdb.
 #include "imaging/file_error.h"
 #include "imaging/picture_in.h"
 
