@@ -123,6 +123,48 @@ TEST_F(Batch, RefusedBeforeAnyWork) {
     }
 }
 
+// Many inputs and an output named like a picture: a usage error, as cp a b
+// out.bmp is, and no folder of that name. A folder already there, or a name
+// ending in /, is taken as the folder it says.
+TEST_F(Batch, ManyFilesIntoAPictureNameIsAUsageError) {
+    const std::string outBmp = dir.file("out.bmp"), outPng = dir.file("out.png"), mapTif = dir.file("map.tif");
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        std::string said; // the first line of stderr
+        std::string named; // what must not appear
+    };
+    const Row rows[] = {
+        {"extract a folder", {"extract", dir.file("in"), "-o", outBmp},
+         "ombrel extract: -o needs a folder for many files, not the picture name " + outBmp, outBmp},
+        {"extract two", {"extract", a, b, "--output", outBmp},
+         "ombrel extract: -o needs a folder for many files, not the picture name " + outBmp, outBmp},
+        {"embed two", {"embed", a, b, "--watermark", watermark, "-o", outPng},
+         "ombrel embed: -o needs a folder for many files, not the picture name " + outPng, outPng},
+        {"embed one with --watermark", {"embed", a, "--watermark", watermark, "-o", outPng},
+         "ombrel embed: -o needs a folder for many files, not the picture name " + outPng, outPng},
+        {"verify maps", {"verify", a, b, "--watermark", watermark, "--map", mapTif},
+         "ombrel verify: --map needs a folder for many files, not the picture name " + mapTif, mapTif},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto r = runCli(row.args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), row.said);
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(std::filesystem::exists(row.named));
+        EXPECT_EQ(entriesOf(dir.path()), (std::set<std::string>{"in", "watermark.bmp"}));
+    }
+
+    std::filesystem::create_directory(outBmp);
+    const auto into = runCli({"extract", a, b, "-o", outBmp});
+    EXPECT_EQ(into.code, 0) << into.err;
+    EXPECT_EQ(entriesOf(outBmp), (std::set<std::string>{"a.bmp", "b.png"}));
+    const auto slash = runCli({"embed", a, b, "--watermark", watermark, "-o", outPng + "/"});
+    EXPECT_EQ(slash.code, 0) << slash.err;
+    EXPECT_EQ(entriesOf(outPng), (std::set<std::string>{"a.bmp", "b.png"}));
+}
+
 TEST_F(Batch, ExtractManyWritesWhatExtractOneWrites) {
     const std::string marked = dir.file("marked"), out = dir.file("marks");
     ASSERT_EQ(runCli({"embed", a, b, c, "--watermark", watermark, "-o", marked}).code, 0);

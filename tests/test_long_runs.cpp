@@ -165,6 +165,59 @@ TEST_F(LongRun, ResumeRedoesCoversCutShort) {
     EXPECT_EQ(readFile(out + "/results.csv"), whole);
 }
 
+// Tables damaged by hand or by another program: a Windows editor's CRLF is
+// read as it is; a quote that never closes, a score that is not a number or
+// a row of too many fields loses its cover and what follows, which the
+// resume does again, so the table ends as the uninterrupted run's.
+TEST_F(LongRun, ResumeReadsDamagedTablesAsFarAsTheyGo) {
+    const auto rows = wholeRows();
+    const std::size_t lastCover = (kCovers - 1) * kAttacks;
+    auto lines = [&](std::size_t from, std::size_t to, const std::string &end) {
+        std::string text;
+        for (std::size_t i = from; i < to; ++i)
+            text += rows[i] + end;
+        return text;
+    };
+    auto replaced = [](std::string row, std::size_t field, const std::string &value) {
+        std::size_t at = 0;
+        for (std::size_t f = 0; f < field; ++f)
+            at = row.find(',', at) + 1;
+        return row.replace(at, row.find(',', at) - at, value);
+    };
+    const std::string firstFive = kHeader + "\n" + lines(0, lastCover, "\n");
+    struct Row {
+        const char *name;
+        std::string table;
+        std::string said;
+    };
+    const Row cases[] = {
+        {"CRLF", kHeader + "\r\n" + lines(0, rows.size(), "\r\n"),
+         "Evaluated 6 of 6 covers (6 kept from before), 108 rows"},
+        {"a quote that never closes", firstFive + "\"" + lines(lastCover, rows.size(), "\n"),
+         "Evaluated 6 of 6 covers (5 kept from before), 108 rows"},
+        {"an NC of nan", firstFive + replaced(rows[lastCover], 6, "nan") + "\n" + lines(lastCover + 1, rows.size(), "\n"),
+         "Evaluated 6 of 6 covers (5 kept from before), 108 rows"},
+        {"a recall that is no number", firstFive + lines(lastCover, rows.size() - 1, "\n") +
+                                           replaced(rows.back(), 9, "most") + "\n",
+         "Evaluated 6 of 6 covers (5 kept from before), 108 rows"},
+        {"a field too many", firstFive + rows[lastCover] + ",1\n" + lines(lastCover + 1, rows.size(), "\n"),
+         "Evaluated 6 of 6 covers (5 kept from before), 108 rows"},
+    };
+    for (const Row &row : cases) {
+        SCOPED_TRACE(row.name);
+        const std::string out = here.file("out");
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        here.write("out/results.csv", row.table);
+        auto args = evaluate(out);
+        args.push_back("--resume");
+        const test::RunResult r = test::runCli(args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(linesOf(r.out)[0], row.said);
+        EXPECT_EQ(readFile(out + "/results.csv"), whole);
+    }
+}
+
 // Refused before anything is written or replaced: each row leaves the
 // earlier table as it was and makes no new folder.
 TEST_F(LongRun, RefusalsLeaveTheEarlierRunAlone) {
@@ -193,6 +246,15 @@ TEST_F(LongRun, RefusalsLeaveTheEarlierRunAlone) {
          csv + ": holds rows at threshold 0, which this run does not use"},
         {"another shard", whole, {"--resume", "--shard", "2/2"}, 1,
          csv + ": holds rows of " + folder + "/c0.bmp, which this run does not evaluate"},
+        // Damage no writer makes: shown in one short line whatever the field holds.
+        {"a huge field", kHeader + "\n" + std::string(1 << 20, 'x') + ",0,1,1,none,1,1,1,,\n", {"--resume"}, 1,
+         csv + ": holds rows of " + std::string(80, 'x') + "..., which this run does not evaluate"},
+        {"a NUL byte", kHeader + "\n" + std::string("c\0.bmp,0,1,1,none,1,1,1,,\n", 26), {"--resume"}, 1,
+         csv + ": holds rows of c?.bmp, which this run does not evaluate"},
+        {"a quoted newline", kHeader + "\n" + folder + "/c0.bmp,\"0\n1\",1,1,none,1,1,1,,\n", {"--resume"}, 1,
+         csv + ": holds rows at threshold 0?1, which this run does not use"},
+        {"a header in CRLF, then other thresholds", kHeader + "\r\n" + wholeRows()[0] + "\r\n", {"--resume", "-t", "5"},
+         1, csv + ": holds rows at threshold 0, which this run does not use"},
         {"missing cover", "", {}, 1, missing + ": no such file", {missing}},
         {"unreadable cover", "", {}, 1, locked + ": cannot be read: Permission denied", {locked}},
     };

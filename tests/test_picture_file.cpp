@@ -169,6 +169,11 @@ TEST(PictureFile, RefusalsCarryTheirReason) {
         {"zero bytes", dir.write("empty.png", ""), FileProblem::Empty},
         {"truncated PNG", dir.write("cut.png", test::readFile(deepPng).substr(0, 40)),
          FileProblem::Undecodable},
+        // Found by the fuzzer: Qt's JPEG reader reports a pixel format outside
+        // its enumeration for this header (caught under the sanitizers).
+        {"JPEG with a damaged header",
+         dir.write("damaged.jpg", std::string("\xff\xd8\xff\x0a\x13P3IS,55555555'U", 20)),
+         FileProblem::Undecodable},
     };
     for (const Row &r : rows) {
         const auto loaded = loadPicture(r.path);

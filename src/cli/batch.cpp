@@ -3,12 +3,14 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/progress_bar.h"
+#include "imaging/picture_formats.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <filesystem>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -83,6 +85,13 @@ int jobsOption(const Parsed &p) {
     const auto jobs = option(p, options::kJobs.name);
     return jobs ? wholeNumber(*jobs, "-j")
                 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void checkOutputFolder(const std::string &folder, std::string_view option) {
+    std::error_code ec;
+    if (!isPictureName(folder) || std::filesystem::is_directory(folder, ec))
+        return;
+    throw UsageError(std::string(option) + " needs a folder for many files, not the picture name " + folder);
 }
 
 BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_t unitsEach, std::ostream &out,

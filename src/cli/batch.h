@@ -42,6 +42,12 @@ int wholeNumber(const std::string &s, const std::string &what);
 // -j N, by default every core.
 int jobsOption(const Parsed &p);
 
+// The folder a form over many files writes into, as the option (spelled as
+// the usage message names it) gave it: a usage error when it bears a
+// picture's name and is no folder yet, as cp refuses several files to one
+// name. A trailing / says a folder is meant.
+void checkOutputFolder(const std::string &folder, std::string_view option);
+
 // What a file's work reports through, under the runner's lock.
 class BatchItem {
 public:

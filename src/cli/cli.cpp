@@ -1,8 +1,10 @@
 #include "cli/cli.h"
 
+#include "cli/batch.h"
 #include "cli/commands.h"
 #include "text/texts.h"
 
+#include <algorithm>
 #include <map>
 #include <ostream>
 
@@ -39,6 +41,7 @@ constexpr const char *kUsageText =
 struct PictureOption {
     std::string_view name;
     bool colour;
+    bool folder = false; // names the folder in the form over many files
 };
 
 struct CommandEntry {
@@ -52,8 +55,15 @@ struct CommandEntry {
 // Output names that ask for a lossy or unknown format are refused before
 // anything is read or written.
 void checkPictureNames(const Parsed &parsed, const CommandEntry &command) {
-    if (command.batch && command.batch(parsed))
+    if (command.batch && command.batch(parsed)) {
+        for (const PictureOption &picture : command.pictures)
+            if (const auto folder = option(parsed, picture.name); folder && picture.folder) {
+                const auto def = std::find_if(command.options.begin(), command.options.end(),
+                                              [&](const OptionDef &d) { return d.name == picture.name; });
+                checkOutputFolder(*folder, def->letter.empty() ? def->spelling : def->letter);
+            }
         return;
+    }
     for (const PictureOption &picture : command.pictures) {
         const auto path = option(parsed, picture.name);
         if (!path)
@@ -77,14 +87,14 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
          {embedCommand,
           kEmbedHelp,
           withKey({kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs}),
-          {{kOutput.name, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
+          {{kOutput.name, true, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
           embedIsBatch}},
         {"extract",
-         {extractCommand, kExtractHelp, withKey({kOutput, kJobs}), {{kOutput.name, false}}, extractIsBatch}},
+         {extractCommand, kExtractHelp, withKey({kOutput, kJobs}), {{kOutput.name, false, true}}, extractIsBatch}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, withKey({kWatermark, kThreshold, kMap, kCsv, kJobs}), {{kMap.name, true}},
+         {verifyCommand, kVerifyHelp, withKey({kWatermark, kThreshold, kMap, kCsv, kJobs}), {{kMap.name, true, true}},
           verifyIsBatch}},
         {"attack",
          {attackCommand, kAttackHelp, withKey({kWatermark, kThreshold, kCsv, kChart, kKeep})}},
@@ -96,7 +106,22 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
     return table;
 }
 
+// The command's options, and its output names unless help was asked for.
+Parsed parseFor(const CommandEntry &command, const std::vector<std::string> &args) {
+    Parsed parsed = parse(args, 1, command.options);
+    if (!parsed.help)
+        checkPictureNames(parsed, command);
+    return parsed;
+}
+
 } // namespace
+
+Parsed parseCommandLine(const std::vector<std::string> &args) {
+    const auto found = args.empty() ? commands().end() : commands().find(args[0]);
+    if (found == commands().end())
+        throw UsageError("unknown command");
+    return parseFor(found->second, args);
+}
 
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     if (args.empty()) {
@@ -119,12 +144,11 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
     const CommandEntry &command = found->second;
     try {
-        const Parsed parsed = parse(args, 1, command.options);
+        const Parsed parsed = parseFor(command, args);
         if (parsed.help) {
             out << command.help;
             return kDone;
         }
-        checkPictureNames(parsed, command);
         return command.run(parsed, out, err);
     } catch (const UsageError &e) {
         err << "ombrel " << first << ": " << e.what() << "\n" << command.help;

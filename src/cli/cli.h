@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/parse.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -22,5 +24,10 @@ enum Exit {
 // Runs one command line (without the program name); messages go to err,
 // results to out.
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+
+// The line as run reads it before the command's own work: args[0] names a
+// command, its options are parsed and its output names checked. A usage
+// error for an unknown command or a line that command cannot take.
+Parsed parseCommandLine(const std::vector<std::string> &args);
 
 } // namespace ombrel::cli

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -169,8 +170,9 @@ std::string csvRow(const EvaluationRow &r, const std::string &coverPath) {
 namespace {
 
 // The records of a CSV text, fields unquoted; a last record without its
-// newline is left out, as one the writer did not finish.
-std::vector<std::vector<std::string>> csvRecords(const std::string &text) {
+// newline is left out, as one the writer did not finish. A line may end in
+// CRLF, as one saved by a spreadsheet on Windows does.
+std::vector<std::vector<std::string>> csvRecords(std::string_view text) {
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
     std::string field;
@@ -189,6 +191,8 @@ std::vector<std::vector<std::string>> csvRecords(const std::string &text) {
         } else if (c == ',') {
             record.push_back(std::move(field));
             field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
         } else if (c == '\n') {
             record.push_back(std::move(field));
             field.clear();
@@ -201,12 +205,34 @@ std::vector<std::vector<std::string>> csvRecords(const std::string &text) {
     return records;
 }
 
-std::optional<double> number(const std::string &s) {
+// A field as a refusal shows it: on one line and short, whatever the file
+// holds (a megabyte of one field, NUL bytes, a quoted newline).
+std::string shown(const std::string &field) {
+    constexpr std::size_t kLongest = 80;
+    std::string out;
+    for (std::size_t i = 0; i < field.size() && i < kLongest; ++i) {
+        const auto c = static_cast<unsigned char>(field[i]);
+        out += c < 0x20 || c == 0x7f ? '?' : field[i];
+    }
+    if (field.size() > kLongest) {
+        // Cut before a character whose UTF-8 bytes would be split.
+        while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xc0) == 0x80)
+            out.pop_back();
+        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xc0)
+            out.pop_back();
+        out += "...";
+    }
+    return out;
+}
+
+// A number as csvRow writes it; never NaN, and infinite only where
+// infinite is true (a PSNR of identical pictures).
+std::optional<double> number(const std::string &s, bool infinite = false) {
     if (s.empty())
         return std::nullopt;
     char *end = nullptr;
     const double value = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size())
+    if (end != s.c_str() + s.size() || std::isnan(value) || (std::isinf(value) && !infinite))
         return std::nullopt;
     return value;
 }
@@ -237,9 +263,14 @@ std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
                                                     bool withCollage) {
     const std::vector<ReportedAttack> names = expectedAttacks(withCollage);
     const std::string header = csvHeader();
-    if (text.compare(0, header.size(), header) != 0)
+    const std::string_view headerLine = std::string_view(header).substr(0, header.size() - 1);
+    const std::size_t firstEnd = text.find('\n');
+    std::string_view first = std::string_view(text).substr(0, firstEnd);
+    if (first.ends_with('\r'))
+        first.remove_suffix(1);
+    if (firstEnd == std::string::npos || first != headerLine)
         throw Refusal(csvPath + ": not the table of such a run: its first line is not \"" +
-                      header.substr(0, header.size() - 1) + "\"");
+                      std::string(headerLine) + "\"");
     std::map<std::string, std::size_t, std::less<>> coverIndex;
     for (std::size_t i = 0; i < covers.size(); ++i)
         coverIndex.emplace(covers[i], i);
@@ -248,25 +279,29 @@ std::vector<std::vector<EvaluationRow>> earlierRows(const std::string &csvPath,
     // [cover] the (threshold, attack) pairs seen, to find a cover's gaps and repeats
     std::vector<std::set<std::pair<int, std::string_view>>> seen(covers.size());
     std::vector<bool> damaged(covers.size(), false);
-    const auto records = csvRecords(text.substr(header.size()));
+    const auto records = csvRecords(std::string_view(text).substr(firstEnd + 1));
     for (const auto &f : records) {
-        if (f.size() < kColumns)
-            continue; // a row cut short: its cover is done again
+        if (f.size() != kColumns)
+            continue; // a row cut short or run together: its cover is done again
         const auto cover = coverIndex.find(f[kCover]);
         if (cover == coverIndex.end())
-            throw Refusal(csvPath + ": holds rows of " + f[kCover] + ", which this run does not evaluate");
+            throw Refusal(csvPath + ": holds rows of " + shown(f[kCover]) + ", which this run does not evaluate");
         const auto threshold = number(f[kThreshold]);
         if (!threshold || std::find(thresholds.begin(), thresholds.end(), *threshold) == thresholds.end())
-            throw Refusal(csvPath + ": holds rows at threshold " + f[kThreshold] +
+            throw Refusal(csvPath + ": holds rows at threshold " + shown(f[kThreshold]) +
                           ", which this run does not use");
         const auto attack = std::find_if(names.begin(), names.end(),
                                          [&](const ReportedAttack &a) { return a.name == f[kAttack]; });
         if (attack == names.end())
-            throw Refusal(csvPath + ": holds rows of the attack " + f[kAttack] + ", which this run does not know");
+            throw Refusal(csvPath + ": holds rows of the attack " + shown(f[kAttack]) +
+                          ", which this run does not know");
         const std::size_t i = cover->second;
-        const auto embedPsnr = number(f[kEmbedPsnr]), embedSsim = number(f[kEmbedSsim]),
-                   attackPsnr = number(f[kAttackPsnr]), nc = number(f[kNc]), bits = number(f[kBits]);
-        if (!embedPsnr || !embedSsim || !attackPsnr || !nc || !bits ||
+        const auto embedPsnr = number(f[kEmbedPsnr], true), embedSsim = number(f[kEmbedSsim]),
+                   attackPsnr = number(f[kAttackPsnr], true), nc = number(f[kNc]), bits = number(f[kBits]);
+        // A score that is there must read as one; an empty one is a score verify had none of.
+        const bool scoresRead = (f[kTamperPrecision].empty() || number(f[kTamperPrecision])) &&
+                                (f[kTamperRecall].empty() || number(f[kTamperRecall]));
+        if (!embedPsnr || !embedSsim || !attackPsnr || !nc || !bits || !scoresRead ||
             !seen[i].emplace(static_cast<int>(*threshold), attack->name).second) {
             damaged[i] = true;
             continue;

@@ -113,11 +113,13 @@ SecretBytes typedLine(int tty, const char *prompt) {
     termios quiet = before;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ICANON;
-    (void)::write(tty, prompt, std::strlen(prompt));
+    // The echo goes off before the prompt shows, so nothing typed after it
+    // is echoed or thrown away.
     ::tcsetattr(tty, TCSAFLUSH, &quiet);
+    (void)::write(tty, prompt, std::strlen(prompt));
     SecretBytes line = readSecret(tty, "the terminal", "passphrase",
                                   [](const SecretBytes &b) { return !b.empty() && b.back() == '\n'; });
-    ::tcsetattr(tty, TCSAFLUSH, &before);
+    ::tcsetattr(tty, TCSADRAIN, &before);
     (void)::write(tty, "\n", 1);
     keepFirstLine(line);
     return line;

@@ -14,6 +14,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -69,7 +70,8 @@ LoadedPicture decodeBmp(QIODevice &device, qint64 size) {
     return std::move(*decoded);
 }
 
-bool deepFormat(QImage::Format f) {
+// A number, not the enumeration: see reportedFormat.
+bool deepFormat(int f) {
     switch (f) {
     case QImage::Format_Grayscale16:
     case QImage::Format_RGBX64:
@@ -85,6 +87,17 @@ bool deepFormat(QImage::Format f) {
     default:
         return false;
     }
+}
+
+// The pixel format a plugin reports before decoding. Qt's JPEG reader can
+// report a number outside the enumeration for a damaged header, which must
+// not be read as one.
+int reportedFormat(const QImageReader &reader) {
+    const QImage::Format format = reader.imageFormat();
+    int number = 0;
+    static_assert(sizeof format == sizeof number);
+    std::memcpy(&number, &format, sizeof number);
+    return number;
 }
 
 // Qt reads PPM and PGM with a maximum above 255 as 8 bits without a word, and
@@ -148,7 +161,7 @@ LoadedPicture decodeOther(QIODevice &device) {
     const QSize size = reader.size();
     if (size.isValid() && tooLarge(size.width(), size.height()))
         return refused(FileProblem::TooLarge, sizeClaim("picture", size.width(), size.height()));
-    if (deepFormat(reader.imageFormat()))
+    if (deepFormat(reportedFormat(reader)))
         return refused(FileProblem::SixteenBit);
     const QImage image = reader.read();
     if (image.isNull())
@@ -204,12 +217,24 @@ LoadedPicture loadBitmap(const std::string &path) { return loadWith(path, decode
 
 LoadedPicture loadPicture(const std::string &path) { return loadWith(path, decodeAny); }
 
-LoadedPicture decodeBitmap(const char *data, std::size_t size, const std::string &name) {
+namespace {
+
+LoadedPicture decodeBytes(Decoder decode, const char *data, std::size_t size, const std::string &name) {
     const QByteArray bytes = QByteArray::fromRawData(data, static_cast<qsizetype>(size));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return quietly(decodeBmp, buffer, static_cast<qint64>(size), name);
+    return quietly(decode, buffer, static_cast<qint64>(size), name);
+}
+
+} // namespace
+
+LoadedPicture decodeBitmap(const char *data, std::size_t size, const std::string &name) {
+    return decodeBytes(decodeBmp, data, size, name);
+}
+
+LoadedPicture decodePicture(const char *data, std::size_t size, const std::string &name) {
+    return decodeBytes(decodeAny, data, size, name);
 }
 
 } // namespace ombrel

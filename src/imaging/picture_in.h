@@ -27,4 +27,7 @@ LoadedPicture decodeBitmap(const char *data, std::size_t size, const std::string
 // refused rather than reduced.
 LoadedPicture loadPicture(const std::string &path);
 
+// The same for bytes already in memory; name only labels the error.
+LoadedPicture decodePicture(const char *data, std::size_t size, const std::string &name);
+
 } // namespace ombrel
