@@ -23,5 +23,6 @@ inline constexpr OptionDef kResume{"resume", "--resume", {}, false};
 inline constexpr OptionDef kOverwrite{"overwrite", "--overwrite", {}, false};
 inline constexpr OptionDef kKeyFile{"key-file", "--key-file"};
 inline constexpr OptionDef kId{"id", "--id"};
+inline constexpr OptionDef kQuiet{"quiet", "--quiet", {}, false};
 
 } // namespace ombrel::cli::options
