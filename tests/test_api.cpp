@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -212,6 +213,29 @@ TEST(Api, AKeyedMarkNeedsItsKeyAndId) {
         EXPECT_GT(r.blocksAltered, r.blocksChecked * 99 / 100);
         EXPECT_LT(nc(watermark, extract(sealed.image, wrong)), nc(watermark, extract(sealed.image, &key)) - 0.1);
     }
+
+    EXPECT_FALSE(verify(sealed.image, watermark, 0, &key).noBlockMatches);
+    EXPECT_TRUE(verify(sealed.image, watermark, 0, &otherId).noBlockMatches);
+    EXPECT_TRUE(verify(cover, watermark, 0, &key).noBlockMatches) << "never marked";
+    EXPECT_FALSE(verify(mark(cover, watermark, 0), watermark).noBlockMatches);
+
+    // An edit in the top-left corner fails block column 12 of its row, the
+    // carrying block it is hashed with: the report marks its whole span.
+    Pixels edited = sealed.image;
+    edited.data[(10 * 1024 + 10) * 3 + 2] ^= 1;
+    const VerifyReport corner = verify(edited, watermark, 0, &key);
+    EXPECT_FALSE(corner.intact);
+    EXPECT_FALSE(corner.noBlockMatches);
+    EXPECT_EQ(corner.blocksAltered, 1);
+    EXPECT_EQ(corner.blocksChecked, 11968);
+    std::vector<std::uint8_t> span(128 * 96, 0);
+    std::fill_n(span.begin() + 128, 13, 1);
+    EXPECT_EQ(corner.alteredBlocks, span);
+    ASSERT_TRUE(corner.alteredBox.has_value());
+    EXPECT_EQ(corner.alteredBox->left, 0);
+    EXPECT_EQ(corner.alteredBox->top, 8);
+    EXPECT_EQ(corner.alteredBox->right, 103);
+    EXPECT_EQ(corner.alteredBox->bottom, 15);
 
     const Key shortKey{std::vector<std::uint8_t>(15, 1), ""};
     const std::function<void()> calls[] = {

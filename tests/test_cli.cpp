@@ -156,6 +156,9 @@ TEST_F(Cli, UsageErrors) {
         {"demo two folders", {"demo", "a", "b"}, "ombrel demo: demo takes at most one folder"},
         {"verify without watermark", {"verify", cover}, "ombrel verify: verify needs --watermark W"},
         {"verify without image", {"verify", "--watermark", watermark}, "ombrel verify: verify needs IMAGE"},
+        {"quiet with a value", {"verify", cover, "--watermark", watermark, "--quiet=yes"},
+         "ombrel verify: option --quiet takes no value"},
+        {"quiet is verify's", {"extract", cover, "-o", "x.bmp", "--quiet"}, "ombrel extract: unknown option --quiet"},
         {"chart without watermark", {"attack", cover, "--chart", "c.png"},
          "ombrel attack: --chart needs --watermark"},
         {"evaluate without output", {"evaluate", cover, "--watermark", watermark},
@@ -208,6 +211,49 @@ TEST_F(Cli, HelpAndVersion) {
     }
     const std::string verify = runCli({"verify", "--help"}).out;
     EXPECT_NE(verify.find("\nimage is rightly reported intact for it.\n"), std::string::npos) << verify;
+    EXPECT_NE(verify.find("\n  --quiet             print the verdict line alone (with several images, a\n"),
+              std::string::npos)
+        << verify;
+}
+
+// --quiet: the verdict line and nothing else on stdout, whatever else is
+// written; a picture that cannot be read still says why on stderr.
+TEST_F(Cli, VerifyQuietPrintsTheVerdictAlone) {
+    const std::string marked = dir.file("marked.bmp"), touched = dir.file("touched.bmp");
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", marked}).code, 0);
+    Image image = load(marked);
+    image.at(400, 300) ^= 0x000001;
+    ASSERT_TRUE(saveBitmap(image, touched));
+    const std::string map = dir.file("map.bmp"), csv = dir.file("v.csv"), missing = dir.file("missing.bmp");
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        int code;
+        std::string out;
+    };
+    const Row rows[] = {
+        {"intact", {marked}, 0, "intact\n"},
+        {"altered", {touched}, 3, "altered\n"},
+        {"with a map and a CSV", {touched, "--map", map, "--csv", csv}, 3, "altered\n"},
+        {"many", {marked, touched, "-j", "1"}, 3, marked + ": intact\n" + touched + ": altered\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> args = {"verify"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        args.insert(args.end(), {"--watermark", watermark, "--quiet"});
+        const Result r = runCli(args);
+        EXPECT_EQ(r.code, row.code);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_TRUE(std::filesystem::exists(map));
+    EXPECT_EQ(test::readFile(csv), "image,verdict,bits_compared,bits_differing,blocks_altered,box\n" + touched +
+                                       ",altered,868035,1,1,\"x 400..407, y 296..303\"\n");
+    const Result unread = runCli({"verify", missing, "--watermark", watermark, "--quiet"});
+    EXPECT_EQ(unread.code, 1);
+    EXPECT_EQ(unread.out, "");
+    EXPECT_NE(unread.err.find(missing), std::string::npos) << unread.err;
 }
 
 TEST_F(Cli, FailedWriteKeepsTheExistingOutput) {

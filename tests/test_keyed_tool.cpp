@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -192,15 +193,19 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
 
     const std::string other = dir.file("other.key");
     ASSERT_EQ(runCli({"keygen", other}).code, 0);
+    // Keyed, every block fails and verify says why instead of drawing an
+    // area; the keyless check keeps its word.
+    const std::string noMatch = "no block matches: not sealed with this key and id, or replaced whole";
     struct Row {
         const char *name;
         std::vector<std::string> keyArgs;
+        std::string last;
     };
     const Row rows[] = {
-        {"no key", {}},
-        {"another key", {"--key-file", other, "--id", "IMG-7"}},
-        {"another id", {"--key-file", key, "--id", "IMG-8"}},
-        {"no id", {"--key-file", key}},
+        {"no key", {}, "altered"},
+        {"another key", {"--key-file", other, "--id", "IMG-7"}, noMatch},
+        {"another id", {"--key-file", key, "--id", "IMG-8"}, noMatch},
+        {"no id", {"--key-file", key}, noMatch},
     };
     for (const Row &row : rows) {
         std::vector<std::string> args = {"verify", keyed, "--watermark", watermark};
@@ -208,7 +213,7 @@ TEST_F(KeyedTool, KeyedRoundTripAndTheWrongKeyOrId) {
         const Result r = runCli(args);
         EXPECT_EQ(r.code, 3) << row.name;
         ASSERT_FALSE(r.out.empty()) << row.name;
-        EXPECT_EQ(lines(r.out).back(), "altered") << row.name;
+        EXPECT_EQ(lines(r.out).back(), row.last) << row.name;
         int altered = 0, checked = 0;
         for (const std::string &line : lines(r.out))
             std::sscanf(line.c_str(), "Altered 8x8 blocks: %d of %d checked", &altered, &checked);
@@ -365,6 +370,197 @@ TEST_F(KeyedTool, ManyFilesAreKeyedWithTheirOwnNames) {
     ASSERT_EQ(runCli({"extract", plain, "-o", plainMark}).code, 0);
     EXPECT_EQ(test::readFile(found + "/c2.bmp"), test::readFile(plainMark))
         << "the keyless mark's watermark, from the keyed one";
+}
+
+// A key of fixed bytes, so that the counts a keyed verify prints are known.
+std::string fixedKey(const test::TempDir &dir) {
+    std::string bytes;
+    for (int i = 0; i < 32; ++i)
+        bytes += static_cast<char>(11 + 29 * i);
+    return dir.writePrivate("fixed.key", bytes);
+}
+
+// An edit in a top corner, which carries no bit, shows through the carrying
+// block its row is hashed with: the report, the box, the CSV and the map
+// take in that block's whole span, to the image's edge. An edit in a
+// carrying block away from the corners marks that block alone.
+TEST_F(KeyedTool, AnEditInACornerMarksTheWholeSpan) {
+    const std::string fixed = fixedKey(dir), sealed = dir.file("sealed.bmp");
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", sealed, "--key-file", fixed, "--id", "P-1"}).code, 0);
+    struct Row {
+        const char *name;
+        int x, y;
+        std::string report, csv;
+        std::vector<std::pair<int, int>> red, notRed;
+    };
+    const Row rows[] = {
+        {"an edit at (10, 10)", 10, 10,
+         "Bits compared: 868035\n"
+         "Bits differing: 19 (0.00 %)\n"
+         "Pixels with a differing bit: 8\n"
+         "Altered 8x8 blocks: 1 of 11968 checked\n"
+         "Altered area: x 0..103, y 8..15\n"
+         "NC of the extracted watermark: 0.997241\n"
+         "altered\n",
+         ",altered,868035,19,1,\"x 0..103, y 8..15\"\n",
+         {{0, 8}, {10, 10}, {103, 15}},
+         {{104, 8}, {0, 7}, {0, 16}}},
+        {"an edit in the middle", 402, 301,
+         "Bits compared: 868035\n"
+         "Bits differing: 50 (0.01 %)\n"
+         "Pixels with a differing bit: 30\n"
+         "Altered 8x8 blocks: 1 of 11968 checked\n"
+         "Altered area: x 400..407, y 296..303\n"
+         "NC of the extracted watermark: 0.997283\n"
+         "altered\n",
+         ",altered,868035,50,1,\"x 400..407, y 296..303\"\n",
+         {{400, 296}, {407, 303}},
+         {{399, 296}, {408, 303}, {400, 304}}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Image edited = *loadBitmap(sealed);
+        edited.at(row.x, row.y) ^= 0x010000;
+        const std::string image = dir.file("edited.bmp"), map = dir.file("map.png"), csv = dir.file("v.csv");
+        ASSERT_TRUE(saveBitmap(edited, image));
+        const Result r = runCli({"verify", image, "--watermark", watermark, "--key-file", fixed, "--id", "P-1",
+                                 "--map", map, "--csv", csv});
+        EXPECT_EQ(r.code, 3);
+        EXPECT_EQ(r.out, "Wrote " + map + "\nWrote " + csv + "\n" + row.report);
+        EXPECT_EQ(test::readFile(csv), "image,verdict,bits_compared,bits_differing,blocks_altered,box\n" +
+                                           image + row.csv);
+        const Image picture = *loadPicture(map);
+        auto isRed = [&](int x, int y) { return split(picture.at(x, y)).red > 150 && split(picture.at(x, y)).green < 80; };
+        for (const auto &[x, y] : row.red)
+            EXPECT_TRUE(isRed(x, y)) << x << ", " << y;
+        for (const auto &[x, y] : row.notRed)
+            EXPECT_FALSE(isRed(x, y)) << x << ", " << y;
+    }
+}
+
+// Another key, another id, or a picture never sealed: every block fails,
+// and verify says so in its own words, with no area, exit status 3. The
+// keyless check of an unmarked picture keeps its word.
+TEST_F(KeyedTool, NoBlockMatchesIsToldApart) {
+    const std::string fixed = fixedKey(dir), sealed = dir.file("sealed.bmp"), other = dir.file("other.key");
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", sealed, "--key-file", fixed, "--id", "P-1"}).code, 0);
+    {
+        std::string bytes;
+        for (int i = 0; i < 32; ++i)
+            bytes += static_cast<char>(12 + 29 * i);
+        dir.writePrivate("other.key", bytes);
+    }
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Row rows[] = {
+        {"another key", {sealed, "--key-file", other, "--id", "P-1"},
+         "Bits compared: 868035\n"
+         "Bits differing: 434856 (50.10 %)\n"
+         "Pixels with a differing bit: 236516\n"
+         "Altered 8x8 blocks: 11968 of 11968 checked\n"
+         "NC of the extracted watermark: 0.777824\n"
+         "no block matches: not sealed with this key and id, or replaced whole\n"},
+        {"another id", {sealed, "--key-file", fixed, "--id", "P-2"},
+         "Bits compared: 868035\n"
+         "Bits differing: 434757 (50.09 %)\n"
+         "Pixels with a differing bit: 236391\n"
+         "Altered 8x8 blocks: 11968 of 11968 checked\n"
+         "NC of the extracted watermark: 0.779094\n"
+         "no block matches: not sealed with this key and id, or replaced whole\n"},
+        {"never sealed", {cover, "--key-file", fixed, "--id", "P-1"},
+         "Bits compared: 868035\n"
+         "Bits differing: 433704 (49.96 %)\n"
+         "Pixels with a differing bit: 236169\n"
+         "Altered 8x8 blocks: 11968 of 11968 checked\n"
+         "NC of the extracted watermark: 0.778242\n"
+         "no block matches: not sealed with this key and id, or replaced whole\n"},
+        {"never marked, keyless", {cover},
+         "Bits compared: 868035\n"
+         "Bits differing: 434010 (50.00 %)\n"
+         "Pixels with a differing bit: 236316\n"
+         "Altered 8x8 blocks: 11968 of 11968 checked\n"
+         "Altered area: x 0..1023, y 0..767\n"
+         "NC of the extracted watermark: 0.777673\n"
+         "altered\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> args = {"verify"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        args.insert(args.end(), {"--watermark", watermark});
+        const Result r = runCli(args);
+        EXPECT_EQ(r.code, 3);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+// Many files: a verdict of its own on the line and in the CSV, with no area;
+// --quiet prints one verdict line an image and nothing else, and still
+// writes the CSV; alone, the verdict line.
+TEST_F(KeyedTool, ManyFilesAndQuietSayTheVerdict) {
+    const std::string fixed = fixedKey(dir), marked = dir.file("marked");
+    std::filesystem::create_directory(marked);
+    const std::string a = marked + "/a.bmp", b = marked + "/b.bmp", c = marked + "/c.bmp";
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", a, "--key-file", fixed, "--id", "a"}).code, 0);
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", b, "--key-file", fixed, "--id", "not b"}).code, 0);
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", c, "--key-file", fixed, "--id", "c"}).code, 0);
+    Image edited = *loadBitmap(c);
+    edited.at(10, 10) ^= 0x010000;
+    ASSERT_TRUE(saveBitmap(edited, c));
+
+    const std::string csv = dir.file("verdicts.csv");
+    const Result loud = runCli({"verify", marked, "--watermark", watermark, "--key-file", fixed, "-j", "1",
+                                "--csv", csv, "--id-from-name"});
+    EXPECT_EQ(loud.code, 3);
+    EXPECT_EQ(loud.out, a + ": intact, 0 of 868035 bits differing\n" + b +
+                            ": no block matches: not sealed with this key and id, or replaced whole, 433648 of "
+                            "868035 bits differing\n" +
+                            c + ": altered, 21 of 868035 bits differing, altered area x 0..103, y 8..15\n" +
+                            "Wrote " + csv + "\n");
+    const std::string table = "image,verdict,bits_compared,bits_differing,blocks_altered,box\n" + a +
+                              ",intact,868035,0,0,\n" + b + ",no match,868035,433648,11968,\n" + c +
+                              ",altered,868035,21,1,\"x 0..103, y 8..15\"\n";
+    EXPECT_EQ(test::readFile(csv), table);
+
+    std::filesystem::remove(csv);
+    const Result quiet = runCli({"verify", marked, "--watermark", watermark, "--key-file", fixed, "-j", "1",
+                                 "--csv", csv, "--quiet", "--id-from-name"});
+    EXPECT_EQ(quiet.code, 3);
+    EXPECT_EQ(quiet.out, a + ": intact\n" + b +
+                             ": no block matches: not sealed with this key and id, or replaced whole\n" + c +
+                             ": altered\n");
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(test::readFile(csv), table) << "--quiet still writes the CSV";
+
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        int code;
+        std::string out;
+    };
+    const std::string map = dir.file("map.bmp");
+    const Row rows[] = {
+        {"intact", {a, "--key-file", fixed, "--id", "a"}, 0, "intact\n"},
+        {"altered, with a map", {c, "--key-file", fixed, "--id", "c", "--map", map}, 3, "altered\n"},
+        {"another id", {a, "--key-file", fixed, "--id", "b"}, 3,
+         "no block matches: not sealed with this key and id, or replaced whole\n"},
+        {"keyless, never marked", {cover}, 3, "altered\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> args = {"verify"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        args.insert(args.end(), {"--watermark", watermark, "--quiet"});
+        const Result r = runCli(args);
+        EXPECT_EQ(r.code, row.code);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_TRUE(std::filesystem::exists(map)) << "--quiet still writes the map";
 }
 
 } // namespace

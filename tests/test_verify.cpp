@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
+#include <utility>
 
 namespace ombrel {
 namespace {
@@ -185,6 +187,173 @@ TEST_F(Verify, TamperMapMarksBlocksAndUncheckedPixels) {
     EXPECT_GT(unchecked.blue, unchecked.red);
     EXPECT_TRUE(isGrey(map.at(101, 1)));
     EXPECT_NE(unchecked.red, checked.red);
+}
+
+using BlockSet = std::set<std::pair<int, int>>; // (bx, by)
+
+BlockSet flaggedBlocks(const MarkReport &r) {
+    BlockSet blocks;
+    for (int by = 0; by < 96; ++by)
+        for (int bx = 0; bx < 128; ++bx)
+            if (r.blockFlagged(bx, by))
+                blocks.insert({bx, by});
+    return blocks;
+}
+
+BlockSet alteredBlocks(const MarkReport &r) {
+    BlockSet blocks;
+    for (int by = 0; by < 96; ++by)
+        for (int bx = 0; bx < 128; ++bx)
+            if (r.blockAltered(bx, by))
+                blocks.insert({bx, by});
+    return blocks;
+}
+
+// Block columns first..last of block row by.
+BlockSet blockRow(int by, int first, int last) {
+    BlockSet blocks;
+    for (int bx = first; bx <= last; ++bx)
+        blocks.insert({bx, by});
+    return blocks;
+}
+
+Keystream *testKey(const char *id) {
+    MarkKey key{SecretBytes(32), id};
+    for (std::size_t i = 0; i < key.secret.size(); ++i)
+        key.secret[i] = static_cast<std::uint8_t>(3 + 41 * i);
+    return new Keystream(key);
+}
+
+class KeyedVerify : public Verify {
+protected:
+    static void SetUpTestSuite() {
+        Verify::SetUpTestSuite();
+        key = testKey("print-0031");
+        otherId = testKey("print-0032");
+        sealed = new Image(embed(surfaceOf(*cover), surfaceOf(*watermark), 0, {}, key).watermarked.image());
+    }
+    static void TearDownTestSuite() {
+        delete key;
+        delete otherId;
+        delete sealed;
+        Verify::TearDownTestSuite();
+    }
+    static Keystream *key, *otherId;
+    static Image *sealed;
+};
+Keystream *KeyedVerify::key, *KeyedVerify::otherId;
+Image *KeyedVerify::sealed;
+
+// A keyed block's hash reads its whole span: when a corner-folded block
+// fails, every block of the span is flagged, the box reaching the edge,
+// while the counts and the altered grid stay those of the carrying block.
+// A keyless check hashes nothing and folds nothing.
+TEST_F(KeyedVerify, AFailingCornerBlockFlagsItsWholeSpan) {
+    struct Row {
+        const char *name;
+        bool keyed;
+        int x, y;
+        ColourWord flip;
+        BlockSet altered, flagged;
+        MarkReport::Box box;
+    };
+    const Row rows[] = {
+        {"an edit at (10, 10)", true, 10, 10, 0x000100, {{12, 1}}, blockRow(1, 0, 12), {0, 8, 103, 15}},
+        {"the top-left pixel", true, 0, 0, 0x000001, {{12, 0}}, blockRow(0, 0, 12), {0, 0, 103, 7}},
+        {"the left span's carrying block", true, 101, 121, 0x000002, {{12, 15}},
+         blockRow(15, 0, 12), {0, 120, 103, 127}},
+        {"inside the right corner", true, 1000, 100, 0x800000, {{119, 12}}, blockRow(12, 119, 127),
+         {952, 96, 1023, 103}},
+        {"a carrying block in the middle", true, 402, 301, 0x100000, {{50, 37}}, {{50, 37}}, {400, 296, 407, 303}},
+        {"a carrying block of row 16, below the corner", true, 10, 130, 0x000001, {{1, 16}}, {{1, 16}},
+         {8, 128, 15, 135}},
+        {"keyless, a carried bit beside the corner", false, 101, 1, 0x000002, {{12, 0}}, {{12, 0}},
+         {96, 0, 103, 7}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Image tampered = row.keyed ? *sealed : *marked;
+        tampered.at(row.x, row.y) ^= row.flip;
+        const MarkReport r = verifyMark(tampered, *mark, row.keyed ? key : nullptr);
+        EXPECT_FALSE(r.intact());
+        EXPECT_FALSE(r.noBlockMatches());
+        EXPECT_EQ(r.blocksChecked, 11968);
+        EXPECT_EQ(r.blocksAltered, 1);
+        EXPECT_EQ(alteredBlocks(r), row.altered);
+        EXPECT_EQ(flaggedBlocks(r), row.flagged);
+        ASSERT_TRUE(r.alteredBox);
+        EXPECT_EQ(r.alteredBox->left, row.box.left);
+        EXPECT_EQ(r.alteredBox->top, row.box.top);
+        EXPECT_EQ(r.alteredBox->right, row.box.right);
+        EXPECT_EQ(r.alteredBox->bottom, row.box.bottom);
+    }
+    // A keyless mark does not see a change in a corner at all.
+    Image corner = *marked;
+    corner.at(10, 10) ^= 0x010101;
+    EXPECT_TRUE(verifyMark(corner, *mark).intact());
+}
+
+// The tamper map paints the span; the check of an image already unkeyed
+// is the keyed check's.
+TEST_F(KeyedVerify, TheMapPaintsTheSpanAndUnkeyedChecksFoldToo) {
+    Image tampered = *sealed;
+    tampered.at(10, 10) ^= 0x000100;
+    const MarkReport r = verifyMark(tampered, *mark, key);
+    Image unkeyed = tampered;
+    key->apply(unkeyed);
+    const MarkReport u = verifyUnkeyed(unkeyed, *mark);
+    EXPECT_EQ(u.flagged, r.flagged);
+    EXPECT_EQ(u.altered, r.altered);
+    EXPECT_EQ(verifyMark(unkeyed, *mark).flagged, r.altered) << "keyless, no span";
+
+    const Image map = tamperMap(tampered, r);
+    auto isRed = [](ColourWord c) { return split(c).red > 150 && split(c).green < 80; };
+    for (const auto &[x, y] : {std::pair{10, 10}, {0, 8}, {103, 15}, {96, 8}})
+        EXPECT_TRUE(isRed(map.at(x, y))) << x << ", " << y;
+    for (const auto &[x, y] : {std::pair{104, 8}, {0, 7}, {0, 16}, {10, 0}})
+        EXPECT_FALSE(isRed(map.at(x, y))) << x << ", " << y;
+}
+
+// Every checked block fails only for another key or id, a picture never
+// marked, or one replaced whole; one block that matches is enough to point
+// at the rest.
+TEST_F(KeyedVerify, NoBlockMatchesOnlyWhenEveryCheckedBlockFails) {
+    Image blacked = *sealed;
+    std::fill(blacked.pixels.begin(), blacked.pixels.end(), 0);
+    // The cover with one marked block put back: a keyless check finds it.
+    Image oneBlock = *cover;
+    for (int y = 296; y < 304; ++y)
+        for (int x = 400; x < 408; ++x)
+            oneBlock.at(x, y) = marked->at(x, y);
+    Image touched = *sealed;
+    touched.at(10, 10) ^= 1;
+    struct Row {
+        const char *name;
+        const Image *image;
+        const Keystream *key;
+        bool none;
+        int altered;
+    };
+    const Row rows[] = {
+        {"its key and id", sealed, key, false, 0},
+        {"another id", sealed, otherId, true, 11968},
+        {"keyed, no key", sealed, nullptr, true, 11968},
+        {"keyless, a key", marked, key, true, 11968},
+        {"keyless", marked, nullptr, false, 0},
+        {"never marked", cover, key, true, 11968},
+        {"never marked, keyless", cover, nullptr, true, 11968},
+        {"replaced whole", &blacked, key, true, 11968},
+        {"one marked block", &oneBlock, nullptr, false, 11967},
+        {"one changed pixel", &touched, key, false, 1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const MarkReport r = verifyMark(*row.image, *mark, row.key);
+        EXPECT_EQ(r.noBlockMatches(), row.none);
+        EXPECT_EQ(r.blocksAltered, row.altered);
+        EXPECT_EQ(r.blocksChecked, 11968);
+    }
+    EXPECT_FALSE(verifyMark(Image(1024, 767), *mark).noBlockMatches()) << "nothing checked";
 }
 
 } // namespace

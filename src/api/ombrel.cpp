@@ -202,6 +202,7 @@ VerifyReport verify(PixelView image, PixelView watermark, int threshold, const K
                                         keystream ? &*keystream : nullptr);
     VerifyReport report;
     report.intact = found.intact();
+    report.noBlockMatches = found.noBlockMatches();
     report.bitsCompared = found.bitsCompared;
     report.bitsDiffering = found.bitsDiffering;
     report.pixelsDiffering = found.pixelsDiffering;
@@ -212,7 +213,7 @@ VerifyReport verify(PixelView image, PixelView watermark, int threshold, const K
                                               found.alteredBox->right, found.alteredBox->bottom};
     report.blocksAcross = found.blocksAcross();
     report.blocksDown = static_cast<int>(found.altered.size()) / report.blocksAcross;
-    report.alteredBlocks = found.altered;
+    report.alteredBlocks = found.flagged;
     return report;
 }
 

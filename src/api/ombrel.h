@@ -136,20 +136,29 @@ double ssim(PixelView a, PixelView b);
 // What a check of a picture against a watermark found: every bit that
 // embedding the watermark at the threshold writes, compared with the bit the
 // picture holds there. Pixels that carry no bit are not checked.
+//
+// With a key, the top corner blocks, which carry no bit, are hashed with the
+// nearest carrying block of their row; when that block fails, alteredBlocks
+// and alteredBox take in its whole span, to the picture's edge: a change
+// somewhere in this span, not necessarily in every block of it. The counts
+// stay those of the carrying blocks.
 struct VerifyReport {
     struct Box {
         int left, top, right, bottom; // pixels, inclusive
     };
     bool intact = false; // no carried bit differs
+    // Every checked block fails: another key or id, a picture never marked
+    // with them, or one replaced whole. Without a key, a picture never marked.
+    bool noBlockMatches = false;
     long long bitsCompared = 0;
     long long bitsDiffering = 0;
     long long pixelsDiffering = 0; // pixels holding a differing bit
     int blocksChecked = 0;         // 8 x 8 blocks that carry a bit
-    int blocksAltered = 0;         // 8 x 8 blocks holding a differing bit
-    std::optional<Box> alteredBox; // around the altered blocks; none when intact
+    int blocksAltered = 0;         // of those, the blocks holding a differing bit
+    std::optional<Box> alteredBox; // around alteredBlocks; none when intact
     int blocksAcross = 0;          // 128
     int blocksDown = 0;            // 96
-    std::vector<std::uint8_t> alteredBlocks; // per block, row by row: 1 when altered
+    std::vector<std::uint8_t> alteredBlocks; // per block, row by row: 1 where a change can be
 };
 
 // Checks whether image (1024 x 768, 3 channels) still carries watermark

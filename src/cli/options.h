@@ -26,5 +26,6 @@ inline constexpr OptionDef kId{"id", "--id"};
 inline constexpr OptionDef kIdFromName{"id-from-name", "--id-from-name", {}, false};
 inline constexpr OptionDef kPassphrase{"passphrase", "--passphrase", {}, false};
 inline constexpr OptionDef kPassphraseFile{"passphrase-file", "--passphrase-file"};
+inline constexpr OptionDef kQuiet{"quiet", "--quiet", {}, false};
 
 } // namespace ombrel::cli::options

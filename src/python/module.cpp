@@ -184,6 +184,8 @@ PYBIND11_MODULE(ombrel, m) {
     py::class_<ombrel::VerifyReport>(m, "VerifyReport",
                                      "What verify found; intact when no carried bit differs.")
         .def_readonly("intact", &ombrel::VerifyReport::intact)
+        .def_readonly("no_block_matches", &ombrel::VerifyReport::noBlockMatches,
+                      "every checked block fails: not sealed with this key and id, or replaced whole")
         .def_readonly("bits_compared", &ombrel::VerifyReport::bitsCompared)
         .def_readonly("bits_differing", &ombrel::VerifyReport::bitsDiffering)
         .def_readonly("pixels_differing", &ombrel::VerifyReport::pixelsDiffering)
@@ -193,10 +195,12 @@ PYBIND11_MODULE(ombrel, m) {
                                "(left, top, right, bottom) in pixels, inclusive, around the "
                                "altered 8x8 blocks; None when intact")
         .def_property_readonly("blocks", &blocks,
-                               "bool[96, 128]: True for each 8x8 block holding a differing bit")
+                               "bool[96, 128]: True for each 8x8 block a change can be in: one "
+                               "holding a differing bit and, keyed, the top-corner blocks hashed with it")
         .def("__repr__", [](const ombrel::VerifyReport &r) {
             std::ostringstream s;
-            s << "<VerifyReport " << (r.intact ? "intact" : "altered") << ": "
+            s << "<VerifyReport " << (r.noBlockMatches ? "no block matches" : r.intact ? "intact" : "altered")
+              << ": "
               << r.bitsDiffering << " of " << r.bitsCompared << " bits differ, "
               << r.blocksAltered << " of " << r.blocksChecked << " blocks altered>";
             return s.str();

@@ -11,31 +11,9 @@ namespace {
 
 constexpr ColourWord kAllBits = 0xFFFFFF;
 
-} // namespace
+enum class Spans { Blocks, Keyed };
 
-MarkBits::MarkBits(const Surface &watermark, int threshold)
-    : width_(kCoverWidth), height_(kCoverHeight) {
-    // The embedding keeps every bit it does not write, so marking an all-zero
-    // and an all-one cover leaves exactly the written bits agreeing.
-    const Image zeros = embed(Surface(width_, height_, 0), watermark, threshold).watermarked.image();
-    const Image ones =
-        embed(Surface(width_, height_, kAllBits), watermark, threshold).watermarked.image();
-    mask_.resize(zeros.pixels.size());
-    bits_.resize(zeros.pixels.size());
-    for (std::size_t i = 0; i < zeros.pixels.size(); ++i) {
-        mask_[i] = ~(zeros.pixels[i] ^ ones.pixels[i]) & kAllBits;
-        bits_[i] = zeros.pixels[i] & mask_[i];
-        bitCount_ += std::popcount(static_cast<std::uint32_t>(mask_[i]));
-    }
-}
-
-MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream *key) {
-    if (key && image.width == mark.width() && image.height == mark.height()) {
-        // Undoing the keystream is XORing it again; the keyless mark remains.
-        Image unkeyed = image;
-        key->apply(unkeyed);
-        return verifyMark(unkeyed, mark);
-    }
+MarkReport check(const Image &image, const MarkBits &mark, Spans spans) {
     MarkReport r;
     r.width = mark.width();
     r.height = mark.height();
@@ -43,6 +21,7 @@ MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream 
     const int across = r.blocksAcross();
     const int down = (r.height + MarkReport::kBlock - 1) / MarkReport::kBlock;
     r.altered.assign(static_cast<std::size_t>(across) * down, 0);
+    r.flagged = r.altered;
     std::vector<std::uint8_t> checked(r.altered.size(), 0);
     if (image.width != r.width || image.height != r.height)
         return r;
@@ -70,9 +49,21 @@ MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream 
     }
     for (std::size_t b = 0; b < r.altered.size(); ++b) {
         r.blocksChecked += checked[b];
-        if (!r.altered[b])
+        r.blocksAltered += r.altered[b];
+    }
+    // A keyed block's hash reads its whole span, so a failing one may have
+    // been changed anywhere in it: flag the corner blocks folded into it.
+    const bool keyedCover = spans == Spans::Keyed && r.width == Keystream::kBlocksAcross * MarkReport::kBlock &&
+                            down == Keystream::kBlocksDown;
+    for (int by = 0; by < down; ++by)
+        for (int bx = 0; bx < across; ++bx) {
+            const int into = keyedCover ? foldedInto(bx, by) : bx;
+            r.flagged[static_cast<std::size_t>(by) * across + bx] =
+                r.altered[static_cast<std::size_t>(by) * across + into];
+        }
+    for (std::size_t b = 0; b < r.flagged.size(); ++b) {
+        if (!r.flagged[b])
             continue;
-        ++r.blocksAltered;
         const int left = static_cast<int>(b % across) * MarkReport::kBlock;
         const int top = static_cast<int>(b / across) * MarkReport::kBlock;
         const int right = std::min(left + MarkReport::kBlock, r.width) - 1;
@@ -86,6 +77,36 @@ MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream 
     return r;
 }
 
+} // namespace
+
+MarkBits::MarkBits(const Surface &watermark, int threshold)
+    : width_(kCoverWidth), height_(kCoverHeight) {
+    // The embedding keeps every bit it does not write, so marking an all-zero
+    // and an all-one cover leaves exactly the written bits agreeing.
+    const Image zeros = embed(Surface(width_, height_, 0), watermark, threshold).watermarked.image();
+    const Image ones =
+        embed(Surface(width_, height_, kAllBits), watermark, threshold).watermarked.image();
+    mask_.resize(zeros.pixels.size());
+    bits_.resize(zeros.pixels.size());
+    for (std::size_t i = 0; i < zeros.pixels.size(); ++i) {
+        mask_[i] = ~(zeros.pixels[i] ^ ones.pixels[i]) & kAllBits;
+        bits_[i] = zeros.pixels[i] & mask_[i];
+        bitCount_ += std::popcount(static_cast<std::uint32_t>(mask_[i]));
+    }
+}
+
+MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream *key) {
+    if (key && image.width == mark.width() && image.height == mark.height()) {
+        // Undoing the keystream is XORing it again; the keyless mark remains.
+        Image unkeyed = image;
+        key->apply(unkeyed);
+        return verifyUnkeyed(unkeyed, mark);
+    }
+    return check(image, mark, key ? Spans::Keyed : Spans::Blocks);
+}
+
+MarkReport verifyUnkeyed(const Image &unkeyed, const MarkBits &mark) { return check(unkeyed, mark, Spans::Keyed); }
+
 Image tamperMap(const Image &image, const MarkReport &report) {
     Image map(image.width, image.height);
     for (int y = 0; y < image.height; ++y) {
@@ -97,7 +118,7 @@ Image tamperMap(const Image &image, const MarkReport &report) {
             const std::size_t i = static_cast<std::size_t>(y) * report.width + x;
             ColourWord out;
             if (inReport &&
-                report.blockAltered(x / MarkReport::kBlock, y / MarkReport::kBlock))
+                report.blockFlagged(x / MarkReport::kBlock, y / MarkReport::kBlock))
                 out = rgb(200 + luma / 5, dim / 4, dim / 4);
             else if (!inReport || report.pixels[i] == MarkReport::Unchecked)
                 out = rgb(dim / 2, dim / 2, dim / 2 + 40);

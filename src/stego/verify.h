@@ -44,25 +44,38 @@ struct MarkReport {
     long long bitsDiffering = 0;
     long long pixelsDiffering = 0;
     int blocksChecked = 0; // 8 x 8 blocks with at least one carried bit
-    int blocksAltered = 0; // 8 x 8 blocks with at least one differing bit
-    std::optional<Box> alteredBox; // bounding box of the altered blocks
+    int blocksAltered = 0; // of those, the blocks with at least one differing bit
+    std::optional<Box> alteredBox; // bounding box of the flagged blocks
     std::vector<std::uint8_t> pixels; // a Pixel per pixel, row by row
     std::vector<std::uint8_t> altered; // per block, row by row: 1 when altered
+    // Per block, row by row: 1 where a change can be. The altered blocks, and
+    // for a keyed check every block an altered block's hash covers: a top
+    // corner block that carries nothing lies in the span of the carrying
+    // block it is hashed with, and a change there shows only in that block.
+    std::vector<std::uint8_t> flagged;
 
     bool intact() const { return bitsDiffering == 0; }
+    // Every checked block fails: another key or id, a picture never marked,
+    // or one replaced whole; no place is left to point at.
+    bool noBlockMatches() const { return blocksChecked > 0 && blocksAltered == blocksChecked; }
     double differingShare() const {
         return bitsCompared ? static_cast<double>(bitsDiffering) / bitsCompared : 0.0;
     }
     int blocksAcross() const { return (width + kBlock - 1) / kBlock; }
     bool blockAltered(int bx, int by) const { return altered[by * blocksAcross() + bx] != 0; }
+    bool blockFlagged(int bx, int by) const { return flagged[by * blocksAcross() + bx] != 0; }
 };
 
 // Compares the carried bits of image (which must have the mark's size) with
 // the bits of the mark; with key, with the mark's bits XOR the keystream of
 // the image itself, so a change anywhere in a block shows in its carried bits.
+// Only a keyed check flags the corner blocks of a span: a keyless mark
+// hashes nothing, so a change in a corner is simply unseen.
 MarkReport verifyMark(const Image &image, const MarkBits &mark, const Keystream *key = nullptr);
+// The keyed check of an image whose keystream is already off.
+MarkReport verifyUnkeyed(const Image &unkeyed, const MarkBits &mark);
 
-// A dimmed grey copy of the image, altered blocks in red and pixels that
+// A dimmed grey copy of the image, flagged blocks in red and pixels that
 // carry no bit in a dark blue-grey.
 Image tamperMap(const Image &image, const MarkReport &report);
 

@@ -222,6 +222,51 @@ def test_a_keyed_mark_shows_a_region_pasted_from_an_image_with_another_id(cover,
     assert np.array_equal(blocks, expected)
 
 
+def test_a_keyed_edit_in_a_corner_marks_the_whole_span_as_the_tool_does(tmp_path, cover, watermark):
+    sealed = ombrel.embed(cover, watermark, key=KEY, image_id="corner")
+    edited = sealed.copy()
+    edited[10, 10, 1] ^= 1
+    report = ombrel.verify(edited, watermark, key=KEY, image_id="corner")
+    expected = np.zeros((96, 128), bool)
+    expected[1, 0:13] = True  # the corner blocks and block column 12, hashed together
+    assert np.array_equal(report.blocks, expected)
+    assert report.box == (0, 8, 103, 15)
+    assert (report.blocks_altered, report.blocks_checked) == (1, 11968)
+    assert not report.intact and not report.no_block_matches
+
+    path, key_file = tmp_path / "edited.png", tmp_path / "owner.key"
+    Image.fromarray(edited).save(path)
+    private(key_file, KEY)
+    done = cli_any("verify", path, "--watermark", SAMPLES / "watermark.bmp", "--key-file", key_file, "--id", "corner")
+    assert done.returncode == 3
+    assert "Altered 8x8 blocks: 1 of 11968 checked\nAltered area: x 0..103, y 8..15\n" in done.stdout
+
+
+def test_no_block_matches_tells_a_wrong_key_or_id_apart(cover, watermark):
+    sealed = ombrel.embed(cover, watermark, key=KEY, image_id="cover.bmp")
+    rows = [
+        ("its key and id", sealed, KEY, "cover.bmp", False),
+        ("another id", sealed, KEY, "cover2.bmp", True),
+        ("another key", sealed, KEY[::-1], "cover.bmp", True),
+        ("no key", sealed, None, "", True),
+        ("never marked", cover, KEY, "cover.bmp", True),
+        ("keyless", ombrel.embed(cover, watermark), None, "", False),
+    ]
+    for name, image, key, image_id, none in rows:
+        report = ombrel.verify(image, watermark, key=key, image_id=image_id)
+        assert report.no_block_matches is none, name
+        assert (report.blocks_altered == report.blocks_checked == 11968) is none, name
+    intact = ombrel.verify(sealed, watermark, key=KEY, image_id="cover.bmp")
+    assert repr(intact) == "<VerifyReport intact: 0 of 868035 bits differ, 0 of 11968 blocks altered>"
+    wrong = ombrel.verify(sealed, watermark, key=KEY, image_id="cover2.bmp")
+    assert repr(wrong) == (
+        f"<VerifyReport no block matches: {wrong.bits_differing} of 868035 bits differ, "
+        "11968 of 11968 blocks altered>"
+    )
+    with pytest.raises(AttributeError):
+        wrong.no_block_matches = False
+
+
 @pytest.mark.parametrize(
     "call, error, message",
     [
