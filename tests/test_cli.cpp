@@ -49,6 +49,7 @@ const std::string kHelp =
 class Cli : public ::testing::Test {
 protected:
     void SetUp() override {
+        keepLibraryNoiseOffStderr(); // as the tool's main does
         cover = dir.file("cover.bmp");
         watermark = dir.file("watermark.bmp");
         ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 3), cover));

@@ -7,11 +7,14 @@
 #include "support/process.h"
 
 #include <QByteArray>
+#include <QString>
+#include <QtGlobal>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -62,6 +65,7 @@ std::string pngWithABadProfile(const std::string &png) {
 }
 
 TEST(QuietStderr, TheLibrariesWarningsNeverReachTheTerminal) {
+    keepLibraryNoiseOffStderr(); // as the tool and the desktop program ask
     test::TempDir dir;
     const Image image = test::randomImage(300, 200, 11);
     ASSERT_TRUE(savePictures({{&image, dir.file("a.png"), PictureKind::Rgb24, FileFormat::Png},
@@ -93,6 +97,47 @@ TEST(QuietStderr, TheLibrariesWarningsNeverReachTheTerminal) {
     EXPECT_EQ(stderrDuring(dir, [] { std::fputs("ours\n", stderr); }), "ours\n");
 }
 
+// What the host's own Qt message handler was told.
+std::vector<std::string> heard;
+void hostHandler(QtMsgType, const QMessageLogContext &, const QString &message) {
+    heard.push_back(message.toStdString());
+    std::fputs(("host heard: " + message.toStdString() + "\n").c_str(), stderr);
+}
+
+// A program that links the picture files and never asks keeps its stderr and
+// its Qt message handler while a picture loads; one that asks gets the quiet.
+TEST(QuietStderr, TheHostsStderrAndMessageHandlerAreTouchedOnlyWhenItAsks) {
+    struct Row {
+        const char *name;
+        bool asked;
+        std::vector<std::string> heard;
+        std::string stderrSaid, refusal;
+    };
+    const Row rows[] = {
+        {"never asked", false, {"libpng warning: xxxx: chunk data is too large"},
+         "host heard: libpng warning: xxxx: chunk data is too large\nlibpng error: Read Error\n",
+         ": not a readable picture (Unable to read image data)"},
+        {"asked", true, {}, "", ": not a readable picture (Unable to read image data; libpng error: Read Error)"},
+    };
+    test::TempDir dir;
+    // A PNG signature and then nonsense: libpng warns through Qt's messages
+    // about the chunk it cannot be, then says why it gives up on stderr itself.
+    const std::string shortPng = dir.write("short.png", "\x89PNG\r\n\x1a\nxxxxxxxxxxxxxxxxxxxx");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        keepLibraryNoiseOffStderr(row.asked);
+        heard.clear();
+        const QtMessageHandler before = qInstallMessageHandler(hostHandler);
+        std::optional<LoadedPicture> read;
+        const std::string said = stderrDuring(dir, [&] { read = loadPicture(shortPng); });
+        EXPECT_EQ(qInstallMessageHandler(before), hostHandler);
+        EXPECT_EQ(heard, row.heard);
+        EXPECT_EQ(said, row.stderrSaid);
+        ASSERT_FALSE(*read);
+        EXPECT_EQ(read->error().message(), shortPng + row.refusal);
+    }
+    keepLibraryNoiseOffStderr();
+}
 
 // The tool's own refusal is the only line a person sees.
 TEST(QuietStderr, TheToolSaysOneLineAndNothingOfTheLibraries) {

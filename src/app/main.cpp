@@ -1,3 +1,4 @@
+#include "imaging/picture_in.h"
 #include "text/texts.h"
 #include "windows/emblem.h"
 #include "windows/fonts.h"
@@ -9,6 +10,9 @@
 #include <QPixmap>
 
 int main(int argc, char **argv) {
+    // The image libraries' warnings about pictures that read well stay off
+    // the terminal; a refusal's message quotes them where they help.
+    ombrel::keepLibraryNoiseOffStderr();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ombrel-watermark"));
     QApplication::setApplicationVersion(QString::fromLatin1(OMBREL_VERSION));

@@ -115,10 +115,7 @@ int attackCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     }
 
     if (keepDir) {
-        std::error_code ec;
-        std::filesystem::create_directories(*keepDir, ec);
-        if (ec)
-            throw Refusal(*keepDir + ": cannot create the folder: " + ec.message());
+        makeFolder(*keepDir);
         std::vector<PictureToWrite> files;
         for (std::size_t i = 0; i < kept.size(); ++i)
             files.push_back({&kept[i], keptNames[i]});

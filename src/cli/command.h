@@ -58,7 +58,8 @@ std::vector<std::string> listPictures(const std::vector<std::string> &given);
 // would share an output, or an output would replace an input.
 std::vector<std::string> batchOutputs(const std::filesystem::path &folder,
                                       const std::vector<std::string> &inputs, bool colour);
-// The folder, made if missing.
+// The folder, made with its parents if missing; refused, naming it, when it
+// cannot be. Every command that writes into a folder makes it here.
 void makeFolder(const std::filesystem::path &folder);
 
 using Command = int (*)(const Parsed &, std::ostream &out, std::ostream &err);

@@ -19,10 +19,7 @@ int demoCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     if (p.positional.size() > 1)
         throw UsageError("demo takes at most one folder");
     const std::filesystem::path dir = p.positional.empty() ? "ombrel-demo" : p.positional[0];
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        throw Refusal(dir.string() + ": cannot create the folder: " + ec.message());
+    makeFolder(dir);
     auto in = [&](const char *name) { return (dir / name).string(); };
 
     const Image coverImage = sampleCover();

@@ -2,6 +2,7 @@
 
 #include "cli/chart.h"
 #include "cli/command.h"
+#include "imaging/file_replacement.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -347,15 +348,7 @@ RowAppender::~RowAppender() { ::close(fd_); }
 void RowAppender::append(const std::string &rows) {
     // One write for all of a cover's rows; a short one (a full disk) goes on
     // where it stopped, and the resume drops what it could not finish.
-    for (std::size_t done = 0; done < rows.size();) {
-        const ssize_t n = ::write(fd_, rows.data() + done, rows.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw Refusal(path_ + ": cannot be written: " + std::strerror(errno));
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fdatasync(fd_) != 0)
+    if (!writeAll(fd_, rows) || ::fdatasync(fd_) != 0)
         throw Refusal(path_ + ": cannot be written: " + std::strerror(errno));
 }
 

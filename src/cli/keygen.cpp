@@ -1,12 +1,13 @@
 #include "cli/commands.h"
 
+#include "imaging/file_replacement.h"
+
 #include <sodium.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,19 +26,6 @@ namespace {
 // 256 bits: more than any search can cover, and twice what BLAKE2b needs.
 constexpr std::size_t kKeyBytes = 32;
 
-bool writeAll(int fd, const unsigned char *bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, bytes, size);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        bytes += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 } // namespace
 
 int keygenCommand(const Parsed &p, std::ostream &out, std::ostream &) {
@@ -50,7 +38,7 @@ int keygenCommand(const Parsed &p, std::ostream &out, std::ostream &) {
 
     // O_EXCL: an existing key (or a link planted in its place) is never
     // replaced, so a second keygen cannot make the marks of the first unverifiable.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    const int fd = createExclusive(path, S_IRUSR | S_IWUSR);
     if (fd < 0) {
         const int error = errno;
         sodium_memzero(key.data(), key.size());
@@ -60,7 +48,7 @@ int keygenCommand(const Parsed &p, std::ostream &out, std::ostream &) {
     }
     // The umask may have taken bits the mode asks for, never given more; set
     // it outright all the same. A key is worth forcing to disk.
-    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && writeAll(fd, key.data(), key.size()) &&
+    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && writeAll(fd, {reinterpret_cast<const char *>(key.data()), key.size()}) &&
                          ::fsync(fd) == 0;
     const int error = errno;
     sodium_memzero(key.data(), key.size());

@@ -1,12 +1,14 @@
 #include "cli/cli.h"
 
 #include "imaging/library_noise.h"
+#include "imaging/picture_in.h"
 
 #include <iostream>
 
 int main(int argc, char **argv) {
-    // The tool's own words reach stderr whole, never caught with the noise
-    // the image libraries make while a picture is read.
+    // The image libraries' warnings stay off the terminal; the tool's own
+    // words reach stderr whole, never caught with that noise.
+    ombrel::keepLibraryNoiseOffStderr();
     ombrel::LockedStderr locked;
     std::ostream err(&locked);
     err.setf(std::ios::unitbuf);

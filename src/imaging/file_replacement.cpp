@@ -35,7 +35,7 @@ bool FileReplacement::openTemporary() {
     const bool replacing = ::stat(target_.c_str(), &existing) == 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = target_ + "." + std::to_string(::getpid()) + "-" + std::to_string(counter_++) + ".part";
-        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = createExclusive(temporary_, 0666);
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0) {
@@ -63,17 +63,7 @@ bool FileReplacement::targetWritable() const {
            ::access(target_.c_str(), W_OK) == 0;
 }
 
-bool FileReplacement::write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return failed();
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
+bool FileReplacement::write(std::string_view bytes) { return writeAll(fd_, bytes) || failed(); }
 
 bool FileReplacement::commit(Durability durability) {
     bool ok = true;
@@ -104,6 +94,26 @@ void FileReplacement::cancel() {
 bool FileReplacement::failed() {
     error_ = std::strerror(errno);
     return false;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) { // nothing taken and no reason given: it would never end
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+int createExclusive(const std::string &path, mode_t mode) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
 }
 
 Result<void, FileError> replaceFile(const std::string &path, std::string_view bytes,

@@ -3,6 +3,8 @@
 #include "imaging/file_error.h"
 #include "imaging/result.h"
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <string>
 #include <string_view>
@@ -55,6 +57,16 @@ private:
     int fd_ = -1;
     std::string error_;
 };
+
+// Writes all of bytes to fd: a write a signal interrupts is made again, a
+// short one goes on where it stopped. False, with errno saying why, when the
+// system refused the rest.
+bool writeAll(int fd, std::string_view bytes);
+
+// A new file at path, opened for writing, that nothing stood at before (nor
+// a symbolic link: it is not followed); mode as open(2) takes it, the umask
+// applied. The descriptor, or -1 with errno (EEXIST: something is there).
+int createExclusive(const std::string &path, mode_t mode);
 
 // Writes bytes over path through a FileReplacement, falling back to the
 // target in place; an Unwritable error with the reason when it could not.

@@ -1,5 +1,8 @@
 #include "imaging/library_noise.h"
 
+#include "imaging/file_replacement.h"
+#include "imaging/picture_in.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -8,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -22,18 +26,12 @@ void toStderr(QtMsgType, const QMessageLogContext &context, const QString &messa
                                  ? QByteArray(context.category) + ": "
                                  : QByteArray()) +
                             message.toLocal8Bit() + "\n";
-    (void)!::write(STDERR_FILENO, line.constData(), static_cast<std::size_t>(line.size()));
+    (void)writeAll(STDERR_FILENO, {line.constData(), static_cast<std::size_t>(line.size())});
 }
 
-void writeAll(int fd, const char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n <= 0)
-            return;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
+// Off until the program asks: a library leaves its host's stderr and Qt's
+// message handler alone.
+std::atomic<bool> asked{false};
 
 // stderr turned into a memory file while anyone reads a picture: made by
 // the first reader, undone by the last.
@@ -80,7 +78,14 @@ std::shared_mutex &stderrLock() {
     return lock;
 }
 
+void keepLibraryNoiseOffStderr(bool keep) { asked.store(keep); }
+
 LibraryNoise::LibraryNoise() {
+    // Decided once, so a change of mind mid-read cannot undo half of it.
+    if (!asked.load()) {
+        live_ = false;
+        return;
+    }
     if (depth++ == 0) {
         stderrLock().lock_shared();
         held_ = true;
@@ -152,7 +157,7 @@ std::streamsize LockedStderr::xsputn(const char *s, std::streamsize n) {
 
 int LockedStderr::sync() {
     const std::unique_lock hold(stderrLock());
-    writeAll(STDERR_FILENO, pending_.data(), pending_.size());
+    (void)writeAll(STDERR_FILENO, pending_);
     pending_.clear();
     return 0;
 }

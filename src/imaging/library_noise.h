@@ -9,9 +9,10 @@ namespace ombrel {
 
 // Qt's image plugins and the libraries behind them (libpng, libtiff, ...)
 // write their own warnings straight to the process's stderr, often for
-// pictures that read perfectly well. While any LibraryNoise lives, whatever
-// reaches stderr is kept from the terminal instead, and words() says the
-// last of it. Pictures on several threads read at once; this program's own
+// pictures that read perfectly well. Once the program has asked with
+// keepLibraryNoiseOffStderr() (picture_in.h), whatever reaches stderr while
+// any LibraryNoise lives is kept from the terminal instead, and words() says
+// the last of it; until then a LibraryNoise does nothing and says nothing. Pictures on several threads read at once; this program's own
 // writes to stderr (see LockedStderr) wait until none is being read, so
 // nothing of ours is ever caught with the noise.
 class LibraryNoise {

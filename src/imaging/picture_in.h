@@ -30,4 +30,16 @@ LoadedPicture loadPicture(const std::string &path);
 // The same for bytes already in memory; name only labels the error.
 LoadedPicture decodePicture(const char *data, std::size_t size, const std::string &name);
 
+// Qt's image plugins and the libraries behind them (libpng, libtiff, ...)
+// print warnings of their own to stderr, often about pictures that read
+// well. Called with true, from then on while a picture is read or saved
+// (loadPicture, savePictures and the rest) the process's stderr (descriptor
+// 2) is kept in memory and Qt's message handler is replaced, both put back
+// once no picture is being read or saved; a refusal quotes the libraries'
+// last words. Anything else the program writes to stderr meanwhile, on any
+// thread, is caught as well. Until a program calls this, or after it calls
+// it with false, neither is touched. Best called once, before the first
+// picture.
+void keepLibraryNoiseOffStderr(bool keep = true);
+
 } // namespace ombrel

@@ -2,6 +2,8 @@
 
 #include "support/folder.h"
 
+#include "imaging/file_replacement.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -107,14 +109,8 @@ Child Child::behindTerminal(const std::string &program, const std::vector<std::s
 }
 
 void Child::type(const std::string &text) const {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(terminal_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw std::runtime_error("cannot type at the terminal");
-        done += static_cast<std::size_t>(n);
-    }
+    if (!writeAll(terminal_, text))
+        throw std::runtime_error("cannot type at the terminal");
 }
 
 Child::Child(Child &&other) noexcept
