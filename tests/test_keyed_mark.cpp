@@ -6,6 +6,8 @@
 #include "stego/verify.h"
 #include "support/bmp_builder.h"
 
+#include "support/block_sets.h"
+
 #include <gtest/gtest.h>
 #include <sodium.h>
 
@@ -19,7 +21,7 @@
 namespace ombrel {
 namespace {
 
-using BlockSet = std::set<std::pair<int, int>>; // (bx, by)
+using test::BlockSet;
 
 MarkKey keyOf(const std::string &id, unsigned char first = 1, std::size_t bytes = 32) {
     MarkKey key{SecretBytes(bytes), id};
@@ -102,12 +104,7 @@ BlockSet changedBlocks(const Image &before, const Image &after) {
 }
 
 BlockSet flagged(const MarkReport &r) {
-    BlockSet blocks;
-    for (int by = 0; by < 96; ++by)
-        for (int bx = 0; bx < 128; ++bx)
-            if (r.blockAltered(bx, by))
-                blocks.insert({bx, by});
-    return blocks;
+    return test::blocksWhere([&](int bx, int by) { return r.blockAltered(bx, by); });
 }
 
 class KeyedMark : public ::testing::Test {

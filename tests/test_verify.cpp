@@ -1,5 +1,6 @@
 #include "stego/embedding.h"
 #include "stego/verify.h"
+#include "support/block_sets.h"
 #include "support/bmp_builder.h"
 
 #include <gtest/gtest.h>
@@ -189,24 +190,14 @@ TEST_F(Verify, TamperMapMarksBlocksAndUncheckedPixels) {
     EXPECT_NE(unchecked.red, checked.red);
 }
 
-using BlockSet = std::set<std::pair<int, int>>; // (bx, by)
+using test::BlockSet;
 
 BlockSet flaggedBlocks(const MarkReport &r) {
-    BlockSet blocks;
-    for (int by = 0; by < 96; ++by)
-        for (int bx = 0; bx < 128; ++bx)
-            if (r.blockFlagged(bx, by))
-                blocks.insert({bx, by});
-    return blocks;
+    return test::blocksWhere([&](int bx, int by) { return r.blockFlagged(bx, by); });
 }
 
 BlockSet alteredBlocks(const MarkReport &r) {
-    BlockSet blocks;
-    for (int by = 0; by < 96; ++by)
-        for (int bx = 0; bx < 128; ++bx)
-            if (r.blockAltered(bx, by))
-                blocks.insert({bx, by});
-    return blocks;
+    return test::blocksWhere([&](int bx, int by) { return r.blockAltered(bx, by); });
 }
 
 // Block columns first..last of block row by.
