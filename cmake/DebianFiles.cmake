@@ -50,7 +50,10 @@ foreach(component IN LISTS CPACK_OMBREL_COMPONENTS)
   set(doc ${root}/usr/share/doc/${package})
   file(MAKE_DIRECTORY ${doc})
   file(COPY_FILE ${CPACK_OMBREL_DEBIAN_DIR}/copyright ${doc}/copyright)
-  execute_process(COMMAND ${GZIP} -9nc ${CPACK_OMBREL_DEBIAN_DIR}/changelog
+  # Signed by whoever the packaging options name as the maintainer.
+  set(OMBREL_MAINTAINER "${CPACK_OMBREL_MAINTAINER}")
+  configure_file(${CPACK_OMBREL_DEBIAN_DIR}/changelog ${CPACK_TEMPORARY_DIRECTORY}/changelog.Debian @ONLY)
+  execute_process(COMMAND ${GZIP} -9nc ${CPACK_TEMPORARY_DIRECTORY}/changelog.Debian
                   OUTPUT_FILE ${doc}/changelog.Debian.gz COMMAND_ERROR_IS_FATAL ANY)
 
   set(overrides ${root}/usr/share/lintian/overrides)

@@ -9,8 +9,21 @@
 
 set(OMBREL_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/packaging/debian)
 set(OMBREL_DEBIAN_REVISION 1 CACHE STRING "Debian revision of the packages (the -1 of 1.0.0-1)")
-set(OMBREL_PACKAGE_MAINTAINER "The Ombrel developers <developers@ombrel.org>" CACHE STRING
-  "Maintainer field of the Debian packages")
+# The project has no mail domain of its own. The default address is under
+# .invalid, which is reserved never to resolve, so it names nobody's domain
+# and shows at a glance that no one reads it; whoever builds packages to hand
+# out sets a real one: -DOMBREL_MAINTAINER="The Ombrel developers <you@host>"
+# (or OMBREL_MAINTAINER=... ./scripts/package). It signs the changelog too.
+set(OMBREL_MAINTAINER_PLACEHOLDER "The Ombrel developers <packager@ombrel.invalid>")
+set(OMBREL_MAINTAINER "${OMBREL_MAINTAINER_PLACEHOLDER}" CACHE STRING
+  "Maintainer field of the Debian packages, as 'Name <address>'")
+if(NOT OMBREL_MAINTAINER MATCHES "^[^<>]+ <[^<>@ ]+@[^<>@ ]+\\.[^<>@ ]+>$")
+  message(FATAL_ERROR "OMBREL_MAINTAINER is '${OMBREL_MAINTAINER}': it needs the form 'Name <address>'")
+endif()
+if(OMBREL_MAINTAINER STREQUAL OMBREL_MAINTAINER_PLACEHOLDER)
+  message(STATUS "Debian packages: Maintainer is the placeholder ${OMBREL_MAINTAINER}; "
+                 "set OMBREL_MAINTAINER to a real address before handing them out")
+endif()
 
 # What a program built against the C++ package needs on top of its own files.
 # Where a library joins the core or Ombrel::files, the line that links it adds
@@ -35,8 +48,12 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ombrel)
 set(CPACK_PACKAGE_VENDOR "The Ombrel developers")
-set(CPACK_PACKAGE_CONTACT "${OMBREL_PACKAGE_MAINTAINER}")
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://ombrel.org/")
+set(CPACK_PACKAGE_CONTACT "${OMBREL_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OMBREL_MAINTAINER}")
+# No web site yet: CPack writes no Homepage field while both are empty, rather
+# than one naming a domain nobody owns.
+set(CPACK_PACKAGE_HOMEPAGE_URL "")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_COMPONENTS_ALL ${ombrel_components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -84,6 +101,7 @@ endif()
 # the man pages, add each package's copyright, changelog.Debian.gz and lintian
 # overrides.
 set(CPACK_OMBREL_DEBIAN_DIR ${OMBREL_DEBIAN_DIR})
+set(CPACK_OMBREL_MAINTAINER "${OMBREL_MAINTAINER}")
 set(CPACK_OMBREL_COMPONENTS ${ombrel_components})
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianFiles.cmake)
 
