@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One `ombrel embed` over 40 covers at -j 2 against 40 single calls, in turn
 // in every round so both see the same load; then the per-cover figures
 // beside a bare decode and encode of the same picture by Qt.

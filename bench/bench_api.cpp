@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The public API as another program calls it, beside the core it wraps; the
 // Python module's figures (bench/python_vs_cpp.py) are measured against these.
 #include "api/ombrel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Throughput of `ombrel evaluate` by number of jobs: covers per second over a
 // folder of generated covers, one threshold, every attack.
 //   build/bench/ombrel_bench_evaluate --benchmark_repetitions=3

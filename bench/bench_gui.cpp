@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop program as a user waits for it: from OK in the threshold box
 // to the save dialog on screen, with the dialogs scripted on the offscreen
 // platform. What lies between is the whole embedding, both coefficient

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times whole processes in turn, round after round, so that both sides of a
 // ratio see the same load: the yardstick, ombrel embed, ombrel extract, and
 // embed and verify keyless and keyed. Then the pipelines in memory. Prints medians, ratios and peak resident memory.

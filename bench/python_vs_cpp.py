@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """ombrel.embed from Python against the C++ core, in one run, on one machine.
 
     bench/python_vs_cpp.py [BUILD_DIR]      (default: build)

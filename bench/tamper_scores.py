@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """How well verify locates tampering, keyless and keyed, on real photographs.
 
 Each photograph shipped with scikit-image is fitted to 1024 x 768 and marked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What any program must do for one embedding: decode the cover and the
 // watermark with Qt and encode one 1024 x 768 bitmap. end_to_end measures
 // ombrel against it.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Run by cpack on the staging tree, before the packages are built: what
 # Debian policy asks of every package and the plain install tree lacks.
 # Each component is staged in ${CPACK_TEMPORARY_DIRECTORY}/<component>.

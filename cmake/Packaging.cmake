@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Debian packages from the install tree, split as Debian splits such a
 # project. Each install rule carries one of three components (the source
 # folders set CMAKE_INSTALL_DEFAULT_COMPONENT_NAME before their rules):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hides a drawn disc in a drawn gradient, extracts it and measures both.
 #include <ombrel/ombrel.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes through the bitmap loader: it must refuse or decode, never crash,
 // hang or allocate past its cap.
 #include "imaging/picture_in.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary pixels of a 1024 x 768 image through the blind extraction: every
 // image gives some grey picture, and nothing may go out of bounds.
 #include "stego/extraction.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The key-file and passphrase-file readers fed arbitrary bytes, through a
 // descriptor as the tool reads them: the first byte picks the reader. The
 // passphrase's Argon2id stays out: at a second a run it would starve the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any command line through the tool's option parser and command table: a
 // line it cannot take is a usage error, never a crash. The bytes are split
 // into arguments at NUL and newline; the commands themselves are not run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes through the tool's picture intake, by content (BMP, PNG, TIFF,
 // PPM/PGM and whatever else Qt's plugins know): it must refuse or decode,
 // never crash, hang or allocate past its cap. The intake keeps the libraries'

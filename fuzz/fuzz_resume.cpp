@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes as the results.csv an earlier evaluate left, read for --resume:
 // refused in one line naming the file, or whole covers kept; never a crash.
 #include "cli/parse.h"

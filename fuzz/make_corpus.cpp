@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes a target's seed corpus into the folder given: what each reader
 // meets when all is well, for the fuzzer to damage.
 //   make_corpus TARGET DIR

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """What a screen reader is told by the desktop program, read over AT-SPI.
 
 Run by scripts/check-a11y inside its private X server and D-Bus session. It

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by scripts/run and scripts/test: install what is missing, then build.
 set -euo pipefail
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Fails when a layer reaches up or Qt leaks into the core:
 # - the core (imaging, wavelet, stego) includes neither the public API, nor
 #   the tool, nor the windows;

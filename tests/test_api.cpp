@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "api/ombrel.h"
 #include "imaging/sample_images.h"
 #include "support/bmp_builder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Many files in one call: embed, extract and verify over lists and folders,
 // against the same commands run one file at a time.
 #include "cli/attacks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/cli.h"
 #include "imaging/picture_in.h"
 #include "imaging/picture_out.h"

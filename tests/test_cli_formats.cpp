@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool on pictures that are not bitmaps or not of the working sizes:
 // lossless formats in and out, lossy names refused, --fit.
 #include "imaging/picture_in.h"

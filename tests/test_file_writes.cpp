@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one write loop and the one exclusive create every writer here shares:
 // keygen's key, the evaluation's rows, the stderr capture, the replacements.
 #include "imaging/file_replacement.h"

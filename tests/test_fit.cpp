@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/fit.h"
 #include "support/bmp_builder.h"
 

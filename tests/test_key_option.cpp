@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the tool takes a keyed mark's key and id: one id rule for every form,
 // a key read once from whatever it is given, kept private, and passphrases.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // docs/keyed-format.md against the code: its test vectors are recomputed
 // here, and its description of the carried bits and of the keystream is
 // followed literally, so neither the page nor the format can change alone.

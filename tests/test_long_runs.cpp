@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // evaluate over a run that is killed, stopped and resumed: the real tool in
 // processes of its own, against an uninterrupted run of the same covers.
 #include "imaging/picture_out.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pictures other than Windows bitmaps: read by content, written by name,
 // refused in one line when they would lose or invent pixels.
 #include "imaging/picture_in.h"

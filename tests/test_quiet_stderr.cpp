@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The image libraries' own words stay off the terminal: in this process,
 // and from the real tool.
 #include "imaging/picture_in.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/colour.h"
 #include "imaging/surface.h"
 

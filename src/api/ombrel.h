@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Ombrel's watermarking for other programs: hides a 512 x 512 grey watermark

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/picture_in.h"
 #include "text/texts.h"
 #include "windows/emblem.h"

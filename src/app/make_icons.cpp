@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the theme icons, NxN/org.ombrel.Watermark.png, into the folder given.
 #include "windows/emblem.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/cover_marking.h"
 
 #include "stego/embedding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // How evaluate marks its covers: keyless, or with the run's key and each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/attacks.h"
 #include "cli/batch.h"
 #include "cli/tampers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What evaluate writes: a CSV row per cover, threshold and attack, a Markdown

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The key of a keyed mark as the tool takes it: the bytes of a file named by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Tampering, as someone who edits a marked picture does it: a region of about

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/key_option.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/file_error.h"
 
 #include "imaging/picture_formats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/library_noise.h"
 
 #include "imaging/file_replacement.h"

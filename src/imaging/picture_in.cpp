@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files into colour words: bitmaps through their own checks and fast path,
 // every other format through whichever of Qt's plugins knows it.
 #include "imaging/picture_in.h"

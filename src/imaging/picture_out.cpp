@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colour words into files, in the format each name asks for, all or nothing.
 #include "imaging/picture_out.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/qt_image.h"
 
 #include "imaging/row_loops.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Whole-row loops built twice, for any x86-64 and for AVX2, the copy chosen

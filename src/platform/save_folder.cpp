@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/save_folder.h"
 
 #include "platform/platform.h"

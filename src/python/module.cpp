@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `import ombrel`: the C++ API on numpy arrays.
 
 #include "api/ombrel.h"

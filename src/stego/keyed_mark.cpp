@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "stego/keyed_mark.h"
 
 #include "imaging/quality.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "windows/controls.h"
 
 #include "imaging/qt_image.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "windows/flow.h"
 
 #include "windows/frmdecode1.h"

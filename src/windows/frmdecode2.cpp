@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "windows/frmdecode2.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The shell examples of the keyed-mark pages, run as printed.
 
 Every ```sh block of a page runs with bash, in the page's order, in one fresh

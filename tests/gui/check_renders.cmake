@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Runs the window renderer into OUT and checks that every window's picture
 # was written, is a PNG and has the window's size at SCALE.
 #   cmake -DRENDERER=... -DOUT=... -DSCALE=1 -P check_renders.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "gui/harness.h"
 
 #include "imaging/picture_in.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Renders every window a user sees, after a real walk with the sample
 // pictures, into OUTDIR/<window>.png. Used for the README's pictures.
 //   render_windows OUTDIR [SAMPLES_FOLDER [HOME]]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The About window's keys, and the folder the save dialog opens in.
 
 #include "gui/harness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/cli.h"
 #include "gui/harness.h"
 #include "imaging/sample_images.h"

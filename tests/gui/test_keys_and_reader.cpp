@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Choosing pictures, folders and drives from the keyboard; what a screen
 // reader is told about each window; the overwrite question for every
 // existing file.

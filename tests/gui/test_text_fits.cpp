@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every text a user reads on a label or a button must fit its control with
 // the fonts the program gets on this machine: wrapped text no taller than
 // the label, a single line no wider than its room.

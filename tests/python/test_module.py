@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The Python module against the ombrel tool, bit for bit, and its refusals."""
 
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Sets of 8 x 8 blocks of a 1024 x 768 picture, for tests that say exactly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // One command line through the tool, as the tests see it; needs ombrel_cli.
