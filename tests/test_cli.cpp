@@ -8,6 +8,7 @@
 #include "stego/intake.h"
 #include "support/bmp_builder.h"
 #include "support/cli_run.h"
+#include "support/cover_fixture.h"
 #include "support/folder.h"
 #include "support/reference.h"
 
@@ -47,19 +48,14 @@ const std::string kHelp =
     "3 verify found the image altered; 130, 143 or 129 a run over many files stopped by\n"
     "Ctrl-C, SIGTERM or SIGHUP.\n";
 
-class Cli : public ::testing::Test {
+class Cli : public test::CoverAndWatermark {
 protected:
+    Cli() : CoverAndWatermark(3) {}
     void SetUp() override {
         keepLibraryNoiseOffStderr(); // as the tool's main does
-        cover = dir.file("cover.bmp");
-        watermark = dir.file("watermark.bmp");
-        ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 3), cover));
-        ASSERT_TRUE(saveBitmap(sampleWatermark(), watermark, PictureKind::Grey8));
+        CoverAndWatermark::SetUp();
     }
     Image load(const std::string &path) { return *loadBitmap(path); }
-
-    test::TempDir dir;
-    std::string cover, watermark;
 };
 
 TEST_F(Cli, EmbedAndExtractFollowTheReferenceBitForBit) {

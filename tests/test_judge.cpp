@@ -8,6 +8,7 @@
 #include "stego/verify.h"
 #include "support/bmp_builder.h"
 #include "support/cli_run.h"
+#include "support/cover_fixture.h"
 #include "support/folder.h"
 #include "support/process.h"
 
@@ -33,18 +34,15 @@ const std::vector<std::string> kAttackNames = {
     "cut-25",   "rescale-50",   "rotate-1", "brightness-10", "median-3", "lsb-flip",
     "fill-zero", "fill-random", "copy-move", "text"};
 
-class Judge : public ::testing::Test {
+class Judge : public test::CoverAndWatermark {
 protected:
+    Judge() : CoverAndWatermark(21) {}
     void SetUp() override {
-        cover = dir.file("cover.bmp");
-        watermark = dir.file("watermark.bmp");
+        CoverAndWatermark::SetUp();
         marked = dir.file("marked.bmp");
-        ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 21), cover));
-        ASSERT_TRUE(saveBitmap(sampleWatermark(), watermark, PictureKind::Grey8));
         ASSERT_EQ(runCli({"embed", cover, watermark, "-o", marked}).code, 0);
     }
-    test::TempDir dir;
-    std::string cover, watermark, marked;
+    std::string marked;
 };
 
 TEST_F(Judge, VerifyVerdictsAndExitStatus) {

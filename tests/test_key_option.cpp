@@ -9,6 +9,7 @@
 #include "stego/keyed_mark.h"
 #include "support/bmp_builder.h"
 #include "support/cli_run.h"
+#include "support/cover_fixture.h"
 #include "support/folder.h"
 #include "support/process.h"
 
@@ -62,16 +63,13 @@ Image imageOf(const ombrel::Pixels &p) {
     return image;
 }
 
-class KeyOption : public ::testing::Test {
+class KeyOption : public test::CoverAndWatermark {
 protected:
+    KeyOption() : CoverAndWatermark(41, "covers/c1.bmp") {}
     void SetUp() override {
+        CoverAndWatermark::SetUp();
         covers = dir.file("covers");
-        fs::create_directory(covers);
-        cover = covers + "/c1.bmp";
-        watermark = dir.file("watermark.bmp");
         key = dir.file("owner.key");
-        ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 41), cover));
-        ASSERT_TRUE(saveBitmap(sampleWatermark(), watermark, PictureKind::Grey8));
         ASSERT_EQ(runCli({"keygen", key}).code, 0);
     }
 
@@ -86,8 +84,7 @@ protected:
         return test::runProgram("/bin/bash", {"-c", "cd '" + dir.path().string() + "' && " + line});
     }
 
-    test::TempDir dir;
-    std::string covers, cover, watermark, key;
+    std::string covers, key;
 };
 
 // A picture sealed in any form verifies intact in every other, with the same

@@ -7,6 +7,7 @@
 #include "stego/verify.h"
 #include "support/bmp_builder.h"
 #include "support/cli_run.h"
+#include "support/cover_fixture.h"
 #include "support/folder.h"
 
 #include <gtest/gtest.h>
@@ -36,18 +37,15 @@ private:
     mode_t previous_;
 };
 
-class KeyedTool : public ::testing::Test {
+class KeyedTool : public test::CoverAndWatermark {
 protected:
+    KeyedTool() : CoverAndWatermark(31) {}
     void SetUp() override {
-        cover = dir.file("cover.bmp");
-        watermark = dir.file("watermark.bmp");
+        CoverAndWatermark::SetUp();
         key = dir.file("owner.key");
-        ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 31), cover));
-        ASSERT_TRUE(saveBitmap(sampleWatermark(), watermark, PictureKind::Grey8));
         ASSERT_EQ(runCli({"keygen", key}).code, 0);
     }
-    test::TempDir dir;
-    std::string cover, watermark, key;
+    std::string key;
 };
 
 TEST_F(KeyedTool, KeygenWritesThirtyTwoPrivateBytesAndNeverReplacesAKey) {
