@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/command.h"
 
+#include "cli/attacks.h"
 #include "imaging/fit.h"
 #include "imaging/quality.h"
 #include "stego/intake.h"
@@ -29,11 +30,7 @@ int thresholdOption(const Parsed &p) {
 }
 
 std::string formatDb(double psnr) {
-    if (std::isinf(psnr))
-        return "inf dB (identical)";
-    std::ostringstream s;
-    s << std::fixed << std::setprecision(2) << psnr << " dB";
-    return s.str();
+    return std::isinf(psnr) ? "inf dB (identical)" : formatPsnr(psnr) + " dB";
 }
 
 void printQuality(std::ostream &out, const Quality &q, const std::string &indent) {

@@ -49,13 +49,20 @@ struct ReportedAttack {
     bool tamper;
 };
 
-std::vector<ReportedAttack> reportedAttacks(const std::vector<EvaluationRow> &rows) {
+// The attacks a cover's rows hold at each threshold: the list, and the
+// collage when the run has a second cover to take it from.
+std::vector<ReportedAttack> expectedAttacks(bool withCollage) {
     std::vector<ReportedAttack> names;
     for (const Attack &a : attacks())
         names.push_back({a.name, a.tamper});
-    if (std::any_of(rows.begin(), rows.end(), [](const EvaluationRow &r) { return r.score.attack == kCollage; }))
+    if (withCollage)
         names.push_back({kCollage, true});
     return names;
+}
+
+std::vector<ReportedAttack> reportedAttacks(const std::vector<EvaluationRow> &rows) {
+    return expectedAttacks(
+        std::any_of(rows.begin(), rows.end(), [](const EvaluationRow &r) { return r.score.attack == kCollage; }));
 }
 
 struct Summary {
@@ -245,16 +252,6 @@ enum Column {
     kTamperPrecision, kTamperRecall, kColumns
 };
 
-// The attacks a cover's rows hold at each threshold: the list, and the
-// collage when the run has a second cover to take it from.
-std::vector<ReportedAttack> expectedAttacks(bool withCollage) {
-    std::vector<ReportedAttack> names;
-    for (const Attack &a : attacks())
-        names.push_back({a.name, a.tamper});
-    if (withCollage)
-        names.push_back({kCollage, true});
-    return names;
-}
 
 } // namespace
 
