@@ -4,7 +4,14 @@
 #   the tool, nor the windows;
 # - the API and the platform layer do not include the tool or the windows,
 #   and the platform layer knows nothing of the stego layer;
-# - of the core, only the picture-file units (FILES_UNITS) use Qt.
+# - of the core, only the picture-file units (FILES_UNITS) use Qt;
+# - the words (text) lean on nothing else, and the Python module sees only
+#   the public API and the words;
+# - the tool (cli) knows nothing of the windows, the platform layer or the
+#   public API, and only its chart drawing uses Qt's widgets;
+# - the windows and the desktop program's start know nothing of the tool or
+#   the public API;
+# - every folder under src/ is one of these, so a new one needs its rules.
 #   cmake -DSOURCE_DIR=<src> -DFILES_UNITS=<unit,unit...> -P check_includes.cmake
 cmake_policy(SET CMP0057 NEW)
 string(REPLACE "," ";" FILES_UNITS "${FILES_UNITS}")
@@ -38,9 +45,37 @@ foreach(unit IN LISTS lower)
     endif()
   endforeach()
 endforeach()
+file(GLOB_RECURSE upper RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
+list(FILTER upper INCLUDE REGEX "\\.(cpp|h|in)$")
+foreach(unit IN LISTS upper)
+  string(REGEX MATCH "^[^/]+" folder "${unit}")
+  if(NOT folder MATCHES "^(platform|api|imaging|wavelet|stego|text|python|cli|windows|app)$")
+    list(APPEND bad "${unit}: the folder ${folder} has no include rules yet")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${unit} includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(folder STREQUAL "text" AND line MATCHES "\"[a-z_]+/" AND NOT line MATCHES "\"text/")
+      list(APPEND bad "${unit}: ${line} (the words lean on nothing else)")
+    endif()
+    if(folder STREQUAL "python" AND line MATCHES "\"[a-z_]+/" AND NOT line MATCHES "\"(api|text)/")
+      list(APPEND bad "${unit}: ${line} (the Python module sees the public API alone)")
+    endif()
+    if(folder STREQUAL "cli" AND line MATCHES "[\"<](windows|platform|api)/")
+      list(APPEND bad "${unit}: ${line} (the tool stands beside the windows and the API, not on them)")
+    endif()
+    if(folder STREQUAL "cli" AND NOT unit STREQUAL "cli/chart_drawing.cpp"
+       AND line MATCHES "[\"<](QApplication|QWidget|QtWidgets/[^\">]*|QtCharts/[^\">]*)[\">]")
+      list(APPEND bad "${unit}: ${line} (the tool starts without Qt's widgets, which only its charts draw with)")
+    endif()
+    if(folder MATCHES "^(windows|app)$" AND line MATCHES "[\"<](cli|api)/")
+      list(APPEND bad "${unit}: ${line} (the desktop program knows nothing of the tool or the API)")
+    endif()
+  endforeach()
+endforeach()
 if(bad)
   list(JOIN bad "\n  " report)
   message(FATAL_ERROR "include boundaries crossed:\n  ${report}")
 endif()
-list(LENGTH lower count)
+list(LENGTH upper count)
 message(STATUS "include boundaries hold in ${count} files")
