@@ -199,31 +199,12 @@ AttackScore scoreCollage(const Image &image, const Image &donor, const MarkToChe
     return score(kCollage, true, image, collage(image, donor), mark);
 }
 
-namespace {
-
-std::string fixed(double v, int decimals) {
-    std::ostringstream s;
-    s.setf(std::ios::fixed);
-    s.precision(decimals);
-    s << v;
-    return s.str();
-}
-
-} // namespace
-
 std::string jpegFile(const Image &image, int quality) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     toQImage(image).save(&buffer, "JPG", quality);
     return bytes.toStdString();
-}
-
-std::string formatPsnr(double psnr) { return std::isinf(psnr) ? "inf" : fixed(psnr, 2); }
-std::string formatNc(const std::optional<double> &nc) { return nc ? fixed(*nc, 6) : "-"; }
-std::string formatScore(const std::optional<double> &score) { return score ? fixed(*score, 3) : ""; }
-std::string formatShare(const std::optional<double> &share) {
-    return share ? fixed(100.0 * *share, 2) + " %" : "-";
 }
 
 } // namespace ombrel::cli

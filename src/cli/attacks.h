@@ -59,11 +59,4 @@ scoreAttacks(const Image &image, const std::optional<MarkToCheck> &mark,
 inline constexpr std::string_view kCollage = "collage";
 AttackScore scoreCollage(const Image &image, const Image &donor, const MarkToCheck &mark);
 
-// "inf" or the figure with two decimals; six for NC; shares as percentages.
-std::string formatPsnr(double psnr);
-std::string formatNc(const std::optional<double> &nc);
-std::string formatShare(const std::optional<double> &share);
-// A precision or recall with three decimals; empty where there is none.
-std::string formatScore(const std::optional<double> &score);
-
 } // namespace ombrel::cli

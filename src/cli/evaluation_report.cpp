@@ -2,7 +2,9 @@
 #include "cli/evaluation_report.h"
 
 #include "cli/chart.h"
-#include "cli/command.h"
+#include "cli/cli.h"
+#include "cli/pictures.h"
+#include "cli/text_format.h"
 #include "imaging/file_replacement.h"
 
 #include <algorithm>

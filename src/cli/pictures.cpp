@@ -1,43 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/command.h"
+#include "cli/pictures.h"
 
-#include "cli/attacks.h"
+#include "cli/cli.h"
 #include "imaging/fit.h"
-#include "imaging/quality.h"
 #include "stego/intake.h"
 #include "text/texts.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iomanip>
 #include <map>
-#include <sstream>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace ombrel::cli {
-
-int thresholdOption(const Parsed &p) {
-    const auto threshold = parseThreshold(option(p, options::kThreshold.name).value_or("0"));
-    if (!threshold)
-        throw Refusal(std::string(text::kThresholdInvalid));
-    return *threshold;
-}
-
-std::string formatDb(double psnr) {
-    return std::isinf(psnr) ? "inf dB (identical)" : formatPsnr(psnr) + " dB";
-}
-
-void printQuality(std::ostream &out, const Quality &q, const std::string &indent) {
-    out << indent << "PSNR: " << formatDb(q.psnr) << "\n"
-        << indent << "MSE: " << std::fixed << std::setprecision(4) << q.mse << "\n"
-        << indent << "NC: " << std::fixed << std::setprecision(6) << q.nc << "\n";
-}
 
 Image load(const std::string &path) {
     LoadedPicture loaded = loadPicture(path);
@@ -55,8 +32,6 @@ void save(const std::vector<PictureToWrite> &files) {
     if (const auto saved = savePictures(named, Durability::Renamed); !saved)
         throw Refusal(saved.error().message());
 }
-
-Fit fitOption(const Parsed &p) { return option(p, options::kFit.name) ? Fit::On : Fit::Offered; }
 
 namespace {
 
@@ -140,15 +115,6 @@ void makeFolder(const std::filesystem::path &folder) {
     std::filesystem::create_directories(folder, ec);
     if (ec)
         throw Refusal(folder.string() + ": cannot create the folder: " + ec.message());
-}
-
-std::string csvField(const std::string &s) {
-    if (s.find_first_of(",\"\n") == std::string::npos)
-        return s;
-    std::string quoted = "\"";
-    for (char c : s)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
 }
 
 void saveText(const std::string &path, const std::string &text) {
