@@ -1,4 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
+// The one write loop and the one exclusive create every writer here shares
+// (keygen's key, the evaluation's rows, the stderr capture), and replacing a
+// file whole: links, permissions, and an old file kept when a save fails.
+#include "imaging/file_replacement.h"
 #include "imaging/picture_in.h"
 #include "imaging/picture_out.h"
 #include "support/bmp_builder.h"
@@ -7,134 +11,133 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
+#include <set>
+#include <string>
+#include <thread>
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace ombrel {
 namespace {
 
-class DecodesLayout : public ::testing::TestWithParam<test::NamedLayout> {};
+std::atomic<int> interruptions{0};
+void countInterruption(int) { ++interruptions; }
 
-TEST_P(DecodesLayout, GivesTheEncodedColours) {
-    const test::BmpLayout layout = GetParam().layout;
-    test::TempDir dir;
-    const auto loaded = loadBitmap(dir.write("in.bmp", test::makeBmp(layout)));
-    ASSERT_TRUE(loaded.ok()) << loaded.error().message();
-    EXPECT_TRUE(*loaded == test::patternFor(layout));
+// A megabyte into a pipe that a slow reader empties a little at a time, while
+// a timer's signal (no SA_RESTART) keeps breaking into the write: every write
+// either stops short or is interrupted, and all of it must still arrive.
+TEST(FileWrites, WriteAllGetsEverythingThroughInterruptionsAndShortWrites) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::string bytes(1 << 20, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &alarm, nullptr), 0); // the reader never takes it
+    std::string arrived;
+    std::thread reader([&] {
+        char chunk[4096];
+        for (ssize_t n; (n = ::read(ends[0], chunk, sizeof chunk)) != 0;) {
+            if (n > 0)
+                arrived.append(chunk, static_cast<std::size_t>(n));
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    ASSERT_EQ(::pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr), 0);
+    struct sigaction action {}, before {};
+    action.sa_handler = countInterruption; // no SA_RESTART: write returns early
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(::sigaction(SIGALRM, &action, &before), 0);
+    const itimerval every{{0, 200}, {0, 200}}, off{};
+    interruptions = 0;
+    ::setitimer(ITIMER_REAL, &every, nullptr);
+
+    const bool written = writeAll(ends[1], bytes);
+    const int error = errno;
+
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &before, nullptr);
+    ::close(ends[1]);
+    reader.join();
+    ::close(ends[0]);
+    EXPECT_TRUE(written) << std::strerror(error);
+    EXPECT_GT(interruptions.load(), 0);
+    EXPECT_EQ(arrived.size(), bytes.size());
+    EXPECT_TRUE(arrived == bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bitmaps, DecodesLayout, ::testing::ValuesIn(test::everyLayout()),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-TEST(BitmapFile, SaveThenLoadGivesEveryColourBack) {
-    test::TempDir dir;
-    for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {7, 7}, {1, 300}, {300, 1}, {1024, 768}}) {
-        const Image image = test::randomImage(w, h, static_cast<unsigned>(w * 31 + h));
-        const std::string path = dir.file("round.bmp");
-        ASSERT_TRUE(saveBitmap(image, path));
-        const auto loaded = loadBitmap(path);
-        ASSERT_TRUE(loaded.ok()) << loaded.error().message();
-        EXPECT_TRUE(*loaded == image) << w << "x" << h;
-        const std::string bytes = test::readFile(path);
-        EXPECT_EQ(bytes[28], 24) << "uncompressed 24 bits a pixel";
-    }
+TEST(FileWrites, WriteAllSaysWhyItStopped) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    errno = 0;
+    EXPECT_FALSE(writeAll(full, "a key that has nowhere to go"));
+    EXPECT_EQ(errno, ENOSPC);
+    ::close(full);
 }
 
-TEST(BitmapFile, GreySaveIsEightBitsAndExact) {
+// A new file only: whatever stands at the name, even a link to nowhere, is
+// left as it is.
+TEST(FileWrites, CreateExclusiveMakesOnlyANewFile) {
     test::TempDir dir;
-    const Image image = test::randomImage(33, 17, 5, true);
-    ASSERT_TRUE(saveBitmap(image, dir.file("g.bmp"), PictureKind::Grey8));
-    EXPECT_EQ(test::readFile(dir.file("g.bmp"))[28], 8);
-    EXPECT_TRUE(*loadBitmap(dir.file("g.bmp")) == image);
-}
-
-// The desktop program (with a screen) and the tool (without) once wrote 3780
-// and 3937 here; every file now says 96 dots per inch.
-TEST(BitmapFile, EveryFileSaysNinetySixDotsPerInch) {
-    test::TempDir dir;
-    const Image image = test::randomImage(5, 3, 2, true);
-    for (PictureKind kind : {PictureKind::Rgb24, PictureKind::Grey8}) {
-        ASSERT_TRUE(saveBitmap(image, dir.file("dpi.bmp"), kind));
-        const std::string resolution = test::readFile(dir.file("dpi.bmp")).substr(38, 8);
-        EXPECT_EQ(resolution, std::string("\xc4\x0e\x00\x00\xc4\x0e\x00\x00", 8))
-            << "3780 pixels a metre, across and down";
-    }
-}
-
-TEST(BitmapFile, BadFilesAreRefusedWithAReason) {
-    test::TempDir dir;
-    const std::string good = test::makeBmp({64, 64, 24});
-    std::string huge = test::makeBmp({4, 4, 24});
-    for (int i = 0; i < 4; ++i) { // claim 60000 x 60000
-        huge[18 + i] = static_cast<char>((60000 >> (8 * i)) & 255);
-        huge[22 + i] = static_cast<char>((60000 >> (8 * i)) & 255);
-    }
-    const std::string png = "\x89PNG\r\n\x1a\n" + std::string(100, '\0');
-    std::filesystem::create_directory(dir.path() / "folder.bmp");
+    const std::string existing = dir.write("existing", "kept");
+    const std::string link = dir.file("link"), linkTarget = dir.file("nowhere");
+    ASSERT_EQ(::symlink(linkTarget.c_str(), link.c_str()), 0);
+    const mode_t umaskBefore = ::umask(022);
     struct Row {
         const char *name;
         std::string path;
-        FileProblem problem;
+        mode_t mode;
+        int error;       // 0: created
+        mode_t modeMade; // with the umask of 022
     };
     const Row rows[] = {
-        {"missing", dir.file("none.bmp"), FileProblem::NoSuchFile},
-        {"zero bytes", dir.write("empty.bmp", ""), FileProblem::Empty},
-        {"truncated header", dir.write("head.bmp", good.substr(0, 20)), FileProblem::TruncatedHeader},
-        {"truncated pixels", dir.write("pixels.bmp", good.substr(0, good.size() - 100)),
-         FileProblem::TruncatedPixels},
-        {"60000 x 60000", dir.write("huge.bmp", huge), FileProblem::TooLarge},
-        {"a folder", dir.file("folder.bmp"), FileProblem::IsFolder},
-        {"png renamed", dir.write("photo.bmp", png), FileProblem::NotBitmap},
+        {"new, owner only", dir.file("key"), 0600, 0, 0600},
+        {"new, the umask applied", dir.file("open"), 0666, 0, 0644},
+        {"a file already there", existing, 0600, EEXIST, 0},
+        {"a link to nowhere", link, 0600, EEXIST, 0},
+        {"no such folder", dir.file("missing/key"), 0600, ENOENT, 0},
     };
-    for (const Row &r : rows) {
-        const auto loaded = loadBitmap(r.path);
-        EXPECT_FALSE(loaded.ok()) << r.name;
-        EXPECT_EQ(loaded.error().problem, r.problem) << r.name << ": " << loaded.error().reason();
-        EXPECT_EQ(loaded.error().message().rfind(r.path, 0), 0u) << "names the file";
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        errno = 0;
+        const int fd = createExclusive(row.path, row.mode);
+        if (row.error != 0) {
+            EXPECT_EQ(fd, -1);
+            EXPECT_EQ(errno, row.error);
+            continue;
+        }
+        ASSERT_GE(fd, 0) << std::strerror(errno);
+        EXPECT_TRUE(writeAll(fd, "new"));
+        struct stat info {};
+        ASSERT_EQ(::fstat(fd, &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, row.modeMade);
+        EXPECT_EQ(::fcntl(fd, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC); // no child inherits a key
+        ::close(fd);
+        EXPECT_EQ(test::readFile(row.path), "new");
     }
-}
-
-// Inputs the fuzzer found: tiny run-length files claiming millions of pixels.
-TEST(BitmapFile, FuzzFindingsAreRefusedQuickly) {
-    const std::pair<const char *, FileProblem> findings[] = {
-        {"rle4-tall-from-42-bytes.bmp", FileProblem::RunLengthTooLong},
-        {"rle4-wide-topdown.bmp", FileProblem::TooLarge},
-    };
-    for (const auto &[name, problem] : findings) {
-        const auto loaded = loadBitmap(std::string(OMBREL_SOURCE_DIR "/tests/data/fuzz/") + name);
-        EXPECT_FALSE(loaded.ok()) << name;
-        EXPECT_EQ(loaded.error().problem, problem) << name << ": " << loaded.error().reason();
-    }
-    // A sparse but honest run-length picture still loads.
-    test::TempDir dir;
-    const auto rle = loadBitmap(dir.write("rle.bmp", test::makeBmp({64, 64, 8, 40, false, 1})));
-    EXPECT_TRUE(rle.ok()) << rle.error().reason();
-}
-
-// A picture given up to the codec is written byte for byte as a kept one.
-TEST(BitmapFile, SpentPicturesAreWrittenAsKeptOnes) {
-    test::TempDir dir;
-    const Image kept = test::randomImage(33, 7, 4);
-    for (const auto format : {FileFormat::Bmp, FileFormat::Png, FileFormat::Ppm}) {
-        Image spent = kept;
-        PictureToWrite fromKept{&kept, dir.file("kept")}, fromSpent{&spent, dir.file("spent")};
-        fromKept.format = fromSpent.format = format;
-        fromSpent.spent = &spent;
-        ASSERT_TRUE(savePictures({fromKept, fromSpent}));
-        EXPECT_EQ(test::readFile(dir.file("spent")), test::readFile(dir.file("kept")))
-            << static_cast<int>(format);
-    }
+    ::umask(umaskBefore);
+    EXPECT_EQ(test::readFile(existing), "kept");
+    EXPECT_EQ(::access(linkTarget.c_str(), F_OK), -1);
 }
 
 // A save replaces the file a link names and leaves the link; a replaced file
 // keeps its permissions and a new one gets what the umask allows; both ways
 // of saving leave nothing else in the folder.
-TEST(BitmapFile, ReplacingKeepsLinksAndPermissions) {
+TEST(FileReplacement, ReplacingKeepsLinksAndPermissions) {
     namespace fs = std::filesystem;
     test::TempDir dir;
     const Image image = test::randomImage(5, 3, 9);
@@ -162,7 +165,7 @@ TEST(BitmapFile, ReplacingKeepsLinksAndPermissions) {
     ::umask(previous);
 }
 
-TEST(BitmapFile, FailedSaveLeavesTheOldFileWhole) {
+TEST(FileReplacement, FailedSaveLeavesTheOldFileWhole) {
     test::TempDir dir;
     const Image image = test::randomImage(8, 8, 1);
     EXPECT_EQ(saveBitmap(image, dir.file("no/such/folder/out.bmp")).error().problem, FileProblem::Unwritable);
@@ -197,7 +200,7 @@ int asOrdinaryUser(const std::function<int()> &check) {
 // A writable file in a folder that refuses new files (a shared folder, a
 // copy in someone else's folder) is replaced in place; a new file there is
 // still refused.
-TEST(BitmapFile, WritableFileInALockedFolderIsReplacedInPlace) {
+TEST(FileReplacement, WritableFileInALockedFolderIsReplacedInPlace) {
     test::TempDir dir;
     namespace fs = std::filesystem;
     const Image image = test::randomImage(8, 8, 2);
