@@ -223,28 +223,12 @@ TEST_F(Cli, VerifyQuietPrintsTheVerdictAlone) {
     image.at(400, 300) ^= 0x000001;
     ASSERT_TRUE(saveBitmap(image, touched));
     const std::string map = dir.file("map.bmp"), csv = dir.file("v.csv"), missing = dir.file("missing.bmp");
-    struct Row {
-        const char *name;
-        std::vector<std::string> args;
-        int code;
-        std::string out;
-    };
-    const Row rows[] = {
+    test::expectQuietVerdicts({
         {"intact", {marked}, 0, "intact\n"},
         {"altered", {touched}, 3, "altered\n"},
         {"with a map and a CSV", {touched, "--map", map, "--csv", csv}, 3, "altered\n"},
         {"many", {marked, touched, "-j", "1"}, 3, marked + ": intact\n" + touched + ": altered\n"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        std::vector<std::string> args = {"verify"};
-        args.insert(args.end(), row.args.begin(), row.args.end());
-        args.insert(args.end(), {"--watermark", watermark, "--quiet"});
-        const Result r = runCli(args);
-        EXPECT_EQ(r.code, row.code);
-        EXPECT_EQ(r.out, row.out);
-        EXPECT_EQ(r.err, "");
-    }
+    }, watermark);
     EXPECT_TRUE(std::filesystem::exists(map));
     EXPECT_EQ(test::readFile(csv), "image,verdict,bits_compared,bits_differing,blocks_altered,box\n" + touched +
                                        ",altered,868035,1,1,\"x 400..407, y 296..303\"\n");

@@ -535,30 +535,14 @@ TEST_F(KeyedTool, ManyFilesAndQuietSayTheVerdict) {
     EXPECT_EQ(quiet.err, "");
     EXPECT_EQ(test::readFile(csv), table) << "--quiet still writes the CSV";
 
-    struct Row {
-        const char *name;
-        std::vector<std::string> args;
-        int code;
-        std::string out;
-    };
     const std::string map = dir.file("map.bmp");
-    const Row rows[] = {
+    test::expectQuietVerdicts({
         {"intact", {a, "--key-file", fixed, "--id", "a"}, 0, "intact\n"},
         {"altered, with a map", {c, "--key-file", fixed, "--id", "c", "--map", map}, 3, "altered\n"},
         {"another id", {a, "--key-file", fixed, "--id", "b"}, 3,
          "no block matches: not sealed with this key and id, or replaced whole\n"},
         {"keyless, never marked", {cover}, 3, "altered\n"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        std::vector<std::string> args = {"verify"};
-        args.insert(args.end(), row.args.begin(), row.args.end());
-        args.insert(args.end(), {"--watermark", watermark, "--quiet"});
-        const Result r = runCli(args);
-        EXPECT_EQ(r.code, row.code);
-        EXPECT_EQ(r.out, row.out);
-        EXPECT_EQ(r.err, "");
-    }
+    }, watermark);
     EXPECT_TRUE(std::filesystem::exists(map)) << "--quiet still writes the map";
 }
 

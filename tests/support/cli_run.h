@@ -6,6 +6,8 @@
 #include "cli/cli.h"
 #include "support/process.h"
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +27,27 @@ inline std::vector<std::string> lines(const std::string &text) {
     for (std::string line; std::getline(in, line);)
         all.push_back(line);
     return all;
+}
+
+// verify --quiet over rows of arguments (before --watermark): the status, the
+// verdict lines, and nothing on stderr.
+struct QuietVerdict {
+    const char *name;
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+};
+inline void expectQuietVerdicts(const std::vector<QuietVerdict> &rows, const std::string &watermark) {
+    for (const QuietVerdict &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> args = {"verify"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        args.insert(args.end(), {"--watermark", watermark, "--quiet"});
+        const RunResult r = runCli(args);
+        EXPECT_EQ(r.code, row.code);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 } // namespace ombrel::test
