@@ -218,7 +218,8 @@ def test_the_pages_call_the_tool_by_its_name(page):
 
 @pytest.mark.parametrize("page", ["docs/keyed-marks.md", "docs/keyed-format.md", "docs/tool.md",
                                   "docs/python.md", "docs/cpp.md", "README.md"])
-def test_the_page_has_examples(page):
+def test_the_page_has_examples_and_is_tested(page):
+    assert page in PAGES, f"{page} is not among the pages tested"
     assert blocks(page), f"{page} has no example"
 
 
