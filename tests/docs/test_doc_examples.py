@@ -19,8 +19,9 @@ by the glob, not by a list here):
   build. Every `Ombrel::` target a cmake block names must be one the build
   exports.
 - A block whose first line is `# needs: root`, `# needs: hosts` or
-  `# needs: cluster` cannot run here: it must parse (`bash -n`), and every
-  option it gives `ombrel COMMAND` must be one that command's --help lists.
+  `# needs: cluster` cannot run here: it must parse (`bash -n`, or Python's
+  compile), and every option a shell block gives `ombrel COMMAND` must be one
+  that command's --help lists.
 - Any other fence (```ini, ```text on its own) is not code.
 """
 
@@ -146,11 +147,14 @@ def test_the_block_does_what_the_page_shows(page, index, lang, code, output, tmp
     }
     if needs := NEEDS.match(code):
         assert not output, f"block {index + 1} of {page} needs {needs[1]} and so cannot show what it prints"
-        parsed = subprocess.run(["bash", "-n"], input=code, capture_output=True, text=True)
-        assert parsed.returncode == 0, f"block {index + 1} of {page}: {parsed.stderr}"
-        for command, opts in tool_calls(code):
-            unknown = set(opts) - options_of(command)
-            assert not unknown, f"block {index + 1} of {page}: ombrel {command} has no {sorted(unknown)}"
+        if lang == "python":
+            compile(code, f"block {index + 1} of {page}", "exec")
+        elif lang == "sh":
+            parsed = subprocess.run(["bash", "-n"], input=code, capture_output=True, text=True)
+            assert parsed.returncode == 0, f"block {index + 1} of {page}: {parsed.stderr}"
+            for command, opts in tool_calls(code):
+                unknown = set(opts) - options_of(command)
+                assert not unknown, f"block {index + 1} of {page}: ombrel {command} has no {sorted(unknown)}"
         return
     if lang in ("cmake", "cpp"):
         named = FILE.match(code)
