@@ -178,15 +178,15 @@ def test_threads_embed_at_the_same_time(cover, watermark):
     assert all(np.array_equal(r, expected) for r in results)
 
 
-def readme_section(heading):
-    readme = (SOURCE / "README.md").read_text()
-    section = readme.split(f"## {heading}\n", 1)[1].split("\n## ", 1)[0]
+def python_page_section(heading):
+    page = (SOURCE / "docs" / "python.md").read_text()
+    section = page.split(f"## {heading}\n", 1)[1].split("\n## ", 1)[0]
     code, output = re.findall(r"```[a-z]*\n(.*?)```", section, re.S)[:2]
     return code, output
 
 
-def test_the_readme_example_runs_and_prints_what_it_shows(tmp_path):
-    code, output = readme_section("From Python")
+def test_the_python_pages_first_example_runs_and_prints_what_it_shows(tmp_path):
+    code, output = python_page_section("Embed, extract, measure")
     shutil.copytree(SAMPLES, tmp_path / "samples")
     env = {**os.environ, "PYTHONPATH": str(Path(ombrel.__file__).parent)}
     done = subprocess.run([sys.executable, "-c", code], cwd=tmp_path, env=env, capture_output=True, text=True)
