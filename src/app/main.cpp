@@ -5,6 +5,7 @@
 #include "windows/fonts.h"
 #include "windows/frmmain.h"
 #include "windows/registry.h"
+#include "windows/session.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -25,6 +26,11 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(icon);
     QApplication::setDesktopFileName(QStringLiteral("org.ombrel.Watermark"));
     ombrel::windows::useWindowFonts();
-    ombrel::windows::Registry::instance().get<ombrel::windows::FrmMain>().show();
+    // The run's state lives here, for the whole run; the registry hands it
+    // to every screen it makes.
+    ombrel::windows::Session session;
+    ombrel::windows::Registry &registry = ombrel::windows::Registry::instance();
+    registry.useSession(session);
+    registry.get<ombrel::windows::FrmMain>().show();
     return QApplication::exec();
 }

@@ -14,8 +14,9 @@
 
 namespace ombrel::windows {
 
-FrmDecode1::FrmDecode1()
-    : Window("frmDecode1", QStringLiteral("Extracting the watermark"), QSize(595, 515), Border::FixedDialog) {
+FrmDecode1::FrmDecode1(Session &session)
+    : Window("frmDecode1", QStringLiteral("Extracting the watermark"), QSize(595, 515), Border::FixedDialog),
+      session(session) {
     QLabel *lbl1 = makeLabel(this, "lbl1", QStringLiteral("You choosed this image to decode the watermark from ... "),
               QRect(16, 12, 563, 28), Qt::AlignLeft | Qt::AlignTop, makeFont("", 12));
     imgmod = new ImageBox(this, "imgmod", QRect(109, 48, 377, 293), lbl1);
@@ -30,7 +31,6 @@ FrmDecode1::FrmDecode1()
 }
 
 void FrmDecode1::formLoad() {
-    Session &session = Session::instance();
     imgmod->showPicture(session.buffers.piccover().picture(), QFileInfo(session.cover.path).fileName());
     Registry::instance().get<FrmLoading>().hide();
 }
@@ -38,7 +38,6 @@ void FrmDecode1::formLoad() {
 void FrmDecode1::cmdback_Click() { extraction_flow::back(*this); }
 
 void FrmDecode1::cmdnext_Click() {
-    Session &session = Session::instance();
     FrmLoading &loading = Registry::instance().get<FrmLoading>();
     loading.show();
     Progress progress(loading.progress());

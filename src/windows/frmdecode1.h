@@ -8,18 +8,22 @@ class QPushButton;
 namespace ombrel::windows {
 
 class ImageBox;
+class Session;
 
 // "Extracting the watermark": shows the chosen image and runs the extraction.
 class FrmDecode1 : public Window {
     Q_OBJECT
 public:
-    FrmDecode1();
+    explicit FrmDecode1(Session &session);
     void formLoad() override;
 
 protected:
     void titleBarClose() override { cmdback_Click(); }
 
 private:
+    // The run's state, shared with the other screens.
+    Session &session;
+
     ImageBox *imgmod;
     QPushButton *cmdback, *cmdnext;
 

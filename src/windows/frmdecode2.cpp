@@ -8,8 +8,9 @@
 
 namespace ombrel::windows {
 
-FrmDecode2::FrmDecode2()
-    : ResultScreen("frmdecode2", QStringLiteral("The watermark"), QSize(585, 505), Border::FixedSingle) {
+FrmDecode2::FrmDecode2(Session &session)
+    : ResultScreen("frmdecode2", QStringLiteral("The watermark"), QSize(585, 505), Border::FixedSingle),
+      session(session) {
     QLabel *Label1 = makeLabel(this, "Label1", QStringLiteral("The embedded watermark is the following image :"),
               QRect(16, 10, 553, 22), Qt::AlignCenter, makeFont("", 9.75));
     imgwater = new ImageBox(this, "imgwater", QRect(16, 38, 393, 385), Label1);
@@ -34,6 +35,6 @@ SaveFlowTexts FrmDecode2::saveTexts() const {
             QStringLiteral("The file already exists, do you want to overwrite it ?")};
 }
 
-const Surface &FrmDecode2::savedSurface() const { return Session::instance().buffers.decwater(); }
+const Surface &FrmDecode2::savedSurface() const { return session.buffers.decwater(); }
 
 } // namespace ombrel::windows

@@ -6,12 +6,13 @@
 namespace ombrel::windows {
 
 class ImageBox;
+class Session;
 
 // "The watermark": the end of the extraction wizard.
 class FrmDecode2 : public ResultScreen {
     Q_OBJECT
 public:
-    FrmDecode2();
+    explicit FrmDecode2(Session &session);
     void formLoad() override;
 
 protected:
@@ -20,6 +21,9 @@ protected:
     const Surface &savedSurface() const override;
 
 private:
+    // The run's state, shared with the other screens.
+    Session &session;
+
     ImageBox *imgwater;
 };
 

@@ -19,8 +19,9 @@ namespace ombrel::windows {
 using platform::Buttons;
 using platform::fromStd;
 
-FrmEncode1::FrmEncode1()
-    : Window("frmEncode1", QStringLiteral("Choosing the water mark"), QSize(579, 579), Border::FixedSingle) {
+FrmEncode1::FrmEncode1(Session &session)
+    : Window("frmEncode1", QStringLiteral("Choosing the water mark"), QSize(579, 579), Border::FixedSingle),
+      session(session) {
     makeLabel(this, "lblencode",
               QStringLiteral("Please choose the image that you want to encode as a watermark into the "
                              "cover image, the water mark image should be 512x512 grey scale "),
@@ -51,7 +52,6 @@ FrmEncode1::FrmEncode1()
 }
 
 void FrmEncode1::formLoad() {
-    const Session &session = Session::instance();
     Drive2->setDrive(session.browsing.drive);
     Dir2->setPath(session.browsing.folder);
     File2->setPath(Dir2->path());
@@ -61,7 +61,7 @@ void FrmEncode1::formLoad() {
 }
 
 void FrmEncode1::File2_Click(const QString &fileName) {
-    Session::Watermark &s = Session::instance().watermark;
+    Session::Watermark &s = session.watermark;
     const QString path = File2->pathOf(fileName);
     const auto picture = loadOrReport(path);
     if (!picture) {
@@ -73,7 +73,7 @@ void FrmEncode1::File2_Click(const QString &fileName) {
     }
     s.path = path;
     imgwater->showPicture(*picture, fileName);
-    Surface &water = Session::instance().buffers.picwater();
+    Surface &water = session.buffers.picwater();
     water.load(*picture);
     s.width = water.picture().width;
     s.height = water.picture().height;
@@ -81,8 +81,8 @@ void FrmEncode1::File2_Click(const QString &fileName) {
 }
 
 void FrmEncode1::cmdload_Click() {
-    Session::Watermark &s = Session::instance().watermark;
-    Surface &water = Session::instance().buffers.picwater();
+    Session::Watermark &s = session.watermark;
+    Surface &water = session.buffers.picwater();
     if (s.path.isEmpty()) {
         water.load(Image{});
     } else if (auto picture = loadOrReport(s.path)) {
@@ -124,7 +124,7 @@ void FrmEncode1::cmdload_Click() {
 
 void FrmEncode1::cmdnext_Click() {
     cmdload_Click();
-    const Session::Watermark &s = Session::instance().watermark;
+    const Session::Watermark &s = session.watermark;
     if (s.grey && s.sizeOk)
         embedding_flow::next(*this);
 }

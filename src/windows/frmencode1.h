@@ -12,19 +12,23 @@ class DriveList;
 class DirList;
 class FileList;
 class ImageBox;
+class Session;
 
 // "Choosing the water mark": the first screen of the embedding wizard. The
 // pick is kept in the session, so a reopened chooser still knows it.
 class FrmEncode1 : public Window {
     Q_OBJECT
 public:
-    FrmEncode1();
+    explicit FrmEncode1(Session &session);
     void formLoad() override;
 
 protected:
     void titleBarClose() override { cmdback_Click(); }
 
 private:
+    // The run's state, shared with the other screens.
+    Session &session;
+
     DriveList *Drive2;
     DirList *Dir2;
     FileList *File2;

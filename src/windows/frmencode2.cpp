@@ -19,9 +19,9 @@ namespace ombrel::windows {
 
 using platform::Buttons;
 
-FrmEncode2::FrmEncode2()
+FrmEncode2::FrmEncode2(Session &session)
     : Window("frmencode2", QStringLiteral("Wavelet transform and embedding"), QSize(570, 569),
-             Border::FixedSingle) {
+             Border::FixedSingle), session(session) {
     const QFont bold = makeFont("", 8.25, true);
     QLabel *lblcover = makeLabel(this, "lblcover", QStringLiteral("Cover image properties"), QRect(16, 16, 267, 20),
               Qt::AlignCenter, bold);
@@ -42,7 +42,6 @@ FrmEncode2::FrmEncode2()
 }
 
 void FrmEncode2::formLoad() {
-    Session &session = Session::instance();
     PixelBuffers &b = session.buffers;
     imgcover->showPicture(b.piccover().picture(), QFileInfo(session.cover.path).fileName());
     imgwater->showPicture(b.picwater().picture(), QFileInfo(session.watermark.path).fileName());
@@ -77,7 +76,6 @@ void FrmEncode2::cmdnext_Click() {
 }
 
 void FrmEncode2::readInputs(Progress &progress) {
-    Session &session = Session::instance();
     if (coverWidth == kCoverWidth && coverHeight == kCoverHeight)
         session.embedding().readCover(session.buffers.piccover(), progress);
     if (waterWidth == kWatermarkSize && waterWidth == waterHeight)
@@ -97,7 +95,6 @@ int FrmEncode2::askThreshold() {
 }
 
 bool FrmEncode2::transformAndWriteFixedFiles(int threshold, Progress &progress) {
-    Session &session = Session::instance();
     EmbeddingPipeline &pipeline = session.embedding();
     Surface &wavelet = session.buffers.picwavelet();
     pipeline.transform(threshold, progress);
@@ -110,16 +107,15 @@ bool FrmEncode2::transformAndWriteFixedFiles(int threshold, Progress &progress) 
 }
 
 void FrmEncode2::embed(Progress &progress) {
-    Session &session = Session::instance();
     session.embedding().embedInto(session.buffers.piccover(), progress);
 }
 
 bool FrmEncode2::writeWatermarked() {
-    return saveOrReport(Session::instance().buffers.piccover(), fixed_files::path(fixed_files::kWatermarked));
+    return saveOrReport(session.buffers.piccover(), fixed_files::path(fixed_files::kWatermarked));
 }
 
 bool FrmEncode2::saveUnderChosenName() {
-    return runSaveFlow(watermarkedSaveTexts(), Session::instance().buffers.piccover()) != SaveOutcome::Cancelled;
+    return runSaveFlow(watermarkedSaveTexts(), session.buffers.piccover()) != SaveOutcome::Cancelled;
 }
 
 void FrmEncode2::cmdback_Click() { embedding_flow::back(*this); }

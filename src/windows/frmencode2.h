@@ -14,19 +14,23 @@ namespace ombrel::windows {
 
 class FrmLoading;
 class ImageBox;
+class Session;
 
 // "Wavelet transform and embedding": shows both pictures with their sizes and
 // runs the embedding.
 class FrmEncode2 : public Window {
     Q_OBJECT
 public:
-    FrmEncode2();
+    explicit FrmEncode2(Session &session);
     void formLoad() override;
 
 protected:
     void titleBarClose() override { cmdback_Click(); }
 
 private:
+    // The run's state, shared with the other screens.
+    Session &session;
+
     ImageBox *imgcover, *imgwater;
     QLabel *lblcoverx, *lblcovery, *lblwaterx, *lblwatery;
     QPushButton *cmdnext, *cmdback;
@@ -41,11 +45,11 @@ private:
     void readInputs(Progress &progress);
     static int askThreshold();
     // False when a fixed file could not be written (reported by then).
-    static bool transformAndWriteFixedFiles(int threshold, Progress &progress);
-    static void embed(Progress &progress);
-    static bool writeWatermarked();
+    bool transformAndWriteFixedFiles(int threshold, Progress &progress);
+    void embed(Progress &progress);
+    bool writeWatermarked();
     // False when the user cancelled at the overwrite question.
-    static bool saveUnderChosenName();
+    bool saveUnderChosenName();
 };
 
 } // namespace ombrel::windows

@@ -8,8 +8,9 @@
 
 namespace ombrel::windows {
 
-FrmEncode3::FrmEncode3()
-    : ResultScreen("frmencode3", QStringLiteral("Success .... "), QSize(610, 567), Border::FixedSingle) {
+FrmEncode3::FrmEncode3(Session &session)
+    : ResultScreen("frmencode3", QStringLiteral("Success .... "), QSize(610, 567), Border::FixedSingle),
+      session(session) {
     makeLabel(this, "lblcong",
               QStringLiteral("Congratulations , the watermark was successfully embedded into the cover image ... "),
               QRect(16, 12, 578, 48), Qt::AlignLeft | Qt::AlignTop, makeFont("", 12));
@@ -27,7 +28,7 @@ FrmEncode3::FrmEncode3()
 }
 
 void FrmEncode3::formLoad() {
-    Session::instance().buffers.picwavelet();
+    session.buffers.picwavelet();
     const auto wavelet = loadOrReport(fixed_files::path(fixed_files::kFirstPicture));
     if (!wavelet)
         return;
@@ -48,6 +49,6 @@ SaveFlowTexts watermarkedSaveTexts() {
 
 SaveFlowTexts FrmEncode3::saveTexts() const { return watermarkedSaveTexts(); }
 
-const Surface &FrmEncode3::savedSurface() const { return Session::instance().buffers.piccover(); }
+const Surface &FrmEncode3::savedSurface() const { return session.buffers.piccover(); }
 
 } // namespace ombrel::windows

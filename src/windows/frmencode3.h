@@ -6,6 +6,7 @@
 namespace ombrel::windows {
 
 class ImageBox;
+class Session;
 
 // How the watermarked image is saved under a chosen name, here and at the
 // end of the embedding itself.
@@ -15,7 +16,7 @@ SaveFlowTexts watermarkedSaveTexts();
 class FrmEncode3 : public ResultScreen {
     Q_OBJECT
 public:
-    FrmEncode3();
+    explicit FrmEncode3(Session &session);
     void formLoad() override;
 
 protected:
@@ -24,6 +25,9 @@ protected:
     const Surface &savedSurface() const override;
 
 private:
+    // The run's state, shared with the other screens.
+    Session &session;
+
     ImageBox *imgwavelet, *imgend;
 };
 

@@ -18,9 +18,9 @@ namespace ombrel::windows {
 using platform::Buttons;
 using platform::fromStd;
 
-FrmMain::FrmMain()
+FrmMain::FrmMain(Session &session)
     : Window("frmmain", QStringLiteral("Digital Image watermarking in wavelet domain"), QSize(666, 647),
-             Border::FixedSingle) {
+             Border::FixedSingle), session(session) {
     const QFont times12 = makeFont("Times New Roman", 12);
     makeLabel(this, "lblintro1",
               QStringLiteral("Welcome to the Ombrel Colored Digital Watermarking in Wavelet domain"),
@@ -62,11 +62,11 @@ void FrmMain::formLoad() {
     Drive1->setDrive(platform::homeDrive());
     Dir1->setPath(platform::homeDrive());
     File1->setPath(Dir1->path());
-    Session::instance().cover = {};
+    session.cover = {};
     notePlace();
 }
 
-void FrmMain::notePlace() { Session::instance().browsing = {Drive1->drive(), Dir1->path()}; }
+void FrmMain::notePlace() { session.browsing = {Drive1->drive(), Dir1->path()}; }
 
 void FrmMain::Drive1_Change() {
     Dir1->setPath(Drive1->drive());
@@ -79,7 +79,7 @@ void FrmMain::Dir1_Change() {
 }
 
 void FrmMain::File1_Click(const QString &fileName) {
-    Session::Cover &chosen = Session::instance().cover;
+    Session::Cover &chosen = session.cover;
     const QString path = File1->pathOf(fileName);
     const auto picture = loadOrReport(path);
     if (!picture) {
@@ -92,7 +92,7 @@ void FrmMain::File1_Click(const QString &fileName) {
     }
     chosen.path = path;
     img1->showPicture(*picture, fileName);
-    Surface &cover = Session::instance().buffers.piccover();
+    Surface &cover = session.buffers.piccover();
     cover.load(*picture);
     chosen.width = cover.picture().width;
     chosen.height = cover.picture().height;
@@ -102,9 +102,9 @@ void FrmMain::File1_Click(const QString &fileName) {
 }
 
 void FrmMain::cmdload_Click() {
-    Session::Cover &chosen = Session::instance().cover;
+    Session::Cover &chosen = session.cover;
     chosen.accepted = true;
-    Surface &cover = Session::instance().buffers.piccover();
+    Surface &cover = session.buffers.piccover();
     if (chosen.path.isEmpty()) {
         cover.load(Image{});
     } else if (auto picture = loadOrReport(chosen.path)) {
@@ -131,7 +131,7 @@ void FrmMain::cmdload_Click() {
 
 void FrmMain::cmdencode_Click() {
     cmdload_Click();
-    if (Session::instance().cover.accepted) {
+    if (session.cover.accepted) {
         embedding_flow::start(*this);
         return;
     }
@@ -142,7 +142,7 @@ void FrmMain::cmdencode_Click() {
 
 void FrmMain::cmddecode_Click() {
     cmdload_Click();
-    if (Session::instance().cover.accepted) {
+    if (session.cover.accepted) {
         extraction_flow::start(*this);
         return;
     }

@@ -12,6 +12,7 @@ class DriveList;
 class DirList;
 class FileList;
 class ImageBox;
+class Session;
 
 // "Digital Image watermarking in wavelet domain": the start-up window, where
 // the cover (or the watermarked image) is picked and both wizards begin. The
@@ -19,13 +20,16 @@ class ImageBox;
 class FrmMain : public Window {
     Q_OBJECT
 public:
-    FrmMain();
+    explicit FrmMain(Session &session);
     void formLoad() override;
 
 protected:
     void titleBarClose() override;
 
 private:
+    // The run's state, shared with the other screens.
+    Session &session;
+
     DriveList *Drive1;
     DirList *Dir1;
     FileList *File1;

@@ -3,6 +3,8 @@
 
 #include "windows/window.h"
 
+#include <stdexcept>
+
 namespace ombrel::windows {
 
 Registry &Registry::instance() {
@@ -28,9 +30,16 @@ void Registry::destroy(Map::iterator it) {
     }
 }
 
+Session &Registry::session() const {
+    if (!session_)
+        throw std::logic_error("a screen that keeps the run's state was asked for before a session was handed");
+    return *session_;
+}
+
 void Registry::reset() {
     while (!windows_.empty())
         destroy(windows_.begin());
+    session_ = nullptr;
 }
 
 } // namespace ombrel::windows

@@ -2,7 +2,6 @@
 #include "windows/session.h"
 
 #include "platform/platform.h"
-#include "platform/save_folder.h"
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "stego/layout.h"
@@ -47,11 +46,6 @@ Surface &PixelBuffers::decwater() {
 Session::Session() = default;
 Session::~Session() = default;
 
-Session &Session::instance() {
-    static Session session;
-    return session;
-}
-
 EmbeddingPipeline &Session::embedding() {
     if (!embedding_)
         embedding_ = std::make_unique<EmbeddingPipeline>();
@@ -62,16 +56,6 @@ ExtractionPipeline &Session::extraction() {
     if (!extraction_)
         extraction_ = std::make_unique<ExtractionPipeline>();
     return *extraction_;
-}
-
-void Session::reset() {
-    cover = {};
-    watermark = {};
-    browsing = {};
-    buffers = PixelBuffers();
-    embedding_.reset();
-    platform::forgetSaveFolder();
-    extraction_.reset();
 }
 
 } // namespace ombrel::windows

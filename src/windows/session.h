@@ -43,10 +43,10 @@ private:
 // What one run of the program keeps, whichever windows are loaded: the
 // choices made on the screens, the pixel buffers and both pipelines with
 // their matrices. Screens hand things to each other only through here.
+// The program's start makes one and hands it to the registry, which gives
+// it to each screen that takes one; a test run makes its own.
 class Session {
 public:
-    static Session &instance();
-
     // The picture clicked on the main window and what "Load image" made of it;
     // the main window's load handler forgets them.
     struct Cover {
@@ -79,11 +79,11 @@ public:
     EmbeddingPipeline &embedding();
     ExtractionPipeline &extraction();
 
-    // A fresh run: every choice, buffer and matrix gone.
-    void reset();
-
     Session();
     ~Session();
+    // The screens hold on to this one; a copy would split the run in two.
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
 
 private:
     std::unique_ptr<EmbeddingPipeline> embedding_;

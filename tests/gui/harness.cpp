@@ -4,9 +4,9 @@
 #include "imaging/picture_in.h"
 #include "imaging/picture_out.h"
 #include "imaging/sample_images.h"
+#include "platform/save_folder.h"
 #include "windows/controls.h"
 #include "windows/frmmain.h"
-#include "windows/session.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -22,13 +22,16 @@ GuiRun::GuiRun(const QString &home) : home_(home) {
     if (home_.isEmpty())
         home_ = QString::fromStdString(scratch_.emplace().path().string());
     dialogs.homeFolder = home_;
+    windows::Registry::instance().useSession(session);
 }
 
 GuiRun::~GuiRun() {
     // Noted before the reset hides them all, for the test's cleanup to check.
     leftovers() = visibleWindows();
     windows::Registry::instance().reset();
-    windows::Session::instance().reset();
+    // The save dialog's folder is the platform's, not the session's: the
+    // next run starts at its own home folder again.
+    platform::forgetSaveFolder();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -5,6 +5,7 @@
 #include "gui/scripted.h"
 #include "support/folder.h"
 #include "windows/registry.h"
+#include "windows/session.h"
 
 #include <QString>
 #include <QWidget>
@@ -18,14 +19,17 @@ class QPushButton;
 
 namespace ombrel::test {
 
-// A fresh run of the program for one test: a temporary home folder (or the
-// empty folder given), scripted dialogs, every window unloaded at the end.
+// A fresh run of the program for one test: its own state, a temporary home
+// folder (or the empty folder given), scripted dialogs, every window
+// unloaded at the end.
 class GuiRun {
 public:
     explicit GuiRun(const QString &home = {});
     ~GuiRun();
 
     platform::ScriptedServices dialogs;
+    // What the run's screens are made with; it goes with the run.
+    windows::Session session;
     QString home() const;
     QString homeFile(const QString &name) const;
     // Writes a bitmap into the home folder.

@@ -214,7 +214,7 @@ private slots:
         FrmMain &main = registry().get<FrmMain>();
         QVERIFY(main.isVisible());
         QCOMPARE(test::child<QLabel>(main, "lblpro").text(), QString());
-        QCOMPARE(Session::instance().cover.path, QString());
+        QCOMPARE(run.session.cover.path, QString());
         run.dialogs.messages.clear();
         test::click(main, "cmdload");
         QCOMPARE(test::titles(run.dialogs), QStringList{"Dimensions error"});

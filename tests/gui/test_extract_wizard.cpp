@@ -99,7 +99,7 @@ private slots:
         test::click(registry().get<FrmDecode2>(), "cmdmain");
         FrmMain &main = registry().get<FrmMain>();
         QVERIFY(main.isVisible());
-        QCOMPARE(Session::instance().cover.path, QString());
+        QCOMPARE(run.session.cover.path, QString());
         main.hide();
     }
 

@@ -142,7 +142,7 @@ private slots:
         files.setCurrentItem(files.item(highlight), QItemSelectionModel::NoUpdate);
         for (int key : keys)
             QTest::keyClick(&files, Qt::Key(key));
-        const Session &session = Session::instance();
+        const Session &session = run.session;
         QCOMPARE(main ? session.cover.path : session.watermark.path, run.homeFile(file));
         QCOMPARE(test::child<QLabel>(w, main ? "lblpro" : "lbl2").text(), label);
         auto &box = test::child<ImageBox>(w, main ? "img1" : "imgwater");
@@ -184,7 +184,7 @@ private slots:
         for (const QString &prompt : test::prompts(run.dialogs))
             named << QDir(run.home()).relativeFilePath(prompt.section(QStringLiteral(": "), 0, 0));
         QCOMPARE(named, reported);
-        QCOMPARE(Session::instance().cover.path, file.isEmpty() ? QString() : run.homeFile(file));
+        QCOMPARE(run.session.cover.path, file.isEmpty() ? QString() : run.homeFile(file));
         QCOMPARE(test::child<QLabel>(main, "lblpro").text(), label);
         QCOMPARE(test::child<ImageBox>(main, "img1").hasPicture(), !file.isEmpty());
         main.hide();
@@ -202,7 +202,7 @@ private slots:
                 item = list->child(i);
         QVERIFY(item && item->actionInterface());
         item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QCOMPARE(Session::instance().cover.path, run.homeFile(QStringLiteral("b.bmp")));
+        QCOMPARE(run.session.cover.path, run.homeFile(QStringLiteral("b.bmp")));
         QCOMPARE(test::child<QLabel>(main, "lblpro").text(), QStringLiteral("Image : b.bmp\n 8x 6"));
         main.hide();
     }
@@ -271,7 +271,7 @@ private slots:
         QCOMPARE(reader(drive)->text(QAccessible::Value), QStringLiteral("/"));
         QTest::keyClick(&drive, Qt::Key_Up);
         QCOMPARE(test::child<DirList>(main, "Dir1").path(), run.home());
-        QCOMPARE(Session::instance().browsing.folder, run.home());
+        QCOMPARE(run.session.browsing.folder, run.home());
         main.hide();
     }
 

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <stdexcept>
 #include <utility>
 
 using namespace ombrel;
@@ -247,6 +248,48 @@ private slots:
         QCOMPARE(test::child<DirList>(chooser, "Dir2").path(), run.homeFile(QStringLiteral("pics")));
         QCOMPARE(test::child<FileList>(chooser, "File2").item(0)->text(), QStringLiteral("inner.bmp"));
         chooser.hide();
+    }
+
+    // A screen shows what its own run keeps, whoever put it there: each
+    // screen is made with the run's state, not with one of its own.
+    void screensReadTheRunsState_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("shown");
+        // Pictures and lists say what they show through their description.
+        QTest::newRow("chooser's folder") << "frmEncode1" << "Dir2" << "current folder %1/pics";
+        QTest::newRow("cover width") << "frmencode2" << "lblcoverx" << "Width:  20";
+        QTest::newRow("watermark height") << "frmencode2" << "lblwatery" << "Height:  6";
+        QTest::newRow("image to extract from") << "frmDecode1" << "imgmod" << "picked.bmp, 20 x 10 pixels";
+    }
+    void screensReadTheRunsState() {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(QString, shown);
+        test::GuiRun run;
+        QVERIFY(QDir(run.home()).mkdir(QStringLiteral("pics")));
+        run.session.browsing = {QStringLiteral("/"), run.homeFile(QStringLiteral("pics"))};
+        run.session.cover.path = run.homeFile(QStringLiteral("picked.bmp"));
+        run.session.buffers.piccover().load(test::greyPicture(20, 10));
+        run.session.buffers.picwater().load(test::greyPicture(4, 6));
+        QWidget &w = ::window(window);
+        auto &c = test::child<QWidget>(w, qPrintable(control));
+        const QString text = control.startsWith(QLatin1String("lbl")) ? static_cast<QLabel &>(c).text()
+                                                                       : c.accessibleDescription();
+        QCOMPARE(text, shown.contains(QLatin1String("%1")) ? shown.arg(run.home()) : shown);
+    }
+
+    // Once a run has ended no screen that keeps state can be made with what
+    // it left; the About and progress windows need none.
+    void noScreenOutlivesItsRunsState() {
+        { test::GuiRun run; }
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, registry().get<FrmMain>());
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, registry().get<FrmEncode2>());
+        QVERIFY(!registry().loaded<FrmMain>());
+        QCOMPARE(registry().get<FrmAbout>().objectName(), QStringLiteral("frmAbout"));
+        QCOMPARE(registry().get<FrmLoading>().objectName(), QStringLiteral("frmloading"));
+        registry().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     // Save-dialog filters in Qt's form keep their pattern in parentheses.
