@@ -6,9 +6,13 @@
 class QLabel;
 class QPushButton;
 
+#include <optional>
+
 namespace ombrel {
+class EmbedQuantised;
+class EmbedRead;
 class Progress;
-}
+} // namespace ombrel
 
 namespace ombrel::windows {
 
@@ -37,12 +41,14 @@ private:
     void cmdnext_Click();
     void cmdback_Click();
 
-    // The steps of one embedding, in order.
-    void readInputs(Progress &progress);
+    // One embedding: the pipeline's steps, with the threshold question and
+    // the fixed files between them.
+    EmbedRead readInputs(Progress &progress);
     static int askThreshold();
-    // False when a fixed file could not be written (reported by then).
-    static bool transformAndWriteFixedFiles(int threshold, Progress &progress);
-    static void embed(Progress &progress);
+    // None when a fixed file could not be written (reported by then).
+    static std::optional<EmbedQuantised> transformAndWriteFixedFiles(EmbedRead read, int threshold,
+                                                                     Progress &progress);
+    static void embed(const EmbedQuantised &mark, Progress &progress);
     static bool writeWatermarked();
     // False when the user cancelled at the overwrite question.
     static bool saveUnderChosenName();
