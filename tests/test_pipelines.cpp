@@ -148,7 +148,7 @@ concept QuantisesACopy = requires(Thresholded &t) { t.quantise(); };
 template <class Gathered>
 concept DrawsACopy = requires(Gathered &g, Surface &s, Progress &p) { g.draw(s, p); };
 template <class Pipeline>
-concept EmbeddingStepsLoose = requires(Pipeline &pipeline, Surface &s, Progress &p) { pipeline.quantise(); } ||
+concept EmbeddingStepsLoose = requires(Pipeline &pipeline) { pipeline.quantise(); } ||
                               requires(Pipeline &pipeline, Surface &s, Progress &p) { pipeline.embedInto(s, p); } ||
                               requires(Pipeline &pipeline, Progress &p) { pipeline.transform(0, p); };
 template <class Pipeline>
