@@ -3,10 +3,10 @@
 
 #include "windows/window.h"
 
+#include <optional>
+
 class QLabel;
 class QPushButton;
-
-#include <optional>
 
 namespace ombrel {
 class EmbedQuantised;
