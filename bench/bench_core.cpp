@@ -62,12 +62,11 @@ void EmbedInPlace(benchmark::State &state) {
         std::optional<BlockHashes> hashes;
         if (state.range(1))
             hashes.emplace(keystream(), target.image());
-        pipeline.readWatermark(watermark(), progress);
-        pipeline.transform(0, progress);
-        pipeline.quantise();
         double psnr = 0;
-        pipeline.embedInPlace(target, progress, state.range(0) ? &psnr : nullptr,
-                              hashes ? &*hashes : nullptr);
+        pipeline.read(nullptr, &watermark(), progress)
+            .transform(0, progress)
+            .quantise()
+            .embedInPlace(target, progress, state.range(0) ? &psnr : nullptr, hashes ? &*hashes : nullptr);
         benchmark::DoNotOptimize(psnr);
     }
 }

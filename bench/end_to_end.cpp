@@ -133,10 +133,10 @@ int main(int argc, char **argv) {
             std::optional<BlockHashes> hashes;
             if (key)
                 hashes.emplace(*key, target.image());
-            inPlace.readWatermark(watermark, progress);
-            inPlace.transform(0, progress);
-            inPlace.quantise();
-            inPlace.embedInPlace(target, progress, withPsnr ? &psnr : nullptr, hashes ? &*hashes : nullptr);
+            inPlace.read(nullptr, &watermark, progress)
+                .transform(0, progress)
+                .quantise()
+                .embedInPlace(target, progress, withPsnr ? &psnr : nullptr, hashes ? &*hashes : nullptr);
             times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
         return median(times);

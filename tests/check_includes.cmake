@@ -1,9 +1,11 @@
 # SPDX-License-Identifier: Apache-2.0
 # Fails when a layer reaches up or Qt leaks into the core:
-# - the core (imaging, wavelet, stego) includes neither the public API, nor
-#   the tool, nor the windows;
+# - the core (imaging, wavelet, stego) includes only itself: not the public
+#   API, the words, the platform layer, the tool, the windows, Python or the
+#   program's start; it speaks in codes, and the edges say them in words;
 # - the API and the platform layer do not include the tool or the windows,
-#   and the platform layer knows nothing of the stego layer;
+#   the API nothing of the platform layer (a library needs no Qt), and the
+#   platform layer nothing of the stego layer;
 # - of the core, only the picture-file units (FILES_UNITS) use Qt;
 # - the words (text) lean on nothing else, and the Python module sees only
 #   the public API and the words;
@@ -11,6 +13,8 @@
 #   public API, and only its chart drawing uses Qt's widgets;
 # - the windows and the desktop program's start know nothing of the tool or
 #   the public API;
+# - the progress bar's maxima (k...ProgressMax) are the windows' own: no
+#   other folder names one, as the pipelines only tick;
 # - every folder under src/ is one of these, so a new one needs its rules.
 #   cmake -DSOURCE_DIR=<src> -DFILES_UNITS=<unit,unit...> -P check_includes.cmake
 cmake_policy(SET CMP0057 NEW)
@@ -37,6 +41,12 @@ foreach(unit IN LISTS lower)
     if(core AND line MATCHES "[\"<]api/")
       list(APPEND bad "${unit}: ${line} (the public API sits above the core)")
     endif()
+    if(core AND line MATCHES "\"(text|platform|python|app)/")
+      list(APPEND bad "${unit}: ${line} (the core speaks in codes: the words and the services belong to the edges)")
+    endif()
+    if(unit MATCHES "^api/" AND line MATCHES "[\"<]platform/")
+      list(APPEND bad "${unit}: ${line} (the API is a library: the platform layer is the desktop program's)")
+    endif()
     if(unit MATCHES "^platform/" AND line MATCHES "[\"<]stego/")
       list(APPEND bad "${unit}: ${line} (the platform layer knows nothing of the watermark)")
     endif()
@@ -52,6 +62,13 @@ foreach(unit IN LISTS upper)
   if(NOT folder MATCHES "^(platform|api|imaging|wavelet|stego|text|python|cli|windows|app)$")
     list(APPEND bad "${unit}: the folder ${folder} has no include rules yet")
     continue()
+  endif()
+  if(NOT folder STREQUAL "windows")
+    file(STRINGS ${SOURCE_DIR}/${unit} maxima REGEX "k[A-Za-z]*ProgressMax")
+    foreach(line IN LISTS maxima)
+      string(REGEX MATCH "k[A-Za-z]*ProgressMax" name "${line}")
+      list(APPEND bad "${unit}: names ${name} (the progress bar's maxima belong to the windows)")
+    endforeach()
   endif()
   file(STRINGS ${SOURCE_DIR}/${unit} includes REGEX "^[ \t]*#[ \t]*include")
   foreach(line IN LISTS includes)

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 namespace ombrel {
 namespace {
@@ -42,16 +44,12 @@ TEST(Pipelines, ExtractionReturnsWhatWasStored) {
     Surface watermark = surfaceOf(test::randomImage(512, 512, 8, true));
     Progress progress;
     EmbeddingPipeline embedding;
-    embedding.readCover(cover, progress);
-    embedding.readWatermark(watermark, progress);
-    embedding.transform(-255, progress);
-    embedding.quantise();
-    embedding.embedInto(cover, progress);
+    embedding.read(&cover, &watermark, progress).transform(-255, progress).quantise().embedInto(cover, progress);
 
+    // Drawing leaves the scaled coefficients where they were.
     ExtractionPipeline extraction;
-    extraction.readImage(cover, progress);
-    extraction.gather(progress);
-    extraction.scale(progress);
+    Surface picture = makeExtractedSurface();
+    extraction.gatherThroughCoverMatrix(cover, progress).draw(picture, progress);
     const CoeffMatrix &stored = embedding.coeffmatrix();
     const CoeffMatrix &read = extraction.coeffmatrix();
     int lost = 0;
@@ -80,17 +78,14 @@ TEST(Pipelines, MagnitudeOf128SaturatesAtSeven) {
     Surface watermark = surfaceOf(stripes);
     Progress progress;
     EmbeddingPipeline embedding;
-    embedding.readCover(cover, progress);
-    embedding.readWatermark(watermark, progress);
-    embedding.transform(-255, progress);
+    EmbedThresholded thresholded = embedding.read(&cover, &watermark, progress).transform(-255, progress);
     ASSERT_EQ(embedding.coeffmatrix()(300, 10), 128);
-    embedding.quantise();
+    const EmbedQuantised mark = std::move(thresholded).quantise();
     EXPECT_EQ(embedding.coeffmatrix()(300, 10), 7);
-    embedding.embedInto(cover, progress);
+    mark.embedInto(cover, progress);
     ExtractionPipeline extraction;
-    extraction.readImage(cover, progress);
-    extraction.gather(progress);
-    extraction.scale(progress);
+    Surface picture = makeExtractedSurface();
+    extraction.gatherThroughCoverMatrix(cover, progress).draw(picture, progress);
     EXPECT_EQ(extraction.coeffmatrix()(300, 10), 112);
 }
 
@@ -99,12 +94,8 @@ TEST(Pipelines, ThresholdRule) {
     Surface watermark = surfaceOf(sampleWatermark());
     Progress progress;
     EmbeddingPipeline keepAll, dropAll;
-    for (auto *p : {&keepAll, &dropAll}) {
-        p->readCover(cover, progress);
-        p->readWatermark(watermark, progress);
-    }
-    keepAll.transform(-255, progress);
-    dropAll.transform(200, progress);
+    keepAll.read(&cover, &watermark, progress).transform(-255, progress);
+    dropAll.read(&cover, &watermark, progress).transform(200, progress);
     const CoeffMatrix raw2 = fwdwavelet(fwdwavelet(keepAll.watermatrix(), 512), 256);
     bool anyDifference = false;
     for (int y = 1; y <= 512; ++y)
@@ -117,20 +108,55 @@ TEST(Pipelines, ThresholdRule) {
     EXPECT_TRUE(anyDifference);
 }
 
+// The pipelines only tick: the bar keeps the maximum its window started it
+// with, and the ticks end where the windows' bars stop.
 TEST(Pipelines, ProgressEndsWhereTheBarStops) {
-    int value = -1, max = -1;
-    auto record = [&](int v, int m) {
+    int value = -1, max = -1, starts = 0;
+    Progress progress([&](int v, int m) {
+        starts += v == 0;
         value = v;
         max = m;
-    };
+    });
     const Surface cover = surfaceOf(sampleCover());
-    const EmbedResult result = embed(cover, surfaceOf(sampleWatermark()), 0, record);
+    progress.start(3074);
+    const EmbedResult result = embed(cover, surfaceOf(sampleWatermark()), 0, &progress);
     EXPECT_EQ(value, 2946);
     EXPECT_EQ(max, 3074);
-    extract(result.watermarked, record);
+    progress.start(2560);
+    extract(result.watermarked, &progress);
     EXPECT_EQ(value, 2560);
     EXPECT_EQ(max, 2560);
+    EXPECT_EQ(starts, 2);
 }
+
+// A stage is made only by the step before it, and a step spends its stage:
+// the order cannot be changed, a step not repeated nor taken on a copy.
+template <class Stage>
+concept Copyable = std::is_copy_constructible_v<Stage> || std::is_copy_assignable_v<Stage>;
+static_assert(!Copyable<EmbedRead> && !Copyable<EmbedThresholded> && !Copyable<EmbedQuantised> &&
+              !Copyable<ExtractGathered>);
+static_assert(!std::is_constructible_v<EmbedRead, EmbeddingPipeline &> &&
+              !std::is_constructible_v<EmbedThresholded, EmbeddingPipeline &> &&
+              !std::is_constructible_v<EmbedQuantised, EmbeddingPipeline &> &&
+              !std::is_constructible_v<ExtractGathered, ExtractionPipeline &>);
+template <class Read>
+concept TransformsACopy = requires(Read &read, Progress &p) { read.transform(0, p); };
+template <class Read>
+concept TransformsOnce = requires(Read &read, Progress &p) { std::move(read).transform(0, p); };
+template <class Thresholded>
+concept QuantisesACopy = requires(Thresholded &t) { t.quantise(); };
+template <class Gathered>
+concept DrawsACopy = requires(Gathered &g, Surface &s, Progress &p) { g.draw(s, p); };
+template <class Pipeline>
+concept EmbeddingStepsLoose = requires(Pipeline &pipeline) { pipeline.quantise(); } ||
+                              requires(Pipeline &pipeline, Surface &s, Progress &p) { pipeline.embedInto(s, p); } ||
+                              requires(Pipeline &pipeline, Progress &p) { pipeline.transform(0, p); };
+template <class Pipeline>
+concept ExtractionStepsLoose = requires(Pipeline &pipeline, Progress &p) { pipeline.scale(p); } ||
+                               requires(Pipeline &pipeline) { pipeline.invert(); };
+static_assert(TransformsOnce<EmbedRead> && !TransformsACopy<EmbedRead>);
+static_assert(!QuantisesACopy<EmbedThresholded> && !DrawsACopy<ExtractGathered>);
+static_assert(!EmbeddingStepsLoose<EmbeddingPipeline> && !ExtractionStepsLoose<ExtractionPipeline>);
 
 TEST(Pipelines, EmbeddingTwiceChangesNothingMore) {
     const Surface watermark = surfaceOf(sampleWatermark());
@@ -165,9 +191,8 @@ TEST(Pipelines, InPlaceEmbeddingAndItsPsnrMatchACopyAndACompare) {
                 const EmbedResult copied = embed(surfaceOf(original), watermark, threshold, {}, key);
                 EmbeddingPipeline pipeline;
                 Progress quiet;
-                pipeline.readWatermark(watermark, quiet);
-                pipeline.transform(threshold, quiet);
-                pipeline.quantise();
+                const EmbedQuantised mark =
+                    pipeline.read(nullptr, &watermark, quiet).transform(threshold, quiet).quantise();
                 std::vector<int> ticks;
                 Progress progress([&ticks](int value, int) { ticks.push_back(value); });
                 Surface cover{Image(original)};
@@ -175,7 +200,7 @@ TEST(Pipelines, InPlaceEmbeddingAndItsPsnrMatchACopyAndACompare) {
                 std::optional<BlockHashes> hashes;
                 if (key)
                     hashes.emplace(*key, cover.image());
-                pipeline.embedInPlace(cover, progress, &psnr, hashes ? &*hashes : nullptr);
+                mark.embedInPlace(cover, progress, &psnr, hashes ? &*hashes : nullptr);
                 // 128 approximation rows of 4 ticks, 512 right rows and 128 lower columns of 1.
                 ASSERT_EQ(ticks.size(), 768u) << what;
                 EXPECT_EQ(ticks[127], 512) << what;
@@ -195,8 +220,7 @@ TEST(Pipelines, GatheringFromTheImageMatchesTheCoverMatrix) {
         const Surface image = surfaceOf(test::randomImage(size.width, size.height, 11));
         Progress progress;
         ExtractionPipeline viaMatrix, direct;
-        viaMatrix.readImage(image, progress);
-        viaMatrix.gather(progress);
+        viaMatrix.gatherThroughCoverMatrix(image, progress);
         direct.gather(image, progress);
         EXPECT_TRUE(direct.coeffmatrix() == viaMatrix.coeffmatrix())
             << size.width << " x " << size.height;

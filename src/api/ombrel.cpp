@@ -16,13 +16,34 @@ namespace {
     throw Error(code, std::string(words));
 }
 
+// The refusals whose words never change are the tool's, so that a script
+// and a program read the same (the others name what was given).
+std::string_view fixedWords(Error::Code code) {
+    switch (code) {
+    case Error::Code::CoverWrongSize:
+        return text::kCoverWrongSize;
+    case Error::Code::WatermarkWrongSize:
+        return text::kWatermarkWrongSize;
+    case Error::Code::WatermarkNotGrey:
+        return text::kWatermarkNotGrey;
+    case Error::Code::ThresholdInvalid:
+        return text::kThresholdInvalid;
+    case Error::Code::Empty:
+        return "the picture is empty";
+    default:
+        return codeName(code);
+    }
+}
+
+[[noreturn]] void refuse(Error::Code code) { refuse(code, fixedWords(code)); }
+
 void checkView(PixelView v) {
     if (v.channels != 1 && v.channels != 3)
         refuse(Error::Code::BadChannels,
                "a picture has 1 channel (grey) or 3 (red, green, blue), not " +
                    std::to_string(v.channels));
     if (v.width <= 0 || v.height <= 0 || v.data == nullptr)
-        refuse(Error::Code::Empty, "the picture is empty");
+        refuse(Error::Code::Empty);
 }
 
 // Colour words straight into a surface's pixels: one pass, no extra copy.
@@ -72,7 +93,7 @@ std::optional<Keystream> keystreamOf(const Key *key) {
 Surface coverSurface(PixelView cover) {
     checkView(cover);
     if (checkCover(cover.width, cover.height) != Verdict::Suitable)
-        refuse(Error::Code::CoverWrongSize, verdictText(Verdict::WrongSize, Intake::Cover));
+        refuse(Error::Code::CoverWrongSize);
     if (cover.channels != 3)
         refuse(Error::Code::BadChannels, "a picture to embed in or extract from has 3 channels "
                                          "(red, green, blue), not 1");
@@ -81,24 +102,24 @@ Surface coverSurface(PixelView cover) {
 
 void checkThreshold(int threshold) {
     if (threshold < -255 || threshold > 255)
-        refuse(Error::Code::ThresholdInvalid, text::kThresholdInvalid);
+        refuse(Error::Code::ThresholdInvalid);
 }
 
 Surface watermarkSurface(PixelView watermarkView) {
     checkView(watermarkView);
     if (watermarkView.width != kWatermarkSize || watermarkView.height != kWatermarkSize)
-        refuse(Error::Code::WatermarkWrongSize, verdictText(Verdict::WrongSize, Intake::Watermark));
+        refuse(Error::Code::WatermarkWrongSize);
     Surface watermark = surfaceFrom(watermarkView);
     if (checkWatermark(watermark.width(), watermark.height(), watermark).verdict != Verdict::Suitable)
-        refuse(Error::Code::WatermarkNotGrey, verdictText(Verdict::NotGrey, Intake::Watermark));
+        refuse(Error::Code::WatermarkNotGrey);
     return watermark;
 }
 
 // Checks the inputs as the tool does, then embeds straight into the cover's
 // surface: the coefficient pictures and the copies that the tool keeps for
 // its files are not needed here, and skipping them pays for the conversion
-// of the buffers. The steps are those of EmbeddingPipeline::run; psnr, when
-// given, receives the result's PSNR against the cover.
+// of the buffers. psnr, when given, receives the result's PSNR against the
+// cover.
 Surface marked(PixelView coverView, PixelView watermarkView, int threshold, const Key *key,
                double *psnr = nullptr) {
     checkThreshold(threshold);
@@ -112,10 +133,10 @@ Surface marked(PixelView coverView, PixelView watermarkView, int threshold, cons
 
     EmbeddingPipeline pipeline;
     Progress progress;
-    pipeline.readWatermark(watermark, progress);
-    pipeline.transform(threshold, progress);
-    pipeline.quantise();
-    pipeline.embedInPlace(cover, progress, psnr, hashes ? &*hashes : nullptr);
+    pipeline.read(nullptr, &watermark, progress)
+        .transform(threshold, progress)
+        .quantise()
+        .embedInPlace(cover, progress, psnr, hashes ? &*hashes : nullptr);
     hashes.reset();
     return cover;
 }

@@ -65,21 +65,17 @@ EmbedSettings embedSettings(const Parsed &p) {
 
 // The watermark read, transformed and quantised, as every cover gets it;
 // the coefficient pictures are drawn only when asked for.
-void prepareMark(EmbeddingPipeline &pipeline, const Surface &watermark, const EmbedSettings &s,
-                 Surface *waveletPicture = nullptr, Surface *quantisedPicture = nullptr) {
+EmbedQuantised prepareMark(EmbeddingPipeline &pipeline, const Surface &watermark, const EmbedSettings &s,
+                           Surface *waveletPicture = nullptr, Surface *quantisedPicture = nullptr) {
     Progress progress;
-    pipeline.readWatermark(watermark, progress);
-    pipeline.transform(s.threshold, progress);
-    if (waveletPicture)
-        pipeline.drawCoefficients(*waveletPicture, nullptr);
-    pipeline.quantise();
-    if (quantisedPicture)
-        pipeline.drawCoefficients(*quantisedPicture, nullptr);
+    return pipeline.read(nullptr, &watermark, progress)
+        .transform(s.threshold, progress, waveletPicture)
+        .quantise(quantisedPicture);
 }
 
 // One cover of a batch: marked in place, the PSNR summed as the pixels
 // change, written to output; the PSNR against the cover.
-double markCover(const EmbeddingPipeline &mark, const EmbedSettings &s, const std::string &cover,
+double markCover(const EmbedQuantised &mark, const EmbedSettings &s, const std::string &cover,
                  const std::string &output) {
     const std::optional<Keystream> key = s.key.keystreamFor(cover);
     HashedPicture read(keyed(key), [&] { return coverSurface(cover, s.fit); });
@@ -113,12 +109,12 @@ int embedMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     warnOfSharedIds(covers, settings.key, err);
 
     // One pipeline for every cover: embedding into one only reads it.
-    const auto mark = std::make_unique<EmbeddingPipeline>();
-    prepareMark(*mark, watermark, settings);
+    const auto pipeline = std::make_unique<EmbeddingPipeline>();
+    const EmbedQuantised mark = prepareMark(*pipeline, watermark, settings);
     StopSignals guard;
     makeFolder(folder);
     const BatchTotals totals = runBatch(covers, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
-        const double psnr = markCover(*mark, settings, covers[i], outputs[i]);
+        const double psnr = markCover(mark, settings, covers[i], outputs[i]);
         item.tick();
         item.say("Wrote " + outputs[i] + ", PSNR " + formatDb(psnr));
     });
@@ -148,12 +144,13 @@ int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     {
         // The pipeline's matrices go before anything is encoded.
         EmbeddingPipeline pipeline;
-        prepareMark(pipeline, watermarkSurface(p.positional[1], settings.fit), settings,
-                    waveletPath ? &waveletPicture.emplace(makeWaveletSurface()) : nullptr,
-                    quantisedPath ? &quantisedPicture.emplace(makeWaveletSurface()) : nullptr);
+        const EmbedQuantised mark =
+            prepareMark(pipeline, watermarkSurface(p.positional[1], settings.fit), settings,
+                        waveletPath ? &waveletPicture.emplace(makeWaveletSurface()) : nullptr,
+                        quantisedPath ? &quantisedPicture.emplace(makeWaveletSurface()) : nullptr);
         // In place, the PSNR summed as the pixels change.
         Progress progress;
-        pipeline.embedInPlace(cover, progress, &psnr, read.hashes());
+        mark.embedInPlace(cover, progress, &psnr, read.hashes());
     }
     read.doneHashing();
 

@@ -6,6 +6,7 @@
 #include "stego/extraction.h"
 
 #include <optional>
+#include <utility>
 
 namespace ombrel::cli {
 
@@ -44,10 +45,8 @@ void extractOne(const std::string &image, const std::string &output, const Keyst
         ExtractionPipeline pipeline;
         Progress progress;
         // The image is not needed once its bits are gathered.
-        pipeline.gather(coverSurface(image), progress, key);
-        pipeline.scale(progress);
-        pipeline.invert();
-        pipeline.draw(watermark.emplace(makeExtractedSurface()), progress);
+        ExtractGathered bits = pipeline.gather(coverSurface(image), progress, key);
+        std::move(bits).draw(watermark.emplace(makeExtractedSurface()), progress);
     }
     PictureToWrite file{&watermark->image(), output};
     file.spent = &watermark->image();

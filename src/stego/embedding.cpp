@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace ombrel {
@@ -146,35 +147,73 @@ void EmbeddingPipeline::embedInPlace(Surface &cover, Progress &progress, double 
         *psnr = psnrOf(errors / count);
 }
 
+EmbeddingPipeline &EmbedStage::spend() {
+    assert(pipeline_ && "an embedding step taken twice");
+    return *std::exchange(pipeline_, nullptr);
+}
+
+const EmbeddingPipeline &EmbedStage::pipeline() const {
+    assert(pipeline_ && "an embedding stage used after its step");
+    return *pipeline_;
+}
+
+EmbedRead EmbeddingPipeline::read(const Surface *cover, const Surface *watermark, Progress &progress) {
+    if (cover)
+        readCover(*cover, progress);
+    if (watermark)
+        readWatermark(*watermark, progress);
+    return EmbedRead(*this);
+}
+
+EmbedThresholded EmbedRead::transform(int threshold, Progress &progress, Surface *firstPicture) && {
+    EmbeddingPipeline &p = spend();
+    p.transform(threshold, progress);
+    if (firstPicture)
+        p.drawCoefficients(*firstPicture, &progress);
+    return EmbedThresholded(p);
+}
+
+EmbedQuantised EmbedThresholded::quantise(Surface *secondPicture) && {
+    EmbeddingPipeline &p = spend();
+    p.quantise();
+    if (secondPicture)
+        p.drawCoefficients(*secondPicture, nullptr);
+    return EmbedQuantised(p);
+}
+
+void EmbedQuantised::embedInto(Surface &cover, Progress &progress) const {
+    pipeline().embedInto(cover, progress);
+}
+
+void EmbedQuantised::embedInPlace(Surface &cover, Progress &progress, double *psnr,
+                                  BlockHashes *keyed) const {
+    pipeline().embedInPlace(cover, progress, psnr, keyed);
+}
+
 void EmbeddingPipeline::run(const Surface &cover, const Surface &watermark, int threshold,
                             EmbedResult &into, Progress &progress) {
-    progress.start(kEmbedProgressMax);
     // A cover as wide as the layout is read where it lies, in the copy that
     // becomes the watermarked image; a narrower one through the cover matrix.
     const bool inPlace = cover.width() >= kCoverWidth;
     if (inPlace)
         for (int y = 1; y <= kCoverHeight; ++y) // a tick for each row readCover would copy
             progress.tick();
-    else
-        readCover(cover, progress);
-    readWatermark(watermark, progress);
-    transform(threshold, progress);
-    drawCoefficients(into.firstPicture, &progress);
-    quantise();
-    drawCoefficients(into.secondPicture, nullptr);
+    const EmbedQuantised mark = read(inPlace ? nullptr : &cover, &watermark, progress)
+                                    .transform(threshold, progress, &into.firstPicture)
+                                    .quantise(&into.secondPicture);
     into.watermarked = cover;
     if (inPlace)
-        embedInPlace(into.watermarked, progress);
+        mark.embedInPlace(into.watermarked, progress);
     else
-        embedInto(into.watermarked, progress);
+        mark.embedInto(into.watermarked, progress);
 }
 
-EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold,
-                  const ProgressFn &progressFn, const Keystream *key) {
-    Progress progress(progressFn);
+EmbedResult embed(const Surface &cover, const Surface &watermark, int threshold, Progress *progress,
+                  const Keystream *key) {
+    Progress quiet;
     EmbeddingPipeline pipeline;
     EmbedResult result{cover, makeWaveletSurface(), makeWaveletSurface()};
-    pipeline.run(cover, watermark, threshold, result, progress);
+    pipeline.run(cover, watermark, threshold, result, progress ? *progress : quiet);
     if (key)
         key->apply(result.watermarked.image());
     return result;

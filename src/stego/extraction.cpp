@@ -4,6 +4,7 @@
 #include "wavelet/haar.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 
 namespace ombrel {
@@ -40,7 +41,13 @@ void gatherStages(const CoverRows &source, CoeffMatrix &coeff, Progress &progres
 
 void ExtractionPipeline::gather(Progress &progress) { gatherStages(covermatrix_, coeffmatrix_, progress); }
 
-void ExtractionPipeline::gather(const Surface &image, Progress &progress, const Keystream *key) {
+ExtractGathered ExtractionPipeline::gatherThroughCoverMatrix(const Surface &image, Progress &progress) {
+    readImage(image, progress);
+    gather(progress);
+    return ExtractGathered(*this);
+}
+
+ExtractGathered ExtractionPipeline::gather(const Surface &image, Progress &progress, const Keystream *key) {
     if (key) {
         // The keystream undone on a copy gives the keyless mark's bits.
         Image unkeyed = image.image();
@@ -48,16 +55,22 @@ void ExtractionPipeline::gather(const Surface &image, Progress &progress, const 
         for (int y = 1; y <= kCoverHeight; ++y)
             progress.tick();
         gatherStages(CoverRows(unkeyed), coeffmatrix_, progress);
-        return;
+        return ExtractGathered(*this);
     }
-    if (image.width() < kCoverWidth) {
-        readImage(image, progress);
-        gather(progress);
-        return;
-    }
+    if (image.width() < kCoverWidth)
+        return gatherThroughCoverMatrix(image, progress);
     for (int y = 1; y <= kCoverHeight; ++y) // a tick for each row readImage would copy
         progress.tick();
     gatherStages(CoverRows(image.image()), coeffmatrix_, progress);
+    return ExtractGathered(*this);
+}
+
+void ExtractGathered::draw(Surface &picture, Progress &progress) && {
+    assert(pipeline_ && "an extraction drawn twice");
+    ExtractionPipeline &p = *std::exchange(pipeline_, nullptr);
+    p.scale(progress);
+    p.invert();
+    p.draw(picture, progress);
 }
 
 OMBREL_ROW_LOOPS void ExtractionPipeline::scale(Progress &progress) {
@@ -93,18 +106,14 @@ OMBREL_ROW_LOOPS void ExtractionPipeline::draw(Surface &picture, Progress &progr
 
 void ExtractionPipeline::run(const Surface &image, Surface &picture, Progress &progress,
                              const Keystream *key) {
-    progress.start(kExtractProgressMax);
-    gather(image, progress, key);
-    scale(progress);
-    invert();
-    draw(picture, progress);
+    gather(image, progress, key).draw(picture, progress);
 }
 
-Surface extract(const Surface &image, const ProgressFn &progressFn, const Keystream *key) {
-    Progress progress(progressFn);
+Surface extract(const Surface &image, Progress *progress, const Keystream *key) {
+    Progress quiet;
     ExtractionPipeline pipeline;
     Surface picture = makeExtractedSurface();
-    pipeline.run(image, picture, progress, key);
+    pipeline.run(image, picture, progress ? *progress : quiet, key);
     return picture;
 }
 

@@ -3,24 +3,11 @@
 
 #include "imaging/row_loops.h"
 #include "stego/layout.h"
-#include "text/texts.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace ombrel {
-
-std::string_view verdictText(Verdict verdict, Intake picture) {
-    switch (verdict) {
-    case Verdict::Suitable:
-        return picture == Intake::Cover ? text::kCoverSuitable : text::kWatermarkSuitable;
-    case Verdict::WrongSize:
-        return picture == Intake::Cover ? text::kCoverWrongSize : text::kWatermarkWrongSize;
-    case Verdict::NotGrey:
-        return text::kWatermarkNotGrey;
-    }
-    return {};
-}
 
 Verdict checkCover(int width, int height) {
     return width == kCoverWidth && height == kCoverHeight ? Verdict::Suitable : Verdict::WrongSize;

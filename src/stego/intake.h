@@ -9,12 +9,9 @@
 
 namespace ombrel {
 
-// What the intake checks find; the windows and the tool say verdictText.
+// What the intake checks find; the windows, the tool and the API each put
+// it in their own words.
 enum class Verdict { Suitable, WrongSize, NotGrey };
-
-// Which picture a verdict is about: the cover (or watermarked image), or the watermark.
-enum class Intake { Cover, Watermark };
-std::string_view verdictText(Verdict verdict, Intake picture);
 
 // A cover must measure 1024 x 768.
 Verdict checkCover(int width, int height);

@@ -7,6 +7,7 @@
 #include "windows/flow.h"
 #include "windows/frmloading.h"
 #include "windows/picture_files.h"
+#include "windows/progress_maxima.h"
 #include "windows/registry.h"
 #include "windows/session.h"
 
@@ -41,6 +42,7 @@ void FrmDecode1::cmdnext_Click() {
     FrmLoading &loading = Registry::instance().get<FrmLoading>();
     loading.show();
     Progress progress(loading.progress());
+    progress.start(kExtractProgressMax);
     Surface &picture = session.buffers.decwater();
     session.extraction().run(session.buffers.piccover(), picture, progress);
     const bool written = saveOrReport(picture, fixed_files::path(fixed_files::kExtracted));

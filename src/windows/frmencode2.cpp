@@ -10,6 +10,7 @@
 #include "windows/frmencode3.h"
 #include "windows/frmloading.h"
 #include "windows/picture_files.h"
+#include "windows/progress_maxima.h"
 #include "windows/registry.h"
 #include "windows/session.h"
 
@@ -61,25 +62,27 @@ void FrmEncode2::cmdnext_Click() {
     progress.start(kEmbedProgressMax);
     loading.show();
 
-    readInputs(progress);
+    EmbedRead read = readInputs(progress);
     const int threshold = askThreshold();
     // A fixed file that cannot be written stops the run here, reported.
-    if (!transformAndWriteFixedFiles(threshold, progress)) {
+    const std::optional<EmbedQuantised> mark =
+        transformAndWriteFixedFiles(std::move(read), threshold, progress);
+    if (!mark) {
         loading.hide();
         return;
     }
-    embed(progress);
+    embed(*mark, progress);
     loading.hide();
     if (!writeWatermarked() || !saveUnderChosenName())
         return;
     embedding_flow::next(*this);
 }
 
-void FrmEncode2::readInputs(Progress &progress) {
-    if (coverWidth == kCoverWidth && coverHeight == kCoverHeight)
-        session.embedding().readCover(session.buffers.piccover(), progress);
-    if (waterWidth == kWatermarkSize && waterWidth == waterHeight)
-        session.embedding().readWatermark(session.buffers.picwater(), progress);
+EmbedRead FrmEncode2::readInputs(Progress &progress) {
+    const bool coverFits = coverWidth == kCoverWidth && coverHeight == kCoverHeight;
+    const bool waterFits = waterWidth == kWatermarkSize && waterWidth == waterHeight;
+    return session.embedding().read(coverFits ? &session.buffers.piccover() : nullptr,
+                                    waterFits ? &session.buffers.picwater() : nullptr, progress);
 }
 
 int FrmEncode2::askThreshold() {
@@ -94,20 +97,20 @@ int FrmEncode2::askThreshold() {
     return *threshold;
 }
 
-bool FrmEncode2::transformAndWriteFixedFiles(int threshold, Progress &progress) {
-    EmbeddingPipeline &pipeline = session.embedding();
+std::optional<EmbedQuantised> FrmEncode2::transformAndWriteFixedFiles(EmbedRead read, int threshold,
+                                                                      Progress &progress) {
     Surface &wavelet = session.buffers.picwavelet();
-    pipeline.transform(threshold, progress);
-    pipeline.drawCoefficients(wavelet, &progress);
+    EmbedThresholded thresholded = std::move(read).transform(threshold, progress, &wavelet);
     if (!saveOrReport(wavelet, fixed_files::path(fixed_files::kFirstPicture)))
-        return false;
-    pipeline.quantise();
-    pipeline.drawCoefficients(wavelet, nullptr);
-    return saveOrReport(wavelet, fixed_files::path(fixed_files::kSecondPicture));
+        return std::nullopt;
+    EmbedQuantised mark = std::move(thresholded).quantise(&wavelet);
+    if (!saveOrReport(wavelet, fixed_files::path(fixed_files::kSecondPicture)))
+        return std::nullopt;
+    return mark;
 }
 
-void FrmEncode2::embed(Progress &progress) {
-    session.embedding().embedInto(session.buffers.piccover(), progress);
+void FrmEncode2::embed(const EmbedQuantised &mark, Progress &progress) {
+    mark.embedInto(session.buffers.piccover(), progress);
 }
 
 bool FrmEncode2::writeWatermarked() {

@@ -3,12 +3,16 @@
 
 #include "windows/window.h"
 
+#include <optional>
+
 class QLabel;
 class QPushButton;
 
 namespace ombrel {
+class EmbedQuantised;
+class EmbedRead;
 class Progress;
-}
+} // namespace ombrel
 
 namespace ombrel::windows {
 
@@ -41,12 +45,14 @@ private:
     void cmdnext_Click();
     void cmdback_Click();
 
-    // The steps of one embedding, in order.
-    void readInputs(Progress &progress);
+    // One embedding: the pipeline's steps, with the threshold question and
+    // the fixed files between them.
+    EmbedRead readInputs(Progress &progress);
     static int askThreshold();
-    // False when a fixed file could not be written (reported by then).
-    bool transformAndWriteFixedFiles(int threshold, Progress &progress);
-    void embed(Progress &progress);
+    // None when a fixed file could not be written (reported by then).
+    std::optional<EmbedQuantised> transformAndWriteFixedFiles(EmbedRead read, int threshold,
+                                                              Progress &progress);
+    void embed(const EmbedQuantised &mark, Progress &progress);
     bool writeWatermarked();
     // False when the user cancelled at the overwrite question.
     bool saveUnderChosenName();

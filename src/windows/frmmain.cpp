@@ -3,13 +3,13 @@
 
 #include "platform/platform.h"
 #include "stego/intake.h"
-#include "stego/progress.h"
 #include "text/texts.h"
 #include "windows/controls.h"
 #include "windows/flow.h"
 #include "windows/frmabout.h"
 #include "windows/frmloading.h"
 #include "windows/picture_files.h"
+#include "windows/progress_maxima.h"
 #include "windows/registry.h"
 #include "windows/session.h"
 
