@@ -88,8 +88,9 @@ private:
         whole_.resize(values);
         near_.clear();
         // Channel values are below 256, so v + g rounds off g by less than
-        // 1e-13: farther than this from a half, the whole number is safe.
-        constexpr double kReach = 1e-9;
+        // 1e-13: farther than this from a half, the whole number is safe. The
+        // margin is wide enough that a cover-sized draw has a few of them.
+        constexpr double kReach = 1e-6;
         for (std::size_t i = 0; i < values; ++i) {
             const double g = gauss(gen);
             const double k = std::nearbyint(g);
