@@ -18,6 +18,9 @@ struct Attack {
     Image (*apply)(const Image &);
     int jpegQuality = 0; // a JPEG round trip at this quality; 0 for the others
     bool tamper = false; // an edit of a region, scored against the blocks it changed
+    // The same change written into out, whose buffer a run of attacks reuses;
+    // none for those done through Qt, which make pictures of their own.
+    void (*into)(const Image &, Image &out) = nullptr;
 };
 
 // The JPEG file a jpeg attack decodes, byte for byte, so --keep can save it.

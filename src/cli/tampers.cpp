@@ -23,33 +23,44 @@ constexpr int kSourceLeft = 100, kSourceTop = 450;
 bool inside(const Image &image, int x, int y) { return x >= 0 && y >= 0 && x < image.width && y < image.height; }
 
 template <typename F>
-Image inRegion(const Image &image, F pixel) {
-    Image out = image;
+void inRegion(const Image &image, Image &out, F pixel) {
+    out = image;
     const Region r = kTamperRegion;
     for (int y = r.top; y < std::min(r.top + r.height, out.height); ++y)
         for (int x = r.left; x < std::min(r.left + r.width, out.width); ++x)
             out.at(x, y) = pixel(x, y);
+}
+
+// A tamper that writes into a buffer, as one that returns its picture.
+template <void (*Into)(const Image &, Image &)>
+Image made(const Image &image) {
+    Image out;
+    Into(image, out);
     return out;
 }
 
 } // namespace
 
-Image fillZero(const Image &image) {
-    return inRegion(image, [](int, int) { return ColourWord{0}; });
+void fillZero(const Image &image, Image &out) {
+    inRegion(image, out, [](int, int) { return ColourWord{0}; });
 }
 
-Image fillRandom(const Image &image) {
+void fillRandom(const Image &image, Image &out) {
     std::mt19937 gen(2026);
-    return inRegion(image, [&](int, int) { return static_cast<ColourWord>(gen() & 0xffffff); });
+    inRegion(image, out, [&](int, int) { return static_cast<ColourWord>(gen() & 0xffffff); });
 }
 
-Image copyMove(const Image &image) {
+void copyMove(const Image &image, Image &out) {
     const Region r = kTamperRegion;
-    return inRegion(image, [&](int x, int y) {
+    inRegion(image, out, [&](int x, int y) {
         const int sx = x - r.left + kSourceLeft, sy = y - r.top + kSourceTop;
         return inside(image, sx, sy) ? image.at(sx, sy) : image.at(x, y);
     });
 }
+
+Image fillZero(const Image &image) { return made<fillZero>(image); }
+Image fillRandom(const Image &image) { return made<fillRandom>(image); }
+Image copyMove(const Image &image) { return made<copyMove>(image); }
 
 namespace {
 
@@ -96,9 +107,9 @@ int blend(int under, int ink, int alpha) { return (under * (255 - alpha) + ink *
 
 void prepareTamperText(int width) { textCoverage(width); }
 
-Image drawnText(const Image &image) {
+void drawnText(const Image &image, Image &out) {
     const std::vector<std::uint8_t> &coverage = textCoverage(kCoverWidth);
-    Image out = image;
+    out = image;
     const Channels ink = split(kInk);
     for (int y = 0; y < kTextHeight && kTextTop + y < out.height; ++y) {
         ColourWord *row = out.row(kTextTop + y);
@@ -110,11 +121,14 @@ Image drawnText(const Image &image) {
                              blend(c.blue, ink.blue, a[x]));
             }
     }
-    return out;
 }
 
+Image drawnText(const Image &image) { return made<drawnText>(image); }
+
 Image collage(const Image &image, const Image &donor) {
-    return inRegion(image, [&](int x, int y) { return inside(donor, x, y) ? donor.at(x, y) : image.at(x, y); });
+    Image out;
+    inRegion(image, out, [&](int x, int y) { return inside(donor, x, y) ? donor.at(x, y) : image.at(x, y); });
+    return out;
 }
 
 std::vector<std::uint8_t> changedBlocks(const Image &before, const Image &after) {

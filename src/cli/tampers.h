@@ -21,12 +21,17 @@ struct Region {
 };
 inline constexpr Region kTamperRegion{600, 300, 320, 246};
 
+// Each as a new picture, or written into out, whose buffer may be reused.
 Image fillZero(const Image &image);
+void fillZero(const Image &image, Image &out);
 Image fillRandom(const Image &image);
+void fillRandom(const Image &image, Image &out);
 // The region copied from elsewhere in the same picture.
 Image copyMove(const Image &image);
+void copyMove(const Image &image, Image &out);
 // A line of text drawn across the picture with Qt's painter.
 Image drawnText(const Image &image);
+void drawnText(const Image &image, Image &out);
 // Draws the text once, on this thread: a command that tampers from several
 // threads asks for it first.
 void prepareTamperText(int width = 1024);

@@ -5,6 +5,7 @@
 #include "imaging/surface.h"
 
 #include <string>
+#include <vector>
 
 namespace ombrel {
 
@@ -45,6 +46,17 @@ std::string qualityProblemText(QualityProblem problem, const PictureSize &a, con
 
 // Both images must have the same size; nothing is compared otherwise.
 Result<Quality, QualityProblem> compareImages(const Image &a, const Image &b);
+
+// The PSNR of compareImages alone, to its bits, without the sums the NC needs.
+Result<double, QualityProblem> greyPsnr(const Image &a, const Image &b);
+// A picture compared with many others, its grey values worked out once; it
+// refers to the picture, which must outlive it.
+struct GreyPicture {
+    explicit GreyPicture(const Image &picture);
+    const Image &image;
+    std::vector<double> grey;
+};
+Result<double, QualityProblem> greyPsnr(const GreyPicture &a, const Image &b);
 
 // Structural similarity (Wang et al. 2004) of the same grey values: an 11 x 11
 // Gaussian window of sigma 1.5, K1 = 0.01, K2 = 0.03, L = 255, averaged over

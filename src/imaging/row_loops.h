@@ -11,3 +11,11 @@
 #else
 #define OMBREL_ROW_LOOPS
 #endif
+
+// Bit counts through the processor's own instruction where it has one: the
+// x86-64 baseline lacks it, so std::popcount would be a library call there.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(OMBREL_PORTABLE_LOOPS)
+#define OMBREL_BIT_COUNTS __attribute__((target_clones("popcnt", "default")))
+#else
+#define OMBREL_BIT_COUNTS
+#endif
