@@ -244,14 +244,6 @@ void lsbFlip(const Image &image, Image &out) {
 
 void unchanged(const Image &image, Image &out) { out = image; }
 
-// An attack that writes into a buffer, as one that returns its picture.
-template <void (*Into)(const Image &, Image &)>
-Image made(const Image &image) {
-    Image out;
-    Into(image, out);
-    return out;
-}
-
 } // namespace
 
 const std::vector<Attack> &attacks() {

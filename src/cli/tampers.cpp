@@ -31,14 +31,6 @@ void inRegion(const Image &image, Image &out, F pixel) {
             out.at(x, y) = pixel(x, y);
 }
 
-// A tamper that writes into a buffer, as one that returns its picture.
-template <void (*Into)(const Image &, Image &)>
-Image made(const Image &image) {
-    Image out;
-    Into(image, out);
-    return out;
-}
-
 } // namespace
 
 void fillZero(const Image &image, Image &out) {

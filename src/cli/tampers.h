@@ -14,6 +14,15 @@
 
 namespace ombrel::cli {
 
+// An attack or tamper that writes into a buffer, as one that returns its
+// picture.
+template <void (*Into)(const Image &, Image &)>
+Image made(const Image &image) {
+    Image out;
+    Into(image, out);
+    return out;
+}
+
 // The region every tamper but the text replaces: 320 x 246 pixels from
 // (600, 300), a tenth of 1024 x 768.
 struct Region {
