@@ -180,5 +180,52 @@ TEST_F(Marking, ANewKeyIsThirtyTwoPrivateBytesAndNeverReplacesAFile) {
     EXPECT_NE(test::readFile(second), before);
 }
 
+SecretBytes bytesOf(const std::string &text) { return SecretBytes(text.begin(), text.end()); }
+
+TEST_F(Marking, AKeyChoiceIsReadAsTheToolReadsItsKeyOptions) {
+    using Source = marking::KeyChoice::Source;
+    const std::string fresh = dir.file("fresh.key");
+    struct Row {
+        const char *name;
+        marking::KeyChoice choice;
+        std::string refusal; // "" when the choice is taken
+    };
+    const Row rows[] = {
+        {"a new key over a file", {Source::NewKey, key, {}, {}, false, {}},
+         key + ": already exists; keygen never replaces a key"},
+        {"passphrases that differ", {Source::Passphrase, "", bytesOf("tide pool"), bytesOf("tide poll"), true, {}},
+         "the two passphrases differ; nothing was marked"},
+        {"an empty passphrase", {Source::Passphrase, "", {}, {}, true, {}}, "the passphrase is empty"},
+        {"a key file", {Source::KeyFile, key, {}, {}, false, {"card", false}}, ""},
+        {"a new key", {Source::NewKey, fresh, {}, {}, false, {"card", false}}, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        try {
+            const marking::Keying keying = marking::keyingFor(row.choice);
+            EXPECT_EQ(row.refusal, "");
+            ASSERT_TRUE(keying.secret);
+            const std::string bytes = test::readFile(row.choice.path);
+            EXPECT_EQ(std::string(keying.secret->begin(), keying.secret->end()), bytes);
+            EXPECT_EQ(bytes.size(), 32u);
+            EXPECT_EQ(keying.ids.id, "card");
+        } catch (const marking::Refusal &refusal) {
+            EXPECT_EQ(std::string(refusal.what()), row.refusal);
+        }
+    }
+}
+
+TEST_F(Marking, APassphraseTypedTwiceSealsAsThePassphraseFileDoes) {
+    const std::string file = dir.file("pass.txt");
+    std::ofstream(file) << "tide pool\n";
+    ::chmod(file.c_str(), 0600);
+    ASSERT_EQ(runCli({"embed", cover, watermark, "-o", dir.file("tool.png"), "--passphrase-file", file, "--id", "a"}).code,
+              0);
+    marking::seal({cover, watermark, dir.file("ours.png"), 0, marking::Fit::NotOffered,
+                   marking::keyingFor({marking::KeyChoice::Source::Passphrase, "", bytesOf("tide pool"),
+                                       bytesOf("tide pool"), true, {"a", false}})});
+    EXPECT_TRUE(test::readFile(dir.file("ours.png")) == test::readFile(dir.file("tool.png"))) << "the files differ";
+}
+
 } // namespace
 } // namespace ombrel

@@ -161,9 +161,16 @@ SecretBytes typedPassphrase(Passphrase ask) {
     if (tty.get() < 0)
         throw NoTerminal(kNoTerminal);
     SecretBytes first = typedLine(tty.get(), "Passphrase: ");
+    if (first.empty() || ask == Passphrase::AskOnce)
+        return checkedPassphrase(first, nullptr);
+    const SecretBytes again = typedLine(tty.get(), "The same passphrase again: ");
+    return checkedPassphrase(first, &again);
+}
+
+const SecretBytes &checkedPassphrase(const SecretBytes &first, const SecretBytes *again) {
     if (first.empty())
         throw Refusal("the passphrase is empty");
-    if (ask == Passphrase::Confirm && typedLine(tty.get(), "The same passphrase again: ") != first)
+    if (again && *again != first)
         throw Refusal("the two passphrases differ; nothing was marked");
     return first;
 }

@@ -39,5 +39,8 @@ struct NoTerminal : std::runtime_error {
 // nobody knows. Refused when empty or when the two differ.
 enum class Passphrase { AskOnce, Confirm };
 SecretBytes typedPassphrase(Passphrase ask);
+// A passphrase however it was typed, refused when empty or, with again, when
+// the second typing differs; for every front end that asks for one.
+const SecretBytes &checkedPassphrase(const SecretBytes &first, const SecretBytes *again);
 
 } // namespace ombrel::marking

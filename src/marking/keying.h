@@ -24,6 +24,23 @@ struct Keying {
     std::optional<Keystream> keystreamFor(const std::string &path) const;
 };
 
+// What a key screen asks for, before anything is read: a key file, a new key
+// to be made there first, or a passphrase (typed twice when marking).
+struct KeyChoice {
+    enum class Source { None, KeyFile, NewKey, Passphrase };
+    Source source = Source::None;
+    std::string path; // the key file, or where the new key goes
+    SecretBytes passphrase;
+    SecretBytes again; // the second typing; looked at only when confirm is set
+    bool confirm = false;
+    IdRule ids;
+};
+// The choice read as the tool reads --key-file, keygen and --passphrase:
+// refused in the tool's words (a key file open to others, a new key over an
+// existing file, an empty passphrase, two that differ). A passphrase takes
+// about a second.
+Keying keyingFor(const KeyChoice &choice);
+
 // The pointer the core's keyed calls take: null for a keyless mark.
 inline const Keystream *keyed(const std::optional<Keystream> &key) { return key ? &*key : nullptr; }
 
