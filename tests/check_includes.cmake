@@ -11,6 +11,9 @@
 #   the public API and the words;
 # - the tool (cli) knows nothing of the windows, the platform layer or the
 #   public API, and only its chart drawing uses Qt's widgets;
+# - the marking (what both front ends do with keys and checks) stands on the
+#   core and the picture files alone: no tool, windows, platform layer, API,
+#   Python or program start, and no Qt of its own;
 # - the windows and the desktop program's start know nothing of the tool or
 #   the public API;
 # - the progress bar's maxima (k...ProgressMax) are the windows' own: no
@@ -35,8 +38,8 @@ foreach(unit IN LISTS lower)
   endif()
   file(STRINGS ${SOURCE_DIR}/${unit} includes REGEX "^[ \t]*#[ \t]*include")
   foreach(line IN LISTS includes)
-    if(line MATCHES "[\"<](windows|cli)/")
-      list(APPEND bad "${unit}: ${line} (the tool and the windows sit above this layer)")
+    if(line MATCHES "[\"<](windows|cli|marking)/")
+      list(APPEND bad "${unit}: ${line} (the tool, the windows and their marking sit above this layer)")
     endif()
     if(core AND line MATCHES "[\"<]api/")
       list(APPEND bad "${unit}: ${line} (the public API sits above the core)")
@@ -59,7 +62,7 @@ file(GLOB_RECURSE upper RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
 list(FILTER upper INCLUDE REGEX "\\.(cpp|h|in)$")
 foreach(unit IN LISTS upper)
   string(REGEX MATCH "^[^/]+" folder "${unit}")
-  if(NOT folder MATCHES "^(platform|api|imaging|wavelet|stego|text|python|cli|windows|app)$")
+  if(NOT folder MATCHES "^(platform|api|imaging|wavelet|stego|text|python|cli|windows|app|marking)$")
     list(APPEND bad "${unit}: the folder ${folder} has no include rules yet")
     continue()
   endif()
@@ -84,6 +87,12 @@ foreach(unit IN LISTS upper)
     if(folder STREQUAL "cli" AND NOT unit STREQUAL "cli/chart_drawing.cpp"
        AND line MATCHES "[\"<](QApplication|QWidget|QtWidgets/[^\">]*|QtCharts/[^\">]*)[\">]")
       list(APPEND bad "${unit}: ${line} (the tool starts without Qt's widgets, which only its charts draw with)")
+    endif()
+    if(folder STREQUAL "marking" AND line MATCHES "[\"<](cli|windows|platform|api|python|app)/")
+      list(APPEND bad "${unit}: ${line} (the marking serves both front ends and stands on neither)")
+    endif()
+    if(folder STREQUAL "marking" AND line MATCHES "[\"<](Q[A-Za-z]*|Qt[A-Za-z]*/[^\">]*)[\">]")
+      list(APPEND bad "${unit}: ${line} (the marking is plain C++: Qt stays in the picture-file units)")
     endif()
     if(folder MATCHES "^(windows|app)$" AND line MATCHES "[\"<](cli|api)/")
       list(APPEND bad "${unit}: ${line} (the desktop program knows nothing of the tool or the API)")

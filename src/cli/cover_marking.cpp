@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/cover_marking.h"
 
-#include "stego/embedding.h"
+#include "marking/sealing.h"
 
 #include <algorithm>
 
@@ -11,7 +11,7 @@ CoverMarking::CoverMarking(const KeyOption &key, const std::string &coverPath)
     : keystream_(key.keystreamFor(coverPath)) {}
 
 Image CoverMarking::mark(const Surface &cover, const Surface &watermark, int threshold) const {
-    return embed(cover, watermark, threshold, {}, keystream()).watermarked.image();
+    return marking::markCover(cover, watermark, threshold, keystream());
 }
 
 CollageDonor::CollageDonor(const std::vector<std::string> &sortedCovers, const std::string &coverPath,

@@ -4,6 +4,8 @@
 // The command line as a command sees it: positional arguments and the values
 // of the options it knows, and the two ways a command fails.
 
+#include "marking/refusal.h"
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -20,9 +22,7 @@ struct UsageError : std::runtime_error {
 };
 
 // A failed command: the one line that goes to stderr, exit status 1.
-struct Refusal : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using marking::Refusal;
 
 // One option a command knows: the name its values go under, its spellings,
 // and whether it takes a value ("--fit" does not).

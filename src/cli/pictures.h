@@ -9,6 +9,7 @@
 #include "imaging/picture_in.h"
 #include "imaging/picture_out.h"
 #include "imaging/surface.h"
+#include "marking/pictures.h"
 
 #include <filesystem>
 #include <string>
@@ -16,15 +17,12 @@
 
 namespace ombrel::cli {
 
-// Any picture the tool reads (BMP, PNG, TIFF, PPM/PGM, ...), by content.
-Image load(const std::string &path);
-// Each file in the format its name asks for; the names were checked before.
-void save(const std::vector<PictureToWrite> &files);
-
-// A 1024 x 768 image as the embedding and the extraction take it.
-Surface coverSurface(const std::string &path, Fit fit = Fit::NotOffered);
-// A 512 x 512 grey watermark.
-Surface watermarkSurface(const std::string &path, Fit fit = Fit::NotOffered);
+// Pictures by content, covers and watermarks read as the desktop program
+// reads them, and pictures written by name.
+using marking::coverSurface;
+using marking::load;
+using marking::save;
+using marking::watermarkSurface;
 
 // Files as given, folders as their pictures; sorted by path, each once. A
 // path given that does not exist or cannot be read is refused, before

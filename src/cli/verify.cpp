@@ -4,12 +4,12 @@
 #include "cli/key_option.h"
 
 #include "imaging/quality.h"
+#include "marking/check_report.h"
 #include "stego/extraction.h"
 #include "stego/verify.h"
 
 #include <iomanip>
 #include <optional>
-#include <sstream>
 
 namespace ombrel::cli {
 
@@ -86,35 +86,18 @@ VerifySettings verifySettings(const Parsed &p) {
     return {std::move(watermarkPath), thresholdOption(p), keyOption(p)};
 }
 
+using marking::boxText;
+using marking::noMatch;
+using marking::verdict;
+
 // One image's check against the bits the mark writes (plain: the image with
 // any keystream taken off, when keyed), and its tamper map when map is set.
 MarkReport checkOne(const MarkBits &bits, const Surface &image, const Surface &plain, bool keyed,
                     const std::optional<std::string> &map) {
-    MarkReport report = keyed ? verifyUnkeyed(plain.image(), bits) : verifyMark(plain.image(), bits);
-    if (map) {
-        const Image picture = tamperMap(image.image(), report);
-        save({{&picture, *map}});
-    }
+    MarkReport report = marking::checkMark(bits, plain, keyed);
+    if (map)
+        marking::saveMap(image, report, *map);
     return report;
-}
-
-std::string boxText(const MarkReport &report) {
-    const auto &box = report.alteredBox;
-    if (!box)
-        return "";
-    std::ostringstream s;
-    s << "x " << box->left << ".." << box->right << ", y " << box->top << ".." << box->bottom;
-    return s.str();
-}
-
-// A keyless check keeps its two words: without a key an unmarked picture is
-// simply altered everywhere.
-bool noMatch(const MarkReport &report, bool keyed) { return keyed && report.noBlockMatches(); }
-
-std::string verdict(const MarkReport &report, bool keyed) {
-    if (noMatch(report, keyed))
-        return "no block matches: not sealed with this key and id, or replaced whole";
-    return report.intact() ? "intact" : "altered";
 }
 
 std::string csvRow(const std::string &image, const MarkReport &r, bool keyed) {
