@@ -4,6 +4,7 @@
 #include "imaging/picture_out.h"
 #include "imaging/sample_images.h"
 #include "support/bmp_builder.h"
+#include "support/cover_fixture.h"
 #include "support/cli_run.h"
 #include "support/folder.h"
 #include "support/process.h"
@@ -43,13 +44,9 @@ class LongRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir = std::make_unique<test::TempDir>();
-        folder = dir->file("covers");
-        watermark = dir->file("watermark.bmp");
-        std::filesystem::create_directory(folder);
-        for (unsigned i = 0; i < kCovers; ++i)
-            ASSERT_TRUE(saveBitmap(test::randomImage(1024, 768, 40 + i),
-                                   folder + "/c" + std::to_string(i) + ".bmp"));
-        ASSERT_TRUE(saveBitmap(sampleWatermark(), watermark, PictureKind::Grey8));
+        const test::Dataset data = test::writeDataset(*dir, kCovers, 40);
+        folder = data.folder;
+        watermark = data.watermark;
         const auto r = test::runCli({"evaluate", folder, "--watermark", watermark, "-o",
                                      dir->file("whole"), "-j", "2"});
         ASSERT_EQ(r.code, 0) << r.err;

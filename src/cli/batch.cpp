@@ -88,6 +88,10 @@ int jobsOption(const Parsed &p) {
                 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+BatchOptions batchOptions(const Parsed &p) {
+    return {jobsOption(p), option(p, options::kProgress.name).has_value()};
+}
+
 void checkOutputFolder(const std::string &folder, std::string_view option) {
     std::error_code ec;
     if (!isPictureName(folder) || std::filesystem::is_directory(folder, ec))
@@ -95,7 +99,8 @@ void checkOutputFolder(const std::string &folder, std::string_view option) {
     throw UsageError(std::string(option) + " needs a folder for many files, not the picture name " + folder);
 }
 
-BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_t unitsEach, std::ostream &out,
+BatchTotals runBatch(const std::vector<std::string> &files, const BatchOptions &run, std::size_t unitsEach,
+                     std::ostream &out,
                      std::ostream &err, std::string_view failurePrefix,
                      const std::function<void(std::size_t, BatchItem &)> &work) {
     const std::size_t count = files.size();
@@ -105,7 +110,7 @@ BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_
     // Guarded by lock, as is the bar.
     std::size_t unitsDone = 0, handled = 0;
     BatchTotals totals;
-    ProgressBar bar(err, count * unitsEach);
+    ProgressBar bar(err, count * unitsEach, progressStyle(run.logProgress));
 
     class Item final : public BatchItem {
     public:
@@ -116,6 +121,7 @@ BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_
             const std::lock_guard hold(lock_);
             ++unitsDone_;
             ++ticks;
+            bar_.done(unitsDone_);
             changed_.notify_all();
         }
         void say(const std::string &line) override {
@@ -147,6 +153,7 @@ BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_
             const std::lock_guard hold(lock);
             // A failed file counts as done for the bar: nothing more comes of it.
             unitsDone += unitsEach - std::min(unitsEach, item.ticks);
+            bar.done(unitsDone);
             if (failure.empty()) {
                 ++totals.done;
             } else {
@@ -158,7 +165,7 @@ BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_
         }
     };
     std::vector<std::thread> threads;
-    for (std::size_t w = 0; w < std::min<std::size_t>(static_cast<std::size_t>(jobs), count); ++w)
+    for (std::size_t w = 0; w < std::min<std::size_t>(static_cast<std::size_t>(run.jobs), count); ++w)
         threads.emplace_back(worker);
     {
         std::unique_lock hold(lock);
@@ -169,6 +176,7 @@ BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_
     }
     for (auto &t : threads)
         t.join();
+    bar.show(unitsDone); // a log's last line says where the run ended
     bar.clear();
     return totals;
 }

@@ -43,6 +43,14 @@ int wholeNumber(const std::string &s, const std::string &what);
 // -j N, by default every core.
 int jobsOption(const Parsed &p);
 
+// How a run over many files goes: on how many threads, and whether its
+// progress goes to a log (--progress) when stderr is no terminal.
+struct BatchOptions {
+    int jobs = 1;
+    bool logProgress = false;
+};
+BatchOptions batchOptions(const Parsed &p);
+
 // The folder a form over many files writes into, as the option (spelled as
 // the usage message names it) gave it: a usage error when it bears a
 // picture's name and is no folder yet, as cp refuses several files to one
@@ -65,11 +73,14 @@ struct BatchTotals {
     std::size_t done = 0, failed = 0;
 };
 
-// Runs work(i, item) for every file on jobs threads, in order of i. A file
-// whose work throws is reported in one line on err (a Refusal as it stands,
-// anything else after the file's name) and the others go on. Once a stop is asked no new file is begun, and those under way finish.
-// On a terminal a bar over files * unitsEach units goes to err.
-BatchTotals runBatch(const std::vector<std::string> &files, int jobs, std::size_t unitsEach, std::ostream &out,
+// Runs work(i, item) for every file on run.jobs threads, in order of i. A
+// file whose work throws is reported in one line on err (a Refusal as it
+// stands, anything else after the file's name) and the others go on. Once a
+// stop is asked no new file is begun, and those under way finish. On a
+// terminal a bar over files * unitsEach units goes to err; in a log, with
+// run.logProgress, a line of it now and then.
+BatchTotals runBatch(const std::vector<std::string> &files, const BatchOptions &run, std::size_t unitsEach,
+                     std::ostream &out,
                      std::ostream &err, std::string_view failurePrefix,
                      const std::function<void(std::size_t, BatchItem &)> &work);
 

@@ -87,32 +87,42 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
         {"embed",
          {embedCommand,
           kEmbedHelp,
-          withKey({kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs}),
+          withKey({kThreshold, kOutput, kFit, kWaveletPicture, kQuantisedPicture, kWatermark, kJobs, kFileList,
+                   kProgress}),
           {{kOutput.name, true, true}, {kWaveletPicture.name, false}, {kQuantisedPicture.name, false}},
           embedIsBatch}},
         {"extract",
-         {extractCommand, kExtractHelp, withKey({kOutput, kJobs}), {{kOutput.name, false, true}}, extractIsBatch}},
+         {extractCommand, kExtractHelp, withKey({kOutput, kJobs, kFileList, kProgress}),
+          {{kOutput.name, false, true}}, extractIsBatch}},
         {"compare", {compareCommand, kCompareHelp, {}}},
         {"demo", {demoCommand, kDemoHelp, {}}},
         {"verify",
-         {verifyCommand, kVerifyHelp, withKey({kWatermark, kThreshold, kMap, kCsv, kJobs, kQuiet}),
+         {verifyCommand, kVerifyHelp,
+          withKey({kWatermark, kThreshold, kMap, kCsv, kJobs, kQuiet, kFileList, kProgress}),
           {{kMap.name, true, true}},
           verifyIsBatch}},
         {"attack",
          {attackCommand, kAttackHelp, withKey({kWatermark, kThreshold, kCsv, kChart, kKeep})}},
         {"evaluate",
          {evaluateCommand, kEvaluateHelp,
-          withKey({kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite})}},
+          withKey({kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite, kFileList,
+                   kProgress, kJoin})}},
         {"keygen", {keygenCommand, kKeygenHelp, {}}},
     };
     return table;
 }
 
-// The command's options, and its output names unless help was asked for.
-Parsed parseFor(const CommandEntry &command, const std::vector<std::string> &args) {
+// The command's options, and its output names unless help was asked for;
+// with readLists, the paths of a --file-list join the positional ones.
+Parsed parseFor(const CommandEntry &command, const std::vector<std::string> &args, bool readLists) {
     Parsed parsed = parse(args, 1, command.options);
-    if (!parsed.help)
-        checkPictureNames(parsed, command);
+    if (parsed.help)
+        return parsed;
+    if (const auto list = option(parsed, options::kFileList.name); list && readLists) {
+        const std::vector<std::string> listed = listedFiles(*list);
+        parsed.positional.insert(parsed.positional.end(), listed.begin(), listed.end());
+    }
+    checkPictureNames(parsed, command);
     return parsed;
 }
 
@@ -122,7 +132,7 @@ Parsed parseCommandLine(const std::vector<std::string> &args) {
     const auto found = args.empty() ? commands().end() : commands().find(args[0]);
     if (found == commands().end())
         throw UsageError("unknown command");
-    return parseFor(found->second, args);
+    return parseFor(found->second, args, false);
 }
 
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -146,7 +156,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
     const CommandEntry &command = found->second;
     try {
-        const Parsed parsed = parseFor(command, args);
+        const Parsed parsed = parseFor(command, args, true);
         if (parsed.help) {
             out << command.help;
             return kDone;

@@ -14,15 +14,16 @@ const char kEmbedHelp[] =
     "Usage: ombrel embed COVER WATERMARK [-t N] [--fit] -o OUT [--wavelet-picture FILE]\n"
     "                    [--quantised-picture FILE] [KEY] [--id TEXT | --id-from-name]\n"
     "       ombrel embed COVER... --watermark W [-t N] [--fit] -o DIR [-j N]\n"
-    "                    [KEY] [--id TEXT | --id-from-name]\n"
+    "                    [--file-list FILE] [--progress] [KEY] [--id TEXT | --id-from-name]\n"
     "Hides the watermark (512x512, grey) in the cover (1024x768) and writes the\n"
     "watermarked image to OUT; prints its PSNR against the cover.\n"
     "\n"
-    "With --watermark every COVER is a cover (a folder stands for its pictures, as\n"
-    "for evaluate), and each marked image goes into DIR (made if missing) under the\n"
-    "cover's own file name, or with .png for a cover in a lossy format; a line each.\n"
-    "A cover that fails is reported and the others go on (exit status 1). Ctrl-C,\n"
-    "SIGTERM or SIGHUP stop after the covers under way (exit status 130, 143, 129).\n"
+    "With --watermark (or --file-list) every COVER is a cover (a folder stands for\n"
+    "its pictures, as for evaluate), and each marked image goes into DIR (made if\n"
+    "missing) under the cover's own file name, or with .png for a cover in a lossy\n"
+    "format; a line each. A cover that fails is reported and the others go on (exit\n"
+    "status 1). Ctrl-C, SIGTERM or SIGHUP stop after the covers under way (exit\n"
+    "status 130, 143, 129).\n"
     "\n"
     "  -t, --threshold N          coefficients below N are dropped (-255..255, default 0)\n"
     "  --fit                      take a cover and a watermark of any size: scale each,\n"
@@ -33,7 +34,10 @@ const char kEmbedHelp[] =
     "  --wavelet-picture FILE     picture of the coefficients after thresholding\n"
     "  --quantised-picture FILE   picture of the coefficients after quantisation\n"
     "  --watermark W              the watermark, for many covers into the folder DIR\n"
-    "  -j, --jobs N               covers marked at once (default: every core)\n"
+    "  -j, --jobs N               covers marked at once (default: every core)\n"    "  --file-list FILE           the covers listed in FILE too, one path a line (-\n"
+    "                             reads standard input; blank and # lines skipped)\n"
+    "  --progress                 a line of progress now and then when stderr is no\n"
+    "                             terminal (a log)\n"
     "KEY is one of:\n"
     "  --key-file KEY             a keyed mark, bound to the key in KEY (ombrel keygen)\n"
     "                             and to each 8x8 block's content: verify with the key\n"
@@ -100,8 +104,9 @@ int embedMany(const Parsed &p, std::ostream &out, std::ostream &err) {
         if (option(p, one.name))
             throw UsageError(std::string(one.spelling) + " takes one cover: embed COVER WATERMARK");
     const EmbedSettings settings = embedSettings(p);
-    const int jobs = jobsOption(p);
-    const Surface watermark = watermarkSurface(*option(p, kWatermark.name), settings.fit);
+    const BatchOptions run = batchOptions(p);
+    const Surface watermark =
+        watermarkSurface(required(p, kWatermark.name, "embed needs --watermark W for many covers"), settings.fit);
     const std::vector<std::string> covers = listPictures(p.positional);
     if (covers.empty())
         throw Refusal("no cover to mark");
@@ -113,7 +118,7 @@ int embedMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     const EmbedQuantised mark = prepareMark(*pipeline, watermark, settings);
     StopSignals guard;
     makeFolder(folder);
-    const BatchTotals totals = runBatch(covers, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
+    const BatchTotals totals = runBatch(covers, run, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
         const double psnr = markCover(mark, settings, covers[i], outputs[i]);
         item.tick();
         item.say("Wrote " + outputs[i] + ", PSNR " + formatDb(psnr));
@@ -123,7 +128,9 @@ int embedMany(const Parsed &p, std::ostream &out, std::ostream &err) {
 
 } // namespace
 
-bool embedIsBatch(const Parsed &p) { return option(p, options::kWatermark.name).has_value(); }
+bool embedIsBatch(const Parsed &p) {
+    return option(p, options::kWatermark.name) || option(p, options::kFileList.name);
+}
 
 int embedCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (embedIsBatch(p))

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/cover_marking.h"
 #include "cli/key_option.h"
+#include "cli/evaluation_manifest.h"
 #include "cli/evaluation_report.h"
 
 #include "imaging/quality.h"
@@ -26,8 +27,9 @@ namespace ombrel::cli {
 
 const char kEvaluateHelp[] =
     "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]\n"
-    "                       [--shard K/N] [--resume | --overwrite]\n"
-    "                       [KEY] [--id TEXT | --id-from-name]\n"
+    "                       [--file-list FILE] [--shard K/N] [--resume | --overwrite]\n"
+    "                       [KEY] [--id TEXT | --id-from-name] [--progress]\n"
+    "       ombrel evaluate --join SHARD_DIR... -o DIR [--overwrite]\n"
     "For every cover (a folder stands for its .bmp, .png, .tif, .tiff, .ppm, .pgm,\n"
     ".jpg and .jpeg pictures) and every threshold in LIST: embeds W, measures PSNR\n"
     "and SSIM of the marked image against the cover, extracts and measures NC\n"
@@ -43,7 +45,8 @@ const char kEvaluateHelp[] =
     "they changed (tamper_precision and tamper_recall in the CSV, a table of them\n"
     "in the summary), and the collage takes its region from the next cover of the\n"
     "run (in sorted order, the last from the first), marked the same way with its\n"
-    "own id; a run of one cover has no collage.\n"
+    "own id; a run of one cover has no collage. DIR/manifest.txt records the\n"
+    "settings, the shard, the covers and whether the run finished.\n"
     "\n"
     "  --watermark W       the 512x512 grey watermark to embed\n"
     "  -t, --threshold LIST  thresholds separated by commas (default 0)\n"
@@ -52,14 +55,24 @@ const char kEvaluateHelp[] =
     "                      measured against the fitted cover\n"
     "  -o, --output DIR    the folder for the results\n"
     "  -j, --jobs N        covers evaluated at once (default: every core)\n"
+    "  --file-list FILE    the covers listed in FILE too, one path a line (- reads\n"
+    "                      standard input); blank lines and # lines are skipped\n"
     "  --shard K/N         only covers K, K+N, K+2N, ... (K from 1) of the covers in\n"
     "                      the sorted order of their paths; N shards hold every row\n"
     "                      of the whole run exactly once\n"
     "  --resume            go on with the run whose results.csv is in DIR: keep its\n"
     "                      finished covers, evaluate the rest (or start, if there is\n"
-    "                      none); the same thresholds, and with --shard the same shard\n"
+    "                      none); refused when its manifest names other settings,\n"
+    "                      covers or shard\n"
     "  --overwrite         start afresh over an earlier run's results in DIR; without\n"
     "                      either, an existing DIR/results.csv is refused\n"
+    "  --progress          when stderr is no terminal (a log), a line of progress\n"
+    "                      every tenth of the run or every minute\n"
+    "  --join              make the folders of every shard of one run (--shard K/N\n"
+    "                      for each K) into DIR: results.csv byte for byte that of a\n"
+    "                      single run, and the summary and chart over all rows.\n"
+    "                      Refused when their settings or covers differ, a shard is\n"
+    "                      missing or given twice, or an unfinished one lacks covers\n"
     "  --key-file KEY      keyed marks with the key in KEY, each cover's file name\n"
     "                      without the extension as its id (--id-from-name, implied;\n"
     "                      two covers that would share an id are warned of)\n"
@@ -93,7 +106,7 @@ std::vector<int> thresholdList(const std::string &list) {
 struct Settings {
     std::string watermarkPath;
     std::filesystem::path dir;
-    int jobs = 1;
+    BatchOptions run;
     int shardK = 1, shardN = 1;
     std::vector<int> thresholds;
     Fit fit = Fit::Offered;
@@ -108,7 +121,7 @@ Settings settingsOf(const Parsed &p) {
     Settings s;
     s.watermarkPath = required(p, kWatermark.name, "evaluate needs --watermark W");
     s.dir = required(p, kOutput.name, "evaluate needs -o DIR");
-    s.jobs = jobsOption(p);
+    s.run = batchOptions(p);
     if (const auto shard = option(p, kShard.name)) {
         const auto slash = shard->find('/');
         if (slash == std::string::npos)
@@ -137,7 +150,7 @@ struct Job {
     const Surface &watermark;
     const std::vector<int> &thresholds;
     Fit fit;
-    int jobs;
+    const BatchOptions &run;
     const KeyOption &key;
     const std::vector<std::string> &allCovers; // of every shard, sorted: the collages' donors
 };
@@ -173,7 +186,7 @@ Outcome evaluateCovers(const Job &job, std::vector<std::vector<EvaluationRow>> r
     std::mutex lock;
     std::optional<std::string> tableFailure; // guarded by lock
     prepareTamperText(); // on this thread, before the workers tamper
-    const BatchTotals totals = runBatch(paths, job.jobs, thresholds.size(), out, err, "skipped ",
+    const BatchTotals totals = runBatch(paths, job.run, thresholds.size(), out, err, "skipped ",
                                         [&](std::size_t k, BatchItem &item) {
         const std::size_t i = todo[k];
         std::vector<EvaluationRow> rows;
@@ -215,18 +228,42 @@ Outcome evaluateCovers(const Job &job, std::vector<std::vector<EvaluationRow>> r
     return outcome;
 }
 
-std::string readText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in)
-        throw Refusal(path + ": cannot be read: " + std::strerror(errno));
-    return text.str();
+// What the manifest says of this run, not yet finished.
+RunManifest manifestOf(const Settings &s, const std::vector<std::string> &all) {
+    RunManifest m;
+    m.version = std::string(text::kVersion);
+    m.watermark = s.watermarkPath;
+    m.thresholds = s.thresholds;
+    m.fit = s.fit == Fit::On;
+    m.attacks = attackNames(all.size() > 1);
+    m.key = s.key.secret ? "yes" : "no";
+    m.id = s.key.ids.fromName ? "from names" : "\"" + s.key.ids.id + "\"";
+    m.shardK = s.shardK;
+    m.shardN = s.shardN;
+    m.covers = all;
+    return m;
+}
+
+// A resumed run goes on only with the run its folder holds.
+void checkResumable(const std::string &manifestPath, const RunManifest &now) {
+    std::error_code ec;
+    if (!std::filesystem::exists(manifestPath, ec))
+        return; // a folder from before manifests: the table's own checks hold
+    const RunManifest before = parseManifest(manifestPath, readText(manifestPath));
+    std::optional<std::string> differs = settingsDiffer(before, now);
+    if (!differs && before.shardK != now.shardK)
+        differs = "shard " + std::to_string(before.shardK) + "/" + std::to_string(before.shardN) + " and " +
+                  std::to_string(now.shardK) + "/" + std::to_string(now.shardN);
+    if (differs)
+        throw Refusal(manifestPath + ": the run there differs from this one: " + *differs +
+                      " (--overwrite starts afresh)");
 }
 
 } // namespace
 
 int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
+    if (option(p, options::kJoin.name))
+        return joinShards(p, out, err);
     const Settings settings = settingsOf(p);
     const EvaluationFiles files = evaluationFiles(settings.dir);
     // The run ends in a chart: one that cannot be drawn is said before the work.
@@ -243,6 +280,8 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (all.empty())
         throw Refusal("no cover to evaluate");
     warnOfSharedIds(all, settings.key, err);
+    RunManifest manifest = manifestOf(settings, all);
+    const std::string manifestPath = (settings.dir / kManifestName).string();
 
     // Hours of rows are never replaced by accident.
     std::vector<std::vector<EvaluationRow>> kept(covers.size());
@@ -250,8 +289,10 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (std::filesystem::exists(files.csv, ec)) {
         if (!settings.resume && !settings.overwrite)
             throw UsageError(files.csv + " exists: --resume goes on with that run, --overwrite starts afresh");
-        if (settings.resume)
+        if (settings.resume) {
+            checkResumable(manifestPath, manifest);
             kept = earlierRows(files.csv, readText(files.csv), covers, settings.thresholds, all.size() > 1);
+        }
     }
     // From here on a stop signal ends the run with the rows finished so far;
     // the folder appearing tells a watcher that the run has come this far.
@@ -264,13 +305,19 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         for (const EvaluationRow &r : rows)
             table += csvRow(r, covers[r.cover]);
     saveText(files.csv, table);
+    saveText(manifestPath, manifestText(manifest));
     RowAppender appender(files.csv);
 
     const Outcome outcome =
-        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.jobs,
+        evaluateCovers({covers, watermark, settings.thresholds, settings.fit, settings.run,
                         settings.key, all},
                        std::move(kept), appender, out, err);
     writeEvaluationReport(files, outcome.rows, covers, settings.thresholds, outcome.finished);
+    // Only a run that went through every cover may be joined without a word.
+    if (!stopAsked()) {
+        manifest.finished = true;
+        saveText(manifestPath, manifestText(manifest));
+    }
 
     out << "Evaluated " << outcome.finished << " of " << covers.size() << " covers";
     std::vector<std::string> notes;

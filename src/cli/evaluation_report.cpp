@@ -164,6 +164,13 @@ std::vector<ChartSeries> ncSeries(const Summary &summary) {
 
 } // namespace
 
+std::vector<std::string> attackNames(bool withCollage) {
+    std::vector<std::string> names;
+    for (const ReportedAttack &a : expectedAttacks(withCollage))
+        names.emplace_back(a.name);
+    return names;
+}
+
 std::string csvHeader() {
     return "cover,threshold,embed_psnr_db,embed_ssim,attack,attack_psnr_db,nc,bits_agreeing,"
            "tamper_precision,tamper_recall\n";

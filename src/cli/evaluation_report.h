@@ -20,6 +20,10 @@ struct EvaluationRow {
     AttackScore score;
 };
 
+// The attacks a cover's rows hold at each threshold, in the table's order:
+// the list, and the collage when the run has a second cover.
+std::vector<std::string> attackNames(bool withCollage);
+
 // The CSV's first line, and one row's line, both ending in a newline.
 std::string csvHeader();
 std::string csvRow(const EvaluationRow &row, const std::string &coverPath);

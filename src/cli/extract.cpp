@@ -13,19 +13,22 @@ namespace ombrel::cli {
 const char kExtractHelp[] =
     "Usage: ombrel extract IMAGE -o OUT\n"
     "                      [KEY] [--id TEXT | --id-from-name]\n"
-    "       ombrel extract IMAGE... -o DIR/ [-j N] [KEY] [--id TEXT | --id-from-name]\n"
+    "       ombrel extract IMAGE... -o DIR/ [-j N] [--file-list FILE] [--progress]\n"
+    "                      [KEY] [--id TEXT | --id-from-name]\n"
     "Extracts the 512x512 watermark from a watermarked 1024x768 image; needs nothing else.\n"
     "\n"
-    "With several images, a folder (standing for its pictures) or an OUT that ends\n"
-    "in / or is a folder, each watermark goes into DIR (made if missing) under the\n"
-    "image's own file name, or with .png for an image in a lossy format; a line\n"
-    "each. An image that fails is reported and the others go on (exit status 1).\n"
+    "With several images, a folder (standing for its pictures), a --file-list or an\n"
+    "OUT that ends in / or is a folder, each watermark goes into DIR (made if\n"
+    "missing) under the image's own file name, or with .png for an image in a lossy\n"
+    "format; a line each. An image that fails is reported and the others go on (exit status 1).\n"
     "Ctrl-C, SIGTERM or SIGHUP stop after the images under way (exit status 130,\n"
     "143, 129).\n"
     "\n"
     "  -o, --output OUT   the extracted watermark: .bmp (also without extension), .png,\n"
     "                     .tif, .tiff, .ppm or .pgm\n"
-    "  -j, --jobs N       images read at once (default: every core)\n"
+    "  -j, --jobs N       images read at once (default: every core)\n"    "  --file-list FILE   the images listed in FILE too, one path a line (- reads\n"
+    "                     standard input; blank and # lines skipped)\n"
+    "  --progress         a line of progress now and then when stderr is no terminal\n"
     "  --key-file KEY     the image carries a keyed mark: the key it was embedded with;\n"
     "                     without it (or with another key or id) the watermark is noise\n"
     "  --passphrase       the key from a passphrase typed at the terminal\n"
@@ -56,7 +59,7 @@ void extractOne(const std::string &image, const std::string &output, const Keyst
 } // namespace
 
 bool extractIsBatch(const Parsed &p) {
-    if (p.positional.size() > 1)
+    if (p.positional.size() > 1 || option(p, options::kFileList.name))
         return true;
     std::error_code ec;
     if (!p.positional.empty() && std::filesystem::is_directory(p.positional[0], ec))
@@ -78,14 +81,14 @@ int extractCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
         out << "Wrote " << output << "\n";
         return kDone;
     }
-    const int jobs = jobsOption(p);
+    const BatchOptions run = batchOptions(p);
     const std::vector<std::string> images = listPictures(p.positional);
     if (images.empty())
         throw Refusal("no image to extract from");
     const std::vector<std::string> outputs = batchOutputs(output, images, false);
     StopSignals guard;
     makeFolder(output);
-    const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
+    const BatchTotals totals = runBatch(images, run, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
         const std::optional<Keystream> stream = key.keystreamFor(images[i]);
         extractOne(images[i], outputs[i], keyed(stream));
         item.tick();

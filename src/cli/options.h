@@ -28,5 +28,8 @@ inline constexpr OptionDef kIdFromName{"id-from-name", "--id-from-name", {}, fal
 inline constexpr OptionDef kPassphrase{"passphrase", "--passphrase", {}, false};
 inline constexpr OptionDef kPassphraseFile{"passphrase-file", "--passphrase-file"};
 inline constexpr OptionDef kQuiet{"quiet", "--quiet", {}, false};
+inline constexpr OptionDef kJoin{"join", "--join", {}, false};
+inline constexpr OptionDef kFileList{"file-list", "--file-list"};
+inline constexpr OptionDef kProgress{"progress", "--progress", {}, false};
 
 } // namespace ombrel::cli::options

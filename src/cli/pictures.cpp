@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iostream>
 #include <map>
+#include <sstream>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -91,6 +94,47 @@ std::vector<std::string> listPictures(const std::vector<std::string> &given) {
     return pictures;
 }
 
+std::vector<std::string> listedFiles(const std::string &list) {
+    const bool standardInput = list == "-";
+    const std::string name = standardInput ? std::string("the file list on standard input") : list;
+    std::ifstream file;
+    if (!standardInput) {
+        file.open(list, std::ios::binary);
+        if (!file) {
+            const FileProblem problem = errno == ENOENT ? FileProblem::NoSuchFile : FileProblem::Unreadable;
+            throw Refusal(FileError{list, problem, std::strerror(errno)}.message());
+        }
+    }
+    std::istream &in = standardInput ? std::cin : file;
+    // Longer than PATH_MAX: no path, and no reason to read a megabyte line.
+    constexpr std::size_t kLongestLine = 4096;
+    std::vector<std::string> paths;
+    std::string line;
+    for (std::size_t number = 1;; ++number) {
+        line.clear();
+        char c;
+        while (in.get(c) && c != '\n') {
+            if (line.size() == kLongestLine)
+                throw Refusal(name + ": line " + std::to_string(number) + " is longer than any path");
+            line += c;
+        }
+        if (line.empty() && !in)
+            break;
+        if (line.ends_with('\r'))
+            line.pop_back();
+        const bool blank = line.find_first_not_of(" \t") == std::string::npos;
+        if (!blank && !line.starts_with('#'))
+            paths.push_back(line);
+        if (!in)
+            break;
+    }
+    if (in.bad() || (!standardInput && !in.eof()))
+        throw Refusal(name + ": cannot be read: " + std::strerror(errno));
+    if (paths.empty())
+        throw Refusal(name + ": lists no file");
+    return paths;
+}
+
 std::vector<std::string> batchOutputs(const std::filesystem::path &folder,
                                       const std::vector<std::string> &inputs, bool colour) {
     std::vector<std::string> outputs;
@@ -115,6 +159,15 @@ void makeFolder(const std::filesystem::path &folder) {
     std::filesystem::create_directories(folder, ec);
     if (ec)
         throw Refusal(folder.string() + ": cannot create the folder: " + ec.message());
+}
+
+std::string readText(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in)
+        throw Refusal(path + ": cannot be read: " + std::strerror(errno));
+    return text.str();
 }
 
 void saveText(const std::string &path, const std::string &text) {

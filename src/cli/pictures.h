@@ -30,6 +30,11 @@ Surface watermarkSurface(const std::string &path, Fit fit = Fit::NotOffered);
 // path given that does not exist or cannot be read is refused, before
 // anything is written.
 std::vector<std::string> listPictures(const std::vector<std::string> &given);
+// The paths a --file-list names, one a line as written (spaces and all; a CR
+// before the line's end is dropped), blank lines and lines beginning with #
+// left out; "-" reads standard input. Refused when the list cannot be read,
+// holds a line longer than any path, or names nothing.
+std::vector<std::string> listedFiles(const std::string &list);
 // Where a batch writes what it makes of each input: the folder and the
 // input's own file name, with .png where that name's format cannot hold the
 // picture (JPEG, or a grey-only format for colour). Refused when two inputs
@@ -40,6 +45,8 @@ std::vector<std::string> batchOutputs(const std::filesystem::path &folder,
 // cannot be. Every command that writes into a folder makes it here.
 void makeFolder(const std::filesystem::path &folder);
 
+// A text file's whole content; refused, naming it, when it cannot be read.
+std::string readText(const std::string &path);
 // Writes text through a temporary beside path and a rename.
 void saveText(const std::string &path, const std::string &text);
 

@@ -27,22 +27,55 @@ std::string clock(double seconds) {
 
 bool stderrIsTerminal() { return isatty(STDERR_FILENO); }
 
-ProgressBar::ProgressBar(std::ostream &out, std::size_t total, bool drawn)
-    : out_(out), total_(total), drawn_(drawn), started_(std::chrono::steady_clock::now()) {}
+ProgressStyle progressStyle(bool logAsked, bool terminal) {
+    if (terminal)
+        return ProgressStyle::Bar;
+    return logAsked ? ProgressStyle::Log : ProgressStyle::None;
+}
+
+ProgressBar::ProgressBar(std::ostream &out, std::size_t total, ProgressStyle style)
+    : ProgressBar(out, total, style, std::chrono::minutes(1)) {}
+
+ProgressBar::ProgressBar(std::ostream &out, std::size_t total, ProgressStyle style,
+                         std::chrono::steady_clock::duration logEvery)
+    : out_(out), total_(total), style_(style), logEvery_(logEvery),
+      started_(std::chrono::steady_clock::now()), logged_(started_) {}
 
 void ProgressBar::show(std::size_t done) {
-    if (!drawn_)
+    if (style_ == ProgressStyle::None)
         return;
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const auto now = std::chrono::steady_clock::now();
+    const std::size_t tenths = total_ ? 10 * done / total_ : 10;
+    if (style_ == ProgressStyle::Log) {
+        // A line for each tenth passed, or for a minute gone by with work done
+        // in it; the runner calls this four times a second whatever happened.
+        const bool tenth = tenths > loggedTenths_;
+        const bool minute = now - logged_ >= logEvery_ && done > loggedDone_;
+        if (!tenth && !minute)
+            return;
+        loggedTenths_ = tenths;
+        loggedDone_ = done;
+        logged_ = now;
+    }
+    const double seconds = std::chrono::duration<double>(now - started_).count();
     const double rate = seconds > 0 ? done / seconds : 0;
-    const int filled = total_ ? static_cast<int>(kBarWidth * done / total_) : kBarWidth;
     std::ostringstream line;
-    line << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, ' ') << "] "
-         << done << "/" << total_ << "  " << std::fixed << std::setprecision(2) << rate
-         << " images/s  "
+    if (style_ == ProgressStyle::Bar) {
+        const int filled = total_ ? static_cast<int>(kBarWidth * done / total_) : kBarWidth;
+        line << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, ' ') << "] ";
+    } else {
+        line << "progress: ";
+    }
+    line << done << "/" << total_ << "  " << std::fixed << std::setprecision(2) << rate << " images/s  "
          << (rate > 0 ? clock((total_ - done) / rate) + " left" : std::string("--:-- left"));
+    if (style_ == ProgressStyle::Log)
+        line << "\n";
     out_ << line.str() << std::flush;
+}
+
+void ProgressBar::done(std::size_t done) {
+    if (style_ == ProgressStyle::Log)
+        show(done);
 }
 
 void ProgressBar::say(std::string_view line) {
@@ -51,7 +84,7 @@ void ProgressBar::say(std::string_view line) {
 }
 
 void ProgressBar::clear() {
-    if (drawn_)
+    if (style_ == ProgressStyle::Bar)
         out_ << "\r\033[K";
 }
 

@@ -17,6 +17,7 @@ const char kVerifyHelp[] =
     "Usage: ombrel verify IMAGE --watermark W [-t N] [--map MAP] [--csv FILE]\n"
     "                     [KEY] [--id TEXT | --id-from-name] [--quiet]\n"
     "       ombrel verify IMAGE... --watermark W [-t N] [--map DIR] [--csv FILE] [-j N]\n"
+    "                     [--file-list FILE] [--progress]\n"
     "                     [KEY] [--id TEXT | --id-from-name] [--quiet]\n"
     "Checks whether IMAGE still carries the watermark W, embedded at threshold N,\n"
     "bit for bit: recomputes every bit that embedding W writes and compares it with\n"
@@ -38,10 +39,10 @@ const char kVerifyHelp[] =
     "are written as 0 anyway (for instance 16 instead of 0) writes the same bits, and the\n"
     "image is rightly reported intact for it.\n"
     "\n"
-    "With several images, or a folder (standing for its pictures), prints a line an\n"
-    "image: its name, the verdict, the bits differing and the altered area. Exit\n"
-    "status 0 when all are intact, 3 when any is altered, 1 when any could not be\n"
-    "read (the others are still checked). Ctrl-C, SIGTERM or SIGHUP stop after the\n"
+    "With several images, a folder (standing for its pictures) or a --file-list,\n"
+    "prints a line an image: its name, the verdict, the bits differing and the\n"
+    "altered area. Exit status 0 when all are intact, 3 when any is altered, 1 when\n"
+    "any could not be read (the others are still checked). Ctrl-C, SIGTERM or SIGHUP stop after the\n"
     "images under way (exit status 130, 143, 129).\n"
     "\n"
     "  --watermark W       the 512x512 grey watermark that was embedded\n"
@@ -54,7 +55,9 @@ const char kVerifyHelp[] =
     "  --csv FILE          a row an image: image,verdict,bits_compared,\n"
     "                      bits_differing,blocks_altered,box; the verdict is intact,\n"
     "                      altered or (keyed) no match\n"
-    "  -j, --jobs N        images checked at once (default: every core)\n"
+    "  -j, --jobs N        images checked at once (default: every core)\n"    "  --file-list FILE    the images listed in FILE too, one path a line (- reads\n"
+    "                      standard input; blank and # lines skipped)\n"
+    "  --progress          a line of progress now and then when stderr is no terminal\n"
     "  --key-file KEY      the mark is keyed: the key it was embedded with. Any change\n"
     "                      to a block's pixels then shows in that block, and another\n"
     "                      key or id finds the image altered nearly everywhere\n"
@@ -125,7 +128,7 @@ constexpr const char *kCsvHeader = "image,verdict,bits_compared,bits_differing,b
 
 int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     const VerifySettings settings = verifySettings(p);
-    const int jobs = jobsOption(p);
+    const BatchOptions run = batchOptions(p);
     const Surface watermark = watermarkSurface(settings.watermarkPath);
     const std::vector<std::string> images = listPictures(p.positional);
     if (images.empty())
@@ -143,7 +146,7 @@ int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
     StopSignals guard;
     if (mapFolder)
         makeFolder(*mapFolder);
-    const BatchTotals totals = runBatch(images, jobs, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
+    const BatchTotals totals = runBatch(images, run, 1, out, err, "", [&](std::size_t i, BatchItem &item) {
         const Surface image = coverSurface(images[i]);
         std::optional<Surface> plain;
         if (const auto key = settings.key.keystreamFor(images[i]))
@@ -182,7 +185,7 @@ int verifyMany(const Parsed &p, std::ostream &out, std::ostream &err) {
 
 bool verifyIsBatch(const Parsed &p) {
     std::error_code ec;
-    return p.positional.size() > 1 ||
+    return p.positional.size() > 1 || option(p, options::kFileList.name) ||
            (p.positional.size() == 1 && std::filesystem::is_directory(p.positional[0], ec));
 }
 

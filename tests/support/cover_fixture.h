@@ -18,6 +18,20 @@
 
 namespace ombrel::test {
 
+// A dataset of a run: a folder "covers" of count random covers, c0.bmp,
+// c1.bmp, ... drawn from the seeds firstSeed on, and the watermark beside it.
+struct Dataset {
+    std::string folder, watermark;
+};
+inline Dataset writeDataset(const TempDir &dir, unsigned count, unsigned firstSeed) {
+    Dataset d{dir.file("covers"), dir.file("watermark.bmp")};
+    std::filesystem::create_directory(d.folder);
+    for (unsigned i = 0; i < count; ++i)
+        EXPECT_TRUE(saveBitmap(randomImage(1024, 768, firstSeed + i), d.folder + "/c" + std::to_string(i) + ".bmp"));
+    EXPECT_TRUE(saveBitmap(sampleWatermark(), d.watermark, PictureKind::Grey8));
+    return d;
+}
+
 class CoverAndWatermark : public ::testing::Test {
 protected:
     // coverName may lie in a folder of the scratch folder, made as needed.
