@@ -198,6 +198,39 @@ PYBIND11_MODULE(ombrel, m) {
         .def_property_readonly("blocks", &blocks,
                                "bool[96, 128]: True for each 8x8 block a change can be in: one "
                                "holding a differing bit and, keyed, the top-corner blocks hashed with it")
+        // Pickles, so reports cross to other processes (multiprocessing, Dask).
+        .def(py::pickle(
+            [](const ombrel::VerifyReport &r) {
+                const auto &b = r.alteredBlocks;
+                return py::make_tuple(r.intact, r.noBlockMatches, r.bitsCompared, r.bitsDiffering,
+                                      r.pixelsDiffering, r.blocksChecked, r.blocksAltered, box(r),
+                                      r.blocksAcross, r.blocksDown,
+                                      py::bytes(reinterpret_cast<const char *>(b.data()), b.size()));
+            },
+            [](const py::tuple &t) {
+                if (t.size() != 11)
+                    throw py::value_error("not the state of a VerifyReport");
+                ombrel::VerifyReport r;
+                r.intact = t[0].cast<bool>();
+                r.noBlockMatches = t[1].cast<bool>();
+                r.bitsCompared = t[2].cast<long long>();
+                r.bitsDiffering = t[3].cast<long long>();
+                r.pixelsDiffering = t[4].cast<long long>();
+                r.blocksChecked = t[5].cast<int>();
+                r.blocksAltered = t[6].cast<int>();
+                if (!t[7].is_none()) {
+                    const auto b = t[7].cast<std::tuple<int, int, int, int>>();
+                    r.alteredBox = ombrel::VerifyReport::Box{std::get<0>(b), std::get<1>(b),
+                                                             std::get<2>(b), std::get<3>(b)};
+                }
+                r.blocksAcross = t[8].cast<int>();
+                r.blocksDown = t[9].cast<int>();
+                const std::string blocks = t[10].cast<std::string>();
+                if (blocks.size() != static_cast<std::size_t>(r.blocksAcross) * r.blocksDown)
+                    throw py::value_error("not the state of a VerifyReport");
+                r.alteredBlocks.assign(blocks.begin(), blocks.end());
+                return r;
+            }))
         .def("__repr__", [](const ombrel::VerifyReport &r) {
             std::ostringstream s;
             s << "<VerifyReport " << (r.noBlockMatches ? "no block matches" : r.intact ? "intact" : "altered")
