@@ -234,10 +234,19 @@ std::vector<std::pair<int, int>> alteredUnits(const SealReport &r) {
 using Units = std::vector<std::pair<int, int>>;
 
 TEST(Seal, ABlockMovedOrSwappedShowsWhereItLands) {
-    const Picture original = sealed(Picture(32, 24, 3, 8, 5));
+    const Picture original = sealed(Picture(32, 32, 3, 8, 5));
     Picture moved = original;
     copyBlock(moved, 16, 8, original, 0, 0, 8);
     EXPECT_EQ(alteredUnits(check(moved)), (Units{{2, 1}}));
+
+    // Along its row, or down its column, by a multiple of 3 pixels, so the
+    // carrying channels fall alike: only the place tells.
+    Picture along = original;
+    copyBlock(along, 24, 8, original, 0, 8, 8);
+    EXPECT_EQ(alteredUnits(check(along)), (Units{{3, 1}}));
+    Picture downward = original;
+    copyBlock(downward, 8, 24, original, 8, 0, 8);
+    EXPECT_EQ(alteredUnits(check(downward)), (Units{{1, 3}}));
 
     Picture swapped = original;
     copyBlock(swapped, 8, 0, original, 24, 16, 8);
