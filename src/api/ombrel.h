@@ -169,7 +169,8 @@ struct CheckReport {
     };
     bool intact = false; // every unit holds its tag
     // Every unit fails: not sealed with this key, id and size (a crop, a
-    // resize, another canvas), never sealed, or replaced whole.
+    // resize, another canvas), never sealed, or replaced whole. A picture of
+    // one unit (under 16 pixels on each side) that fails is this too.
     bool noUnitMatches = false;
     int unitsChecked = 0;
     int unitsAltered = 0;

@@ -57,16 +57,17 @@ struct SealReport {
 
     bool intact() const { return unitsAltered == 0; }
     // Every unit fails: another key, id or size, a picture never sealed, or
-    // one replaced whole.
+    // one replaced whole; a picture of one unit that fails is this too.
     bool noUnitMatches() const { return unitsChecked > 0 && unitsAltered == unitsChecked; }
     bool unitAltered(int ux, int uy) const { return altered[uy * units.across + ux] != 0; }
 };
 
 // Seals the picture in place: every unit's tag goes into the lowest bit of
-// one colour sample per pixel. The secret must be usable (checkKey); threads
-// 0 means every core. Throws std::invalid_argument for a picture the seal
-// cannot take (a depth other than 8 or 16, 0 or more than 4 channels, an
-// empty picture, a stride too short).
+// one colour sample per pixel (docs/keyed-format.md, "The seal", gives the
+// format). Threads 0 means every core; the result is the same on any number.
+// Throws std::invalid_argument for a picture the seal cannot take (a depth
+// other than 8 or 16, 0 or more than 4 channels, an empty picture, a stride
+// too short) or a secret too short (checkKey).
 void sealPicture(const SealPixels &picture, std::span<const std::uint8_t> secret, std::string_view id,
                  int threads = 0);
 
