@@ -100,6 +100,23 @@ bool keyFiles(const std::string &dir) {
     return true;
 }
 
+// Seal inputs: width - 1, height - 1, channels, depth (0 for 8 bits, 1 for
+// 16), then samples; sizes with and without edge remainders.
+bool sealPictures(const std::string &dir) {
+    const std::string seeds[] = {
+        std::string("\0\0\1\0", 4) + "x",
+        std::string("\7\7\3\0", 4) + std::string(192, '\x5a'),
+        std::string("\x16\x10\4\1", 4) + "photographs keep sixteen bits",
+        std::string("\x63\2\2\0", 4) + std::string(64, '\xff'),
+        std::string("\6\x1e\1\1", 4) + std::string(30, '\0'),
+    };
+    int n = 0;
+    for (const std::string &seed : seeds)
+        if (!write(dir + "/seal-" + std::to_string(n++), seed))
+            return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -119,6 +136,8 @@ int main(int argc, char **argv) {
         seeds = commandLines;
     else if (target == "fuzz_key_reader")
         seeds = keyFiles;
+    else if (target == "fuzz_seal")
+        seeds = sealPictures;
     if (!seeds) {
         std::cerr << "make_corpus: no seeds for " << target << "\n";
         return 2;

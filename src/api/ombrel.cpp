@@ -5,6 +5,7 @@
 #include "stego/embedding.h"
 #include "stego/extraction.h"
 #include "stego/intake.h"
+#include "stego/seal.h"
 #include "stego/verify.h"
 #include "text/texts.h"
 
@@ -81,13 +82,31 @@ Pixels greyOf(const Image &image) {
 }
 
 // The core's keystream for a key, or none for none; a short key is refused.
+void checkKeyOf(const Key &key) {
+    if (checkKey(key.secret) == KeyVerdict::TooShort)
+        refuse(Error::Code::KeyTooShort, "a key has at least " + std::to_string(kMinKeyBytes) +
+                                             " bytes, not " + std::to_string(key.secret.size()));
+}
+
 std::optional<Keystream> keystreamOf(const Key *key) {
     if (!key)
         return std::nullopt;
-    if (checkKey(key->secret) == KeyVerdict::TooShort)
-        refuse(Error::Code::KeyTooShort, "a key has at least " + std::to_string(kMinKeyBytes) +
-                                             " bytes, not " + std::to_string(key->secret.size()));
+    checkKeyOf(*key);
     return std::optional<Keystream>(std::in_place, key->secret, key->id);
+}
+
+// A picture the seal takes, as the core's view of it; the core writes only
+// through a SampleSpan's.
+SealPixels sealPixels(const void *data, int width, int height, int channels, int bitDepth) {
+    if (channels < 1 || channels > 4)
+        refuse(Error::Code::BadChannels, "a picture to seal has 1 to 4 channels (grey, grey and alpha, "
+                                         "red, green, blue, and alpha), not " + std::to_string(channels));
+    if (bitDepth != 8 && bitDepth != 16)
+        refuse(Error::Code::BadBitDepth,
+               "a picture to seal has 8 or 16 bits a sample, not " + std::to_string(bitDepth));
+    if (width <= 0 || height <= 0 || data == nullptr)
+        refuse(Error::Code::Empty);
+    return {width, height, channels, bitDepth, std::ptrdiff_t(width) * channels, const_cast<void *>(data)};
 }
 
 Surface coverSurface(PixelView cover) {
@@ -173,6 +192,8 @@ const char *codeName(Error::Code code) {
         return "TooSmall";
     case Error::Code::KeyTooShort:
         return "KeyTooShort";
+    case Error::Code::BadBitDepth:
+        return "BadBitDepth";
     }
     return "Unknown";
 }
@@ -237,6 +258,60 @@ VerifyReport verify(PixelView image, PixelView watermark, int threshold, const K
     report.blocksDown = static_cast<int>(found.altered.size()) / report.blocksAcross;
     report.alteredBlocks = found.flagged;
     return report;
+}
+
+void sealInPlace(SampleSpan picture, const Key &key, int threads) {
+    const SealPixels pixels =
+        sealPixels(picture.data, picture.width, picture.height, picture.channels, picture.bitDepth);
+    checkKeyOf(key);
+    sealPicture(pixels, key.secret, key.id, threads);
+}
+
+Samples seal(SampleView picture, const Key &key, int threads) {
+    sealPixels(picture.data, picture.width, picture.height, picture.channels, picture.bitDepth);
+    checkKeyOf(key);
+    Samples out;
+    out.width = picture.width;
+    out.height = picture.height;
+    out.channels = picture.channels;
+    out.bitDepth = picture.bitDepth;
+    const std::size_t n = std::size_t(picture.width) * picture.height * picture.channels;
+    if (picture.bitDepth == 16) {
+        const auto *from = static_cast<const std::uint16_t *>(picture.data);
+        out.samples16.assign(from, from + n);
+        sealInPlace({out.samples16.data(), out.width, out.height, out.channels}, key, threads);
+    } else {
+        const auto *from = static_cast<const std::uint8_t *>(picture.data);
+        out.samples8.assign(from, from + n);
+        sealInPlace({out.samples8.data(), out.width, out.height, out.channels}, key, threads);
+    }
+    return out;
+}
+
+CheckReport check(SampleView picture, const Key &key, int threads) {
+    const SealPixels pixels =
+        sealPixels(picture.data, picture.width, picture.height, picture.channels, picture.bitDepth);
+    checkKeyOf(key);
+    const SealReport found = checkSeal(pixels, key.secret, key.id, threads);
+    CheckReport report;
+    report.intact = found.intact();
+    report.noUnitMatches = found.noUnitMatches();
+    report.unitsChecked = found.unitsChecked;
+    report.unitsAltered = found.unitsAltered;
+    report.unitsAcross = found.units.across;
+    report.unitsDown = found.units.down;
+    if (found.alteredBox)
+        report.alteredBox = CheckReport::Box{found.alteredBox->left, found.alteredBox->top,
+                                             found.alteredBox->right, found.alteredBox->bottom};
+    report.alteredUnits = found.altered;
+    report.width = picture.width;
+    report.height = picture.height;
+    return report;
+}
+
+CheckReport::Box CheckReport::unitBox(int ux, int uy) const {
+    const SealUnits u = sealUnits(width, height);
+    return {u.left(ux), u.top(uy), u.left(ux) + u.unitWidth(ux) - 1, u.top(uy) + u.unitHeight(uy) - 1};
 }
 
 } // namespace ombrel

@@ -22,6 +22,7 @@
 //   ombrel::Pixels sealed = ombrel::mark(cover, watermark, 0, &key);
 //   bool untouched = ombrel::verify(sealed, watermark, 0, &key).intact;
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -72,6 +73,7 @@ public:
         Empty,              // no pixels, or no buffer
         TooSmall,           // fewer than 11 x 11 pixels for ssim
         KeyTooShort,        // a key of fewer than 16 bytes
+        BadBitDepth,        // samples of neither 8 nor 16 bits
     };
     Error(Code code, const std::string &message) : std::invalid_argument(message), code_(code) {}
     Code code() const { return code_; }
@@ -92,6 +94,99 @@ struct Key {
     std::vector<std::uint8_t> secret;
     std::string id;
 };
+
+// A picture of 8- or 16-bit samples, for the seal: channels 1 (grey), 2
+// (grey, alpha), 3 (red, green, blue) or 4 (red, green, blue, alpha)
+// interleaved, row by row from the top-left pixel, with no padding; 16-bit
+// samples in host order. The memory is the caller's and must stay alive
+// during the call.
+struct SampleView {
+    const void *data = nullptr;
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    int bitDepth = 8;
+
+    SampleView() = default;
+    SampleView(const std::uint8_t *data, int width, int height, int channels)
+        : data(data), width(width), height(height), channels(channels), bitDepth(8) {}
+    SampleView(const std::uint16_t *data, int width, int height, int channels)
+        : data(data), width(width), height(height), channels(channels), bitDepth(16) {}
+    SampleView(PixelView p) : SampleView(p.data, p.width, p.height, p.channels) {}
+    SampleView(const Pixels &p) : SampleView(PixelView(p)) {}
+};
+
+// The same over memory the call may change: sealInPlace writes into it.
+struct SampleSpan {
+    void *data = nullptr;
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    int bitDepth = 8;
+
+    SampleSpan() = default;
+    SampleSpan(std::uint8_t *data, int width, int height, int channels)
+        : data(data), width(width), height(height), channels(channels), bitDepth(8) {}
+    SampleSpan(std::uint16_t *data, int width, int height, int channels)
+        : data(data), width(width), height(height), channels(channels), bitDepth(16) {}
+};
+
+// A sealed picture: its samples in samples8 (8 bits) or samples16 (16 bits),
+// the other empty, laid out as for SampleView.
+struct Samples {
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    int bitDepth = 8;
+    std::vector<std::uint8_t> samples8;
+    std::vector<std::uint16_t> samples16;
+
+    SampleView view() const {
+        return bitDepth == 16 ? SampleView(samples16.data(), width, height, channels)
+                              : SampleView(samples8.data(), width, height, channels);
+    }
+    friend bool operator==(const Samples &, const Samples &) = default;
+};
+
+// The seal proves a picture of any size unchanged, pixel for pixel, with no
+// watermark: every unit (an 8 x 8 block; at the right and bottom edges a
+// remainder narrower than 8 joins the last whole block, so 8 to 15 pixels a
+// side) carries a keyed BLAKE2b tag of the key, the id, the picture's size,
+// channels and depth, the unit's position and its samples, in the lowest bit
+// of one colour sample per pixel. Alpha is hashed, never written. A picture
+// under 8 pixels on a side has smaller units, whose change goes unseen with
+// odds 2^-pixels. Sealing a sealed picture changes nothing.
+//   ombrel::Samples sealed = ombrel::seal(photo, key);
+//   bool untouched = ombrel::check(sealed.view(), key).intact;
+//
+// threads 0 hashes on every core; the result is the same on any number.
+Samples seal(SampleView picture, const Key &key, int threads = 0);
+void sealInPlace(SampleSpan picture, const Key &key, int threads = 0);
+
+struct CheckReport {
+    struct Box {
+        int left, top, right, bottom; // pixels, inclusive
+    };
+    bool intact = false; // every unit holds its tag
+    // Every unit fails: not sealed with this key, id and size (a crop, a
+    // resize, another canvas), never sealed, or replaced whole. A picture of
+    // one unit (under 16 pixels on each side) that fails is this too.
+    bool noUnitMatches = false;
+    int unitsChecked = 0;
+    int unitsAltered = 0;
+    int unitsAcross = 0;
+    int unitsDown = 0;
+    std::optional<Box> alteredBox;          // around the altered units; none when intact
+    std::vector<std::uint8_t> alteredUnits; // per unit, row by row: 1 when altered
+    int width = 0, height = 0;              // of the picture
+
+    // The pixels of unit (ux, uy).
+    Box unitBox(int ux, int uy) const;
+    bool unitAltered(int ux, int uy) const { return alteredUnits[std::size_t(uy) * unitsAcross + ux] != 0; }
+};
+
+// Checks every unit of a sealed picture against the tag it carries.
+CheckReport check(SampleView picture, const Key &key, int threads = 0);
 
 // The id the tool gives a picture under --id-from-name: its file name
 // without the extension ("photos/holiday-042.png" gives "holiday-042").

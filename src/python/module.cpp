@@ -8,6 +8,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <climits>
+#include <cstring>
 #include <sstream>
 
 namespace py = pybind11;
@@ -145,6 +147,117 @@ py::array blocks(const ombrel::VerifyReport &r) {
     return out;
 }
 
+// The seal's pictures: uint8 or uint16 arrays of (height, width) or
+// (height, width, 1..4), copied to row order where they are not in it.
+struct SealArray {
+    py::array array;
+    int width, height, channels, bitDepth;
+};
+
+SealArray sealArray(const py::array &a) {
+    const bool wide = a.dtype().is(py::dtype::of<std::uint16_t>());
+    const bool shapeOk = a.ndim() == 2 || (a.ndim() == 3 && a.shape(2) >= 1 && a.shape(2) <= 4);
+    if (!(wide || a.dtype().is(py::dtype::of<std::uint8_t>())) || !shapeOk)
+        throw py::value_error("image must be uint8 or uint16 [height, width] or [height, width, 1..4], not " +
+                              describe(a));
+    if (a.shape(0) > INT_MAX || a.shape(1) > INT_MAX)
+        throw py::value_error("image is too large: " + describe(a));
+    py::array rows = wide ? py::array(py::array_t<std::uint16_t, py::array::c_style>::ensure(a))
+                          : py::array(Bytes::ensure(a));
+    return {rows, static_cast<int>(a.shape(1)), static_cast<int>(a.shape(0)),
+            a.ndim() == 3 ? static_cast<int>(a.shape(2)) : 1, wide ? 16 : 8};
+}
+
+ombrel::Key sealKey(const py::bytes &key, const std::string &imageId) {
+    const std::string_view secret = key;
+    return ombrel::Key{{secret.begin(), secret.end()}, imageId};
+}
+
+py::array seal(const py::array &image, const py::bytes &keyBytes, const std::string &imageId, int threads) {
+    const SealArray in = sealArray(image);
+    const ombrel::Key key = sealKey(keyBytes, imageId);
+    // A copy of the samples, sealed where it lies: numpy owns the result.
+    py::array out = py::array(in.array.dtype(), std::vector<py::ssize_t>(in.array.shape(), in.array.shape() + in.array.ndim()));
+    std::memcpy(out.mutable_data(), in.array.data(), static_cast<std::size_t>(in.array.nbytes()));
+    {
+        py::gil_scoped_release unlocked;
+        ombrel::SampleSpan span;
+        span.data = out.mutable_data();
+        span.width = in.width;
+        span.height = in.height;
+        span.channels = in.channels;
+        span.bitDepth = in.bitDepth;
+        ombrel::sealInPlace(span, key, threads);
+    }
+    return out;
+}
+
+ombrel::CheckReport check(const py::array &image, const py::bytes &keyBytes, const std::string &imageId,
+                          int threads) {
+    const SealArray in = sealArray(image);
+    const ombrel::Key key = sealKey(keyBytes, imageId);
+    ombrel::SampleView view;
+    view.data = in.array.data();
+    view.width = in.width;
+    view.height = in.height;
+    view.channels = in.channels;
+    view.bitDepth = in.bitDepth;
+    py::gil_scoped_release unlocked;
+    return ombrel::check(view, key, threads);
+}
+
+py::object tupleOf(const std::optional<ombrel::CheckReport::Box> &b) {
+    if (!b)
+        return py::none();
+    return py::make_tuple(b->left, b->top, b->right, b->bottom);
+}
+
+// The altered units as bool[units down, units across], a copy.
+py::array units(const ombrel::CheckReport &r) {
+    py::array_t<bool> out({r.unitsDown, r.unitsAcross});
+    bool *p = out.mutable_data();
+    for (std::size_t i = 0; i < r.alteredUnits.size(); ++i)
+        p[i] = r.alteredUnits[i] != 0;
+    return out;
+}
+
+void defineSeal(py::module_ &m) {
+    py::class_<ombrel::CheckReport>(m, "CheckReport", "What check found; intact when every unit holds its tag.")
+        .def_readonly("intact", &ombrel::CheckReport::intact)
+        .def_readonly("no_unit_matches", &ombrel::CheckReport::noUnitMatches,
+                      "every unit fails: not sealed with this key, id and size, or replaced whole")
+        .def_readonly("units_checked", &ombrel::CheckReport::unitsChecked)
+        .def_readonly("units_altered", &ombrel::CheckReport::unitsAltered)
+        .def_property_readonly("box", [](const ombrel::CheckReport &r) { return tupleOf(r.alteredBox); },
+                               "(left, top, right, bottom) in pixels, inclusive, around the altered "
+                               "units; None when intact")
+        .def_property_readonly("units", &units,
+                               "bool[units down, units across]: True for each altered unit")
+        .def(
+            "unit_box",
+            [](const ombrel::CheckReport &r, int ux, int uy) {
+                if (ux < 0 || uy < 0 || ux >= r.unitsAcross || uy >= r.unitsDown)
+                    throw py::index_error("no unit (" + std::to_string(ux) + ", " + std::to_string(uy) + ")");
+                return tupleOf(r.unitBox(ux, uy));
+            },
+            py::arg("ux"), py::arg("uy"), "(left, top, right, bottom) of unit (ux, uy), inclusive")
+        .def("__repr__", [](const ombrel::CheckReport &r) {
+            std::ostringstream s;
+            s << "<CheckReport " << (r.noUnitMatches ? "no unit matches" : r.intact ? "intact" : "altered")
+              << ": " << r.unitsAltered << " of " << r.unitsChecked << " units altered>";
+            return s.str();
+        });
+    m.def("seal", &seal, py::arg("image"), py::kw_only(), py::arg("key"), py::arg("image_id") = "",
+          py::arg("threads") = 0,
+          "Seals image (uint8 or uint16 [height, width] or [height, width, 1..4]: grey, grey and "
+          "alpha, RGB, RGBA) of any size to key (bytes, at least 16) and image_id: every 8x8 unit "
+          "gets a keyed tag in the lowest bit of one colour sample per pixel; alpha is never "
+          "written. Returns the sealed copy, of the same shape and dtype.");
+    m.def("check", &check, py::arg("image"), py::kw_only(), py::arg("key"), py::arg("image_id") = "",
+          py::arg("threads") = 0,
+          "Checks every unit of a sealed image (as for seal) against its tag. Returns a CheckReport.");
+}
+
 } // namespace
 
 PYBIND11_MODULE(ombrel, m) {
@@ -264,4 +377,5 @@ PYBIND11_MODULE(ombrel, m) {
         "The 32-byte key of a passphrase (str, taken as UTF-8), as the tool's --passphrase-file "
         "makes it: Argon2id, about a second and 256 MiB. Python's own copies of the passphrase and "
         "the key cannot be wiped.");
+    defineSeal(m);
 }

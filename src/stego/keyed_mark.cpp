@@ -95,21 +95,27 @@ SecretBytes keyFromPassphrase(std::span<const std::uint8_t> passphrase) {
 }
 
 std::array<std::uint8_t, kImageKeyBytes> imageKey(std::span<const std::uint8_t> secret, std::string_view id) {
+    return imageKey(secret, std::string_view(kTag, sizeof kTag - 1), id, {});
+}
+
+std::array<std::uint8_t, kImageKeyBytes> imageKey(std::span<const std::uint8_t> secret, std::string_view domain,
+                                                  std::string_view id, std::span<const std::uint8_t> bound) {
     initialiseSodium();
     std::array<unsigned char, crypto_generichash_KEYBYTES_MAX> digest{};
     if (secret.size() > crypto_generichash_KEYBYTES_MAX) {
         crypto_generichash(digest.data(), digest.size(), secret.data(), secret.size(), nullptr, 0);
         secret = digest;
     }
-    // The secret's keyed hash of the tag and the id.
+    // The secret's keyed hash of the domain, the id and what is bound.
     crypto_generichash_state s;
     crypto_generichash_init(&s, secret.data(), secret.size(), kImageKeyBytes);
-    crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(kTag), sizeof kTag - 1);
+    crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(domain.data()), domain.size());
     unsigned char length[8];
     for (int i = 0; i < 8; ++i)
         length[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(id.size()) >> (8 * i));
     crypto_generichash_update(&s, length, sizeof length);
     crypto_generichash_update(&s, reinterpret_cast<const unsigned char *>(id.data()), id.size());
+    crypto_generichash_update(&s, bound.data(), bound.size());
     std::array<std::uint8_t, kImageKeyBytes> key;
     crypto_generichash_final(&s, key.data(), key.size());
     sodium_memzero(digest.data(), digest.size());

@@ -72,6 +72,12 @@ SecretBytes keyFromPassphrase(std::span<const std::uint8_t> passphrase);
 // The image key of a secret and an id: what every block's hash begins with.
 inline constexpr std::size_t kImageKeyBytes = 32;
 std::array<std::uint8_t, kImageKeyBytes> imageKey(std::span<const std::uint8_t> secret, std::string_view id);
+// The same for any kind of mark: 32 bytes of BLAKE2b keyed with the secret
+// (pre-hashed when over 64 bytes) of the kind's domain string, the id's
+// length (8 bytes, little-endian), the id, then what else the kind binds.
+// The keyed mark's is this with "ombrel keyed mark 1" and nothing bound.
+std::array<std::uint8_t, kImageKeyBytes> imageKey(std::span<const std::uint8_t> secret, std::string_view domain,
+                                                  std::string_view id, std::span<const std::uint8_t> bound);
 
 // A keyed mark writes the keyless mark's bits into the same pixels, each
 // XORed with a keystream bit. The keystream of an 8 x 8 block is a keyed
