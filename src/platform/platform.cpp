@@ -37,6 +37,11 @@ QString homeDrive() { return services().files->home(); }
 
 QList<Drive> drives() { return services().files->drives(); }
 
+QString chooseFile(const QString &filter, const QString &folder, const QString &title) {
+    OpenDialogService *open = services().open;
+    return open ? open->choose(filter, folder, title) : QString();
+}
+
 QString fixedFile(const QString &name) { return QDir(homeDrive()).filePath(name); }
 
 bool isOrdinaryFile(const QString &name) {

@@ -36,6 +36,15 @@ public:
     virtual QString ask(const QString &filter, const QString &folder) = 0;
 };
 
+// Modal open dialog for an existing file, taking a filter in the save
+// dialog's form, the folder it opens in and its title; the chosen name, or
+// empty text when cancelled.
+class OpenDialogService {
+public:
+    virtual ~OpenDialogService() = default;
+    virtual QString choose(const QString &filter, const QString &folder, const QString &title) = 0;
+};
+
 // Values from the system-wide settings of the application.
 class SettingsService {
 public:
@@ -84,6 +93,9 @@ struct Services {
     LauncherService *launcher;
     ExitService *exit;
     FileSystemService *files;
+    // Only the new screens open files by dialog; last, so a set of services
+    // written before it still reads as one.
+    OpenDialogService *open = nullptr;
 };
 
 // The services in force: the Qt ones unless a test installed its own.
@@ -97,6 +109,8 @@ QString qtFilter(const QString &filter);
 bool fileExists(const QString &name);
 QString homeDrive();
 QList<Drive> drives();
+// The open dialog in force: empty text when no service serves one.
+QString chooseFile(const QString &filter, const QString &folder, const QString &title);
 // A fixed file such as "output.bmp" in the home folder.
 QString fixedFile(const QString &name);
 

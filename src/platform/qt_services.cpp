@@ -67,6 +67,13 @@ public:
     }
 };
 
+class QtServices::Open : public OpenDialogService {
+public:
+    QString choose(const QString &filter, const QString &folder, const QString &title) override {
+        return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, qtFilter(filter));
+    }
+};
+
 class QtServices::Settings : public SettingsService {
 public:
     std::optional<QString> value(const QString &key) override {
@@ -112,7 +119,8 @@ Services QtServices::services() {
     static Launcher launcher;
     static Exit exit;
     static Files files;
-    return {&messages, &input, &save, &settings, &launcher, &exit, &files};
+    static Open open;
+    return {&messages, &input, &save, &settings, &launcher, &exit, &files, &open};
 }
 
 } // namespace ombrel::platform

@@ -20,6 +20,7 @@ private:
     class Launcher;
     class Exit;
     class Files;
+    class Open;
 };
 
 } // namespace ombrel::platform

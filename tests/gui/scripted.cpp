@@ -18,7 +18,7 @@ T next(std::deque<T> &script, T fallback) {
 } // namespace
 
 ScriptedServices::ScriptedServices() : previous_(services()) {
-    install({this, this, this, this, this, this, this});
+    install({this, this, this, this, this, this, this, this});
 }
 
 ScriptedServices::~ScriptedServices() { install(previous_); }
@@ -37,6 +37,12 @@ QString ScriptedServices::ask(const QString &filter, const QString &folder) {
     filters.append(filter);
     folders.append(folder);
     return next(saveNames, QString());
+}
+
+QString ScriptedServices::choose(const QString &filter, const QString &, const QString &title) {
+    openFilters.append(filter);
+    openTitles.append(title);
+    return next(openNames, QString());
 }
 
 std::optional<QString> ScriptedServices::value(const QString &key) {

@@ -18,7 +18,8 @@ class ScriptedServices : public MessageBoxService,
                          public SettingsService,
                          public LauncherService,
                          public ExitService,
-                         public FileSystemService {
+                         public FileSystemService,
+                         public OpenDialogService {
 public:
     struct Shown {
         QString prompt;
@@ -34,6 +35,7 @@ public:
     std::deque<Answer> answers;
     std::deque<QString> replies;
     std::deque<QString> saveNames;
+    std::deque<QString> openNames; // open dialogs answer these, then Cancel
     QMap<QString, QString> settingsValues;
     bool launchSucceeds = true;
     // The folder that stands for c:; the files in it are real.
@@ -43,6 +45,8 @@ public:
     QStringList prompts;  // input boxes shown
     QStringList filters;  // save dialogs shown
     QStringList folders;  // ... and the folders they opened in
+    QStringList openFilters; // open dialogs shown
+    QStringList openTitles;
     QStringList launched;
     bool ended = false;
 
@@ -56,6 +60,7 @@ public:
     bool wouldReplace(const QString &name) override;
     QString home() override;
     QList<Drive> drives() override;
+    QString choose(const QString &filter, const QString &folder, const QString &title) override;
 
 private:
     Services previous_;
