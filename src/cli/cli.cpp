@@ -34,7 +34,7 @@ constexpr const char *kUsageText =
     "  --version       show the version\n"
     "\n"
     "Exit status: 0 done (verify: intact), 1 input refused or work failed, 2 usage error,\n"
-    "3 verify found the image altered; 130, 143 or 129 a run over many files stopped by\n"
+    "3 verify or check found the image altered; 130, 143 or 129 a run over many files stopped by\n"
     "Ctrl-C, SIGTERM or SIGHUP.\n";
 
 // An option naming a picture to write, and whether that picture has colour;
@@ -108,6 +108,12 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
           withKey({kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite, kFileList,
                    kProgress, kJoin})}},
         {"keygen", {keygenCommand, kKeygenHelp, {}}},
+        {"seal",
+         {sealCommand, kSealHelp, withKey({kOutput, kJobs, kFileList, kProgress}), {{kOutput.name, false, true}},
+          sealIsBatch}},
+        {"check",
+         {checkCommand, kCheckHelp, withKey({kMap, kCsv, kJobs, kQuiet, kFileList, kProgress}),
+          {{kMap.name, true, true}}, checkIsBatch}},
     };
     return table;
 }
