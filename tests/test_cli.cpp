@@ -48,8 +48,8 @@ const std::string kHelp =
     "  --version       show the version\n"
     "\n"
     "Exit status: 0 done (verify: intact), 1 input refused or work failed, 2 usage error,\n"
-    "3 verify or check found the image altered; 130, 143 or 129 a run over many files stopped by\n"
-    "Ctrl-C, SIGTERM or SIGHUP.\n";
+    "3 verify or check found the image altered; 130, 143 or 129 a run over many files\n"
+    "stopped by Ctrl-C, SIGTERM or SIGHUP.\n";
 
 class Cli : public test::CoverAndWatermark {
 protected:
