@@ -97,9 +97,8 @@ double sealOne(const std::string &input, const std::string &output, const KeyOpt
     const auto format = formatForName(output);
     if (!format)
         throw Refusal(format.error().message());
+    // A layout the format cannot hold is refused by the save, before it writes.
     SampledPicture picture = readSampled(input);
-    if (const auto why = layoutRefusal(picture, *format))
-        throw Refusal(FileError{output, FileProblem::Unwritable, *why}.message());
     const double psnr = sealSamples(picture, *key.secret, imageId(key.ids, idPath));
     if (const auto saved = saveSamples(picture, output, *format, durability); !saved)
         throw Refusal(saved.error().message());
