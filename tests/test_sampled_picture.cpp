@@ -257,7 +257,7 @@ TEST(SampledPicture, ATiffKeepsItsProfileAndCompressionAndDropsItsDescription) {
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 4);
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    const std::uint16_t alpha = EXTRASAMPLE_UNASSALPHA;
+    const std::uint16_t alpha = EXTRASAMPLE_ASSOCALPHA; // premultiplied, and kept so
     TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &alpha);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, "a day at the sea");
@@ -279,6 +279,10 @@ TEST(SampledPicture, ATiffKeepsItsProfileAndCompressionAndDropsItsDescription) {
     std::uint16_t compression = 0;
     TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression);
     EXPECT_EQ(compression, COMPRESSION_LZW);
+    std::uint16_t count = 0, *kinds = nullptr;
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &count, &kinds));
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(kinds[0], EXTRASAMPLE_ASSOCALPHA);
     std::uint32_t length = 0;
     void *data = nullptr;
     ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &length, &data));

@@ -289,7 +289,7 @@ SampledPicture readTiff(int fd, const std::string &path) {
         std::uint16_t *kinds = nullptr;
         if (!TIFFGetField(t.tiff, TIFFTAG_EXTRASAMPLES, &count, &kinds) || count != 1)
             why("an extra sample that is not an alpha");
-        p.associatedAlpha = kinds[0] == EXTRASAMPLE_ASSOCALPHA;
+        p.tiffExtraSample = kinds[0];
     }
     std::uint32_t profileLength = 0;
     void *profile = nullptr;
@@ -320,7 +320,8 @@ void writeTiff(const SampledPicture &p, int fd, const std::string &path) {
     TIFFSetField(t.tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t.tiff, TIFFTAG_PHOTOMETRIC, p.channels >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
     if (p.channels == 2 || p.channels == 4) {
-        const std::uint16_t kind = p.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+        const std::uint16_t kind =
+            p.readAs == FileFormat::Tiff ? static_cast<std::uint16_t>(p.tiffExtraSample) : EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(t.tiff, TIFFTAG_EXTRASAMPLES, 1, &kind);
     }
     const int compression = p.readAs == FileFormat::Tiff ? p.tiffCompression : COMPRESSION_NONE;

@@ -46,9 +46,10 @@ struct SampledPicture {
     ColourSpace colour;
     FileFormat readAs = FileFormat::Png; // the format of the file it came from
     // A TIFF's own lossless compression, kept when written to TIFF again, and
-    // whether its alpha was stored premultiplied (kept so, never undone).
+    // its ExtraSamples kind: 2 unassociated alpha, 1 premultiplied (kept so,
+    // never undone), 0 unspecified.
     int tiffCompression = 1;
-    bool associatedAlpha = false;
+    int tiffExtraSample = 2;
 
     bool hasAlpha() const { return channels == 2 || channels == 4; }
     std::size_t samples() const { return static_cast<std::size_t>(width) * height * channels; }
