@@ -5,6 +5,7 @@
 
 #include "imaging/sampled_picture.h"
 #include "support/folder.h"
+#include "support/process.h"
 
 #include <QColorSpace>
 #include <QImage>
@@ -13,8 +14,12 @@
 #include <tiffio.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
+
+#include <unistd.h>
 
 namespace ombrel {
 namespace {
@@ -293,6 +298,48 @@ TEST(SampledPicture, ATiffKeepsItsProfileAndCompressionAndDropsItsDescription) {
     LoadedSamples again = loadSamples(dir.file("out.tif"));
     ASSERT_TRUE(again);
     expectSameSamples(*again, p);
+}
+
+// A writable picture in a folder that refuses new files (someone else's
+// folder, a shared one) is rewritten in place, in every format; as root the
+// save runs as nobody, for whom the folder's permissions hold.
+TEST(SampledPicture, AWritableFileInALockedFolderIsRewrittenInPlace) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const fs::path locked = dir.path() / "locked";
+    fs::create_directory(locked);
+    const SampledPicture p = randomPicture(9, 7, 3, 16);
+    const std::vector<std::pair<std::string, FileFormat>> files = {
+        {"a.png", FileFormat::Png}, {"a.tif", FileFormat::Tiff}, {"a.ppm", FileFormat::Ppm}};
+    for (const auto &[name, format] : files) {
+        std::ofstream((locked / name).string()) << std::string(100000, 'x'); // longer than the picture
+        fs::permissions(locked / name, fs::perms::all);
+    }
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+    const test::Ending end = test::Child::copy([&] {
+                                 if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                                     return 100;
+                                 int failures = 0;
+                                 for (const auto &[name, format] : files)
+                                     if (!saveSamples(p, (locked / name).string(), format, Durability::Synced))
+                                         failures |= 1;
+                                 if (saveSamples(p, (locked / "new.png").string(), FileFormat::Png,
+                                                 Durability::Synced))
+                                     failures |= 2;
+                                 return failures;
+                             }).wait();
+    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::add);
+    ASSERT_TRUE(end.exited);
+    EXPECT_EQ(end.status, 0) << "1: a file was not rewritten, 2: a new file was made";
+    for (const auto &[name, format] : files) {
+        SCOPED_TRACE(name);
+        const LoadedSamples back = loadSamples((locked / name).string());
+        ASSERT_TRUE(back) << back.error().message();
+        expectSameSamples(*back, p);
+    }
+    EXPECT_EQ(test::entriesOf(locked), (std::set<std::string>{"a.png", "a.ppm", "a.tif"}));
 }
 
 // Palette and low-depth PNGs have no samples of their own: read as the

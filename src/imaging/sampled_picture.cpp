@@ -24,6 +24,7 @@
 #include <stdexcept>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace ombrel {
@@ -542,6 +543,23 @@ void encodeInto(const SampledPicture &p, FileFormat format, int fd, const std::s
     }
 }
 
+// The file's bytes in memory, through a memory file: libtiff seeks as it writes.
+std::string encodedInMemory(const SampledPicture &p, FileFormat format, const std::string &path) {
+    const int memory = ::memfd_create("ombrel-sealed", MFD_CLOEXEC);
+    if (memory < 0)
+        throw std::runtime_error(std::strerror(errno));
+    const std::unique_ptr<int, void (*)(int *)> closing(new int(memory), [](int *fd) {
+        ::close(*fd);
+        delete fd;
+    });
+    encodeInto(p, format, memory, path);
+    const off_t size = ::lseek(memory, 0, SEEK_END);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (size < 0 || ::pread(memory, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+        throw std::runtime_error(std::strerror(errno));
+    return bytes;
+}
+
 } // namespace
 
 std::string SampledPicture::layout() const {
@@ -605,9 +623,18 @@ Result<void, FileError> saveSamples(const SampledPicture &picture, const std::st
             return {};
         }
         FileReplacement file(path);
-        if (!file.openTemporary())
-            return FileError{path, FileProblem::Unwritable, file.error()};
-        encodeInto(picture, format, file.fd(), path);
+        if (file.openTemporary()) {
+            encodeInto(picture, format, file.fd(), path);
+        } else {
+            // A folder that refuses new files: a writable file there is
+            // rewritten in place, from bytes encoded whole beforehand, so a
+            // failed encoding leaves it as it was.
+            if (!file.targetWritable())
+                return FileError{path, FileProblem::Unwritable, file.error()};
+            const std::string bytes = encodedInMemory(picture, format, path);
+            if (!file.openInPlace() || !file.write(bytes))
+                return FileError{path, FileProblem::Unwritable, file.error()};
+        }
         if (!file.commit(durability))
             return FileError{path, FileProblem::Unwritable, file.error()};
         return {};
