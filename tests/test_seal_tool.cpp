@@ -483,6 +483,11 @@ TEST_F(SealTool, ManyPicturesIntoAFolderAndTheirCheck) {
     EXPECT_EQ(said[0].substr(0, said[0].find(", PSNR")), "Wrote " + out + "/a.png");
     EXPECT_EQ(said[2].substr(0, said[2].find(", PSNR")), "Wrote " + out + "/c.pgm");
     EXPECT_EQ(test::entriesOf(out), (std::set<std::string>{"a.png", "b.tif", "c.pgm"}));
+    // One picture into a folder goes in under its name, as one of many does.
+    const RunResult one = tool({"seal", in + "/a.png", "-o", dir.file("single") + "/", "--key-file", key,
+                                "--id-from-name"});
+    ASSERT_EQ(one.code, 0) << one.err;
+    EXPECT_EQ(readFile(dir.file("single/a.png")), readFile(out + "/a.png"));
     // Each sealed as a single seal with its own name as id seals it.
     ASSERT_EQ(seal(in + "/b.tif", dir.file("b.tif"), "b").code, 0);
     EXPECT_EQ(readFile(out + "/b.tif"), readFile(dir.file("b.tif")));

@@ -122,7 +122,11 @@ int checkMany(const Parsed &p, const KeyOption &key, std::ostream &out, std::ost
 
 } // namespace
 
-bool checkIsBatch(const Parsed &p) { return sealIsBatch(p); }
+bool checkIsBatch(const Parsed &p) {
+    std::error_code ec;
+    return p.positional.size() > 1 || option(p, options::kFileList.name) ||
+           (p.positional.size() == 1 && std::filesystem::is_directory(p.positional[0], ec));
+}
 
 int checkCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (p.positional.empty())

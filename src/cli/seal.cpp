@@ -38,7 +38,8 @@ const char kSealHelp[] =
     "status 1). Ctrl-C, SIGTERM or SIGHUP stop after the pictures under way (exit\n"
     "status 130, 143, 129).\n"
     "\n"
-    "  -o, --output OUT    the sealed picture, or with several pictures a folder\n"
+    "  -o, --output OUT    the sealed picture; with several pictures, or ending in /,\n"
+    "                      a folder\n"
     "  -j, --jobs N        pictures sealed at once (default: every core)\n"
     "  --file-list FILE    the pictures listed in FILE too, one path a line (- reads\n"
     "                      standard input; blank and # lines skipped)\n"
@@ -126,9 +127,14 @@ int sealMany(const Parsed &p, const KeyOption &key, std::ostream &out, std::ostr
 } // namespace
 
 bool sealIsBatch(const Parsed &p) {
+    if (p.positional.size() > 1 || option(p, options::kFileList.name))
+        return true;
     std::error_code ec;
-    return p.positional.size() > 1 || option(p, options::kFileList.name) ||
-           (p.positional.size() == 1 && std::filesystem::is_directory(p.positional[0], ec));
+    if (!p.positional.empty() && std::filesystem::is_directory(p.positional[0], ec))
+        return true;
+    // As extract: one picture into a folder is written there under its name.
+    const auto output = option(p, options::kOutput.name);
+    return output && (output->ends_with('/') || std::filesystem::is_directory(*output, ec));
 }
 
 int sealCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
