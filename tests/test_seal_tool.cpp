@@ -488,6 +488,13 @@ TEST_F(SealTool, ManyPicturesIntoAFolderAndTheirCheck) {
                                 "--id-from-name"});
     ASSERT_EQ(one.code, 0) << one.err;
     EXPECT_EQ(readFile(dir.file("single/a.png")), readFile(out + "/a.png"));
+    // A list of files seals them the same way.
+    const std::string list = dir.write("list", in + "/c.pgm\n# not this one\n" + in + "/a.png\n");
+    const RunResult listed = tool({"seal", "--file-list", list, "-o", dir.file("listed"), "--key-file", key,
+                                   "--id-from-name", "-j", "1"});
+    ASSERT_EQ(listed.code, 0) << listed.err;
+    EXPECT_EQ(test::entriesOf(dir.file("listed")), (std::set<std::string>{"a.png", "c.pgm"}));
+    EXPECT_EQ(readFile(dir.file("listed/c.pgm")), readFile(out + "/c.pgm"));
     // Each sealed as a single seal with its own name as id seals it.
     ASSERT_EQ(seal(in + "/b.tif", dir.file("b.tif"), "b").code, 0);
     EXPECT_EQ(readFile(out + "/b.tif"), readFile(dir.file("b.tif")));
