@@ -86,6 +86,9 @@ FrmKey::FrmKey(Session &session)
     connect(txtkeyfile, &QLineEdit::textEdited, optfile, [this] { optfile->setChecked(true); });
     for (QLineEdit *field : {txtpass, txtagain})
         connect(field, &QLineEdit::textEdited, optpass, [this] { optpass->setChecked(true); });
+    // Enter in a field is "Use this key", as in a dialog.
+    for (QLineEdit *field : {txtkeyfile, txtpass, txtagain, txtid})
+        connect(field, &QLineEdit::returnPressed, this, &FrmKey::cmduse_Click);
 }
 
 FrmKey::~FrmKey() {

@@ -270,6 +270,7 @@ private slots:
         test::GuiRun run;
         putSamples(run);
         FrmKey &key = openKeyScreen(run, toEmbedding(run));
+        run.dialogs.replies = {"0"}; // answered only if the embedding ran after all
         const QString path = run.homeFile(QStringLiteral("k.key"));
         if (kind == "open")
             putFile(path, QByteArray(32, 'k'), 0644);
@@ -291,6 +292,7 @@ private slots:
         QVERIFY(test::child<QPushButton>(key, "cmduse").isEnabled());
         QVERIFY(test::child<QLineEdit>(key, "txtid").isEnabled());
         QCOMPARE(run.dialogs.prompts, QStringList()); // no threshold asked: nothing embedded
+        QVERIFY(!registry().loaded<FrmEncode3>());
         QVERIFY(!QFile::exists(run.homeFile(QStringLiteral("output.bmp"))));
 
         // A good key next, and the sealing goes ahead.
@@ -346,7 +348,7 @@ private slots:
         FrmKey &key = openKeyScreen(run, extraction);
         type(key, "txtkeyfile", keyPath);
         type(key, "txtid", QStringLiteral("no. 3"));
-        test::click(key, "cmduse");
+        QTest::keyClick(&test::child<QLineEdit>(key, "txtid"), Qt::Key_Return); // Enter is "Use this key"
         QVERIFY(settled(&key));
         QTRY_VERIFY(registry().loaded<FrmDecode2>() && registry().get<FrmDecode2>().isVisible());
         QVERIFY(test::loadImage(run.homeFile(QStringLiteral("watermark.bmp"))) == test::loadImage(expected));
@@ -402,6 +404,7 @@ private slots:
         FrmKey &key = openKeyScreen(run, toEmbedding(run));
         type(key, "txtpass", QStringLiteral("x"));
         type(key, "txtagain", QStringLiteral("x"));
+        run.dialogs.replies = {"0"}; // answered only if the embedding ran after all
         test::click(key, "cmduse");
         QVERIFY(key.busy());
         key.close();
@@ -410,6 +413,7 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(run.dialogs.prompts, QStringList());
         QVERIFY(!QFile::exists(run.homeFile(QStringLiteral("output.bmp"))));
+        QVERIFY(!registry().loaded<FrmEncode3>());
         QVERIFY(registry().get<FrmEncode2>().isVisible());
         registry().get<FrmEncode2>().hide();
     }
