@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QCoreApplication>
 #include <QProgressBar>
 #include <QRadioButton>
 
