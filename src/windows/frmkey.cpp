@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "windows/frmkey.h"
 
+#include "imaging/picture_formats.h"
 #include "marking/new_key.h"
+#include "marking/sealing.h"
+#include "stego/intake.h"
+#include "text/texts.h"
 #include "platform/platform.h"
 #include "windows/controls.h"
 #include "windows/registry.h"
@@ -22,6 +26,11 @@ namespace {
 
 const QString kTitle = QStringLiteral("Key and id");
 const QString kKeyFilter = QStringLiteral("key file (*.key)|*.key|all files (*)|*|");
+// What the marking reads, by content; the names only guide the dialog.
+const QString kPictureFilter =
+    QStringLiteral("pictures (*.bmp *.png *.tif *.tiff *.ppm)|*.bmp *.png *.tif *.tiff *.ppm|all files (*)|*|");
+// A sealed picture goes where its format keeps every bit.
+const QString kSealedFilter = QStringLiteral("png picture (*.png)|*.png|bmp picture (*.bmp)|*.bmp|");
 
 QLineEdit *makeField(QWidget *parent, const char *name, QRect geometry, const QString &readerName) {
     auto *field = new QLineEdit(parent);
@@ -51,35 +60,38 @@ void refuse(const QString &why) { platform::services().messages->show(why, platf
 FrmKey::FrmKey(Session &session)
     : Window("frmkey", kTitle, QSize(480, 316), Border::FixedDialog), session(session) {
     setWindowModality(Qt::ApplicationModal);
-    optfile = makeOption(this, "optfile", QStringLiteral("A key file:"), QRect(16, 12, 448, 20));
-    txtkeyfile = makeField(this, "txtkeyfile", QRect(32, 36, 432, 24), QStringLiteral("Key file"));
-    cmdchoose = makeButton(this, "cmdchoose", QStringLiteral("Choose a key file..."), QRect(32, 66, 150, 28));
-    cmdnewkey = makeButton(this, "cmdnewkey", QStringLiteral("Make a new key..."), QRect(190, 66, 150, 28));
-    optpass = makeOption(this, "optpass", QStringLiteral("A passphrase:"), QRect(16, 104, 448, 20));
-    txtpass = makeField(this, "txtpass", QRect(32, 128, 432, 24), QStringLiteral("Passphrase"));
+    optfile = makeOption(this, "optfile", QStringLiteral("A key file:"), QRect(16, 8, 448, 20));
+    txtkeyfile = makeField(this, "txtkeyfile", QRect(32, 30, 432, 24), QStringLiteral("Key file"));
+    cmdchoose = makeButton(this, "cmdchoose", QStringLiteral("Choose a key file..."), QRect(32, 58, 150, 28));
+    cmdnewkey = makeButton(this, "cmdnewkey", QStringLiteral("Make a new key..."), QRect(190, 58, 150, 28));
+    optpass = makeOption(this, "optpass", QStringLiteral("A passphrase:"), QRect(16, 92, 448, 20));
+    txtpass = makeField(this, "txtpass", QRect(32, 114, 432, 24), QStringLiteral("Passphrase"));
     txtpass->setEchoMode(QLineEdit::Password);
-    lblagain = makeLabel(this, "lblagain", QStringLiteral("The passphrase again:"), QRect(32, 156, 432, 18));
-    txtagain = makeField(this, "txtagain", QRect(32, 176, 432, 24), QString());
+    lblagain = makeLabel(this, "lblagain", QStringLiteral("The passphrase again:"), QRect(32, 142, 432, 18));
+    txtagain = makeField(this, "txtagain", QRect(32, 160, 432, 24), QString());
     txtagain->setEchoMode(QLineEdit::Password);
     nameAfter(txtagain, lblagain);
-    QLabel *lblid = makeLabel(this, "lblid", QStringLiteral("The image's id:"), QRect(16, 216, 110, 20));
-    txtid = makeField(this, "txtid", QRect(130, 212, 334, 24), QString());
+    QLabel *lblid = makeLabel(this, "lblid", QStringLiteral("The image's id:"), QRect(16, 196, 110, 20));
+    txtid = makeField(this, "txtid", QRect(130, 192, 334, 24), QString());
     nameAfter(txtid, lblid);
     txtid->setToolTip(QStringLiteral("Give every image its own id; empty is the tool's default"));
-    lblbusy = makeLabel(this, "lblbusy", QString(), QRect(16, 244, 220, 20));
+    lblcover = makeLabel(this, "lblcover", QString(), QRect(16, 226, 300, 20));
+    cmdcover = makeButton(this, "cmdcover", QStringLiteral("Another cover..."), QRect(324, 222, 140, 28));
+    lblbusy = makeLabel(this, "lblbusy", QString(), QRect(16, 254, 220, 18));
     barbusy = new QProgressBar(this);
     barbusy->setObjectName(QStringLiteral("barbusy"));
-    barbusy->setGeometry(240, 246, 224, 16);
+    barbusy->setGeometry(240, 256, 224, 14);
     barbusy->setRange(0, 0); // busy: no measure of how far Argon2id has got
     barbusy->setAccessibleName(QStringLiteral("Reading the key"));
     barbusy->hide();
-    cmduse = makeButton(this, "cmduse", QStringLiteral("Use this key"), QRect(16, 274, 140, 32));
-    cmdnone = makeButton(this, "cmdnone", QStringLiteral("Without a key"), QRect(170, 274, 140, 32));
-    cmdcancel = makeButton(this, "cmdcancel", QStringLiteral("Cancel"), QRect(324, 274, 140, 32));
+    cmduse = makeButton(this, "cmduse", QStringLiteral("Use this key"), QRect(16, 276, 140, 32));
+    cmdnone = makeButton(this, "cmdnone", QStringLiteral("Without a key"), QRect(170, 276, 140, 32));
+    cmdcancel = makeButton(this, "cmdcancel", QStringLiteral("Cancel"), QRect(324, 276, 140, 32));
     cmduse->setDefault(true);
 
     connect(cmdchoose, &QPushButton::clicked, this, &FrmKey::cmdchoose_Click);
     connect(cmdnewkey, &QPushButton::clicked, this, &FrmKey::cmdnewkey_Click);
+    connect(cmdcover, &QPushButton::clicked, this, &FrmKey::cmdcover_Click);
     connect(cmduse, &QPushButton::clicked, this, &FrmKey::cmduse_Click);
     connect(cmdnone, &QPushButton::clicked, this, &FrmKey::cmdnone_Click);
     connect(cmdcancel, &QPushButton::clicked, this, &FrmKey::cmdcancel_Click);
@@ -111,6 +123,9 @@ void FrmKey::ask(KeyUse use, WithKey then) {
     lblagain->setVisible(sealing);
     txtagain->setVisible(sealing);
     cmdnewkey->setEnabled(sealing);
+    lblcover->setVisible(sealing);
+    cmdcover->setVisible(sealing);
+    lblcover->setText(QStringLiteral("Cover: the embedding screen's"));
     setWindowTitle(kTitle);
 }
 
@@ -140,6 +155,35 @@ void FrmKey::cmdnewkey_Click() {
     optfile->setChecked(true);
 }
 
+void FrmKey::cmdcover_Click() {
+    const QString chosen = platform::chooseFile(kPictureFilter, platform::homeDrive(), QStringLiteral("Choose a cover"));
+    if (chosen.isEmpty())
+        return;
+    Image picture;
+    try {
+        picture = marking::load(chosen.toStdString());
+    } catch (const std::exception &e) {
+        refuse(platform::fromStd(e.what()));
+        return;
+    }
+    marking::Fit fit = marking::Fit::NotOffered;
+    const QString size = QStringLiteral("%1 x %2").arg(picture.width).arg(picture.height);
+    if (picture.width != 1024 || picture.height != 768) {
+        // The tool's --fit: scaled to cover 1024 x 768, the centre cut out.
+        const auto answer = platform::services().messages->show(
+            QFileInfo(chosen).fileName() + QStringLiteral(" is ") + size +
+                QStringLiteral(", not 1024 x 768. Fit it: scale it to cover 1024 x 768 and cut out the centre?"),
+            platform::Buttons::YesNoCancel, kTitle);
+        if (answer != platform::Answer::Yes)
+            return;
+        fit = marking::Fit::On;
+    }
+    coverPath_ = chosen;
+    fit_ = fit;
+    lblcover->setText(QStringLiteral("Cover: ") + QFileInfo(chosen).fileName() + QStringLiteral(", ") + size +
+                      (fit == marking::Fit::On ? QStringLiteral(", fitted") : QString()));
+}
+
 marking::KeyChoice FrmKey::choice() const {
     marking::KeyChoice c;
     c.ids.id = txtid->text().toStdString();
@@ -162,32 +206,42 @@ void FrmKey::cmduse_Click() {
         refuse(QStringLiteral("Choose a key file, or make a new one"));
         return;
     }
-    marking::KeyChoice c = choice();
+    // A passphrase takes Argon2id about a second: never on the window's thread.
+    auto keying = std::make_shared<std::optional<marking::Keying>>();
+    inBackground([c = choice(), keying] {
+        *keying = marking::keyingFor(c);
+        return std::string();
+    }, [this, keying](const std::string &refusal) { keyRead(*keying, refusal); });
+}
+
+void FrmKey::inBackground(std::function<std::string()> work, std::function<void(const std::string &)> done) {
     if (worker_.joinable())
         worker_.join();
     done_ = false;
     setBusy(true);
-    // A passphrase takes Argon2id about a second: never on the window's thread.
-    worker_ = std::thread([this, c = std::move(c)] {
-        std::optional<marking::Keying> keying;
+    worker_ = std::thread([this, work = std::move(work), done = std::move(done)] {
         std::string refusal;
         try {
-            keying = marking::keyingFor(c);
+            refusal = work();
         } catch (const std::exception &e) {
             refusal = e.what();
         }
         QMetaObject::invokeMethod(
-            this, [this, keying = std::move(keying), refusal] { keyRead(keying, refusal); }, Qt::QueuedConnection);
+            this,
+            [this, done, refusal] {
+                done_ = true;
+                setBusy(false);
+                if (abandoned_) {
+                    Registry::instance().unload(this);
+                    return;
+                }
+                done(refusal);
+            },
+            Qt::QueuedConnection);
     });
 }
 
 void FrmKey::keyRead(std::optional<marking::Keying> keying, const std::string &refusal) {
-    done_ = true;
-    setBusy(false);
-    if (abandoned_) {
-        Registry::instance().unload(this);
-        return;
-    }
     if (!keying) {
         refuse(platform::fromStd(refusal));
         return;
@@ -196,7 +250,54 @@ void FrmKey::keyRead(std::optional<marking::Keying> keying, const std::string &r
     if (optfile->isChecked())
         session.key.file = txtkeyfile->text();
     session.key.id = txtid->text();
-    proceed(*keying);
+    if (use_ == KeyUse::Sealing && !coverPath_.isEmpty())
+        sealPickedCover(*keying);
+    else
+        proceed(*keying);
+}
+
+void FrmKey::sealPickedCover(const marking::Keying &keying) {
+    platform::Services &s = platform::services();
+    std::optional<int> threshold;
+    while (!(threshold = parseThreshold(
+                 s.input->ask(QStringLiteral("Please enter the threshold value"), QStringLiteral("Threshould"),
+                              QStringLiteral("0"))
+                     .toStdString())))
+        s.messages->show(platform::fromStd(text::kThresholdInvalid), platform::Buttons::Ok,
+                         QStringLiteral("Error in threshold value"));
+    const QString output = s.save->ask(kSealedFilter, platform::homeDrive());
+    if (output.isEmpty())
+        return;
+    // A lossy format would lose the mark: refused before anything is done.
+    if (const auto format = formatForName(output.toStdString(), true); !format) {
+        refuse(platform::fromStd(format.error().message()));
+        return;
+    }
+    if (s.files->wouldReplace(output) &&
+        s.messages->show(QStringLiteral("The file already exists, do you want to overwrite it ?"),
+                         platform::Buttons::YesNoCancel, QStringLiteral("File already exists")) != platform::Answer::Yes)
+        return;
+    marking::SealRequest request;
+    request.cover = coverPath_.toStdString();
+    request.watermark = session.watermark.path.toStdString();
+    request.output = output.toStdString();
+    request.threshold = *threshold;
+    request.fit = fit_;
+    request.key = keying;
+    inBackground([request] {
+        // Through a temporary and a rename: closing the screen meanwhile
+        // leaves no half-written picture.
+        marking::seal(request);
+        return std::string();
+    }, [this, output](const std::string &refusal) {
+        if (!refusal.empty()) {
+            refuse(platform::fromStd(refusal));
+            return;
+        }
+        platform::services().messages->show(QStringLiteral("The sealed picture is saved in ") + output,
+                                             platform::Buttons::Ok, kTitle);
+        Registry::instance().unload(this);
+    });    lblbusy->setText(QStringLiteral("Sealing the picture ..."));
 }
 
 void FrmKey::cmdnone_Click() {
@@ -222,12 +323,13 @@ void FrmKey::proceed(const marking::Keying &keying) {
 }
 
 void FrmKey::setBusy(bool busy) {
-    lblbusy->setText(busy ? (optpass->isChecked() ? QStringLiteral("Making the key from the passphrase ...")
-                                                  : QStringLiteral("Reading the key file ..."))
-                          : QString());
+    lblbusy->setText(!busy                  ? QString()
+                     : optpass->isChecked() ? QStringLiteral("Making the key from the passphrase ...")
+                                            : QStringLiteral("Reading the key file ..."));
+    lblbusy->setVisible(busy);
     barbusy->setVisible(busy);
     for (QWidget *w : std::initializer_list<QWidget *>{optfile, optpass, txtkeyfile, txtpass, txtagain, txtid,
-                                                       cmdchoose, cmduse, cmdnone})
+                                                       cmdchoose, cmdcover, cmduse, cmdnone})
         w->setEnabled(!busy);
     cmdnewkey->setEnabled(!busy && use_ == KeyUse::Sealing);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "marking/keying.h"
+#include "marking/pictures.h"
 #include "windows/window.h"
 
 #include <functional>
@@ -52,12 +53,18 @@ private:
 
     QRadioButton *optfile, *optpass;
     QLineEdit *txtkeyfile, *txtpass, *txtagain, *txtid;
-    QLabel *lblagain, *lblbusy;
+    QLabel *lblagain, *lblcover, *lblbusy;
     QProgressBar *barbusy;
-    QPushButton *cmdchoose, *cmdnewkey, *cmduse, *cmdnone, *cmdcancel;
+    QPushButton *cmdchoose, *cmdnewkey, *cmdcover, *cmduse, *cmdnone, *cmdcancel;
+
+    // A cover picked here instead of the embedding screen's, and whether it
+    // is fitted to 1024 x 768 first; empty for the embedding screen's.
+    QString coverPath_;
+    marking::Fit fit_ = marking::Fit::NotOffered;
 
     void cmdchoose_Click();
     void cmdnewkey_Click();
+    void cmdcover_Click();
     void cmduse_Click();
     void cmdnone_Click();
     void cmdcancel_Click();
@@ -68,6 +75,11 @@ private:
     void keyRead(std::optional<marking::Keying> keying, const std::string &refusal);
     // Closes the screen and goes on with the key.
     void proceed(const marking::Keying &keying);
+    // The picked cover sealed as `ombrel embed` seals it, into a file the
+    // user names; the embedding screen stays.
+    void sealPickedCover(const marking::Keying &keying);
+    // Work off the window's thread; done gets its refusal, empty when none.
+    void inBackground(std::function<std::string()> work, std::function<void(const std::string &)> done);
 
     std::thread worker_;
     bool done_ = false;

@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(texts, (QStringList{"Choose a key file...", "Make a new key...", "Use this key", "Without a key",
                                      "Cancel"}));
         QCOMPARE(tabOrder(key), (QStringList{"optfile", "txtkeyfile", "cmdchoose", "cmdnewkey", "optpass", "txtpass",
-                                             "txtagain", "txtid", "cmduse", "cmdnone", "cmdcancel"}));
+                                             "txtagain", "txtid", "cmdcover", "cmduse", "cmdnone", "cmdcancel"}));
         QVERIFY(test::child<QLabel>(key, "lblagain").isVisible());
         QCOMPARE(test::child<QLineEdit>(key, "txtid").text(), QString());
         test::click(key, "cmdcancel");
@@ -394,6 +394,96 @@ private slots:
                        "--passphrase-file", s(phrase)}),
                  0);
         QVERIFY(bytesOf(run.homeFile(QStringLiteral("sealed.bmp"))) == bytesOf(byTool));
+        registry().get<FrmEncode3>().hide();
+    }
+
+    // A photograph of another size, picked on the key screen: fitted and
+    // sealed as `ombrel embed --fit` seals it, into a PNG.
+    void pickedPhotographIsFittedAndSealedAsTheToolDoes() {
+        test::GuiRun run;
+        putSamples(run);
+        const QString photo = run.homeFile(QStringLiteral("coffee.png"));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/coffee.png"), photo));
+        const QString keyPath = putKey(run);
+        FrmKey &key = openKeyScreen(run, toEmbedding(run));
+        QCOMPARE(test::child<QLabel>(key, "lblcover").text(), QStringLiteral("Cover: the embedding screen's"));
+        run.dialogs.openNames = {photo};
+        run.dialogs.answers = {platform::Answer::Yes};
+        test::click(key, "cmdcover");
+        QCOMPARE(run.dialogs.openFilters,
+                 QStringList{"pictures (*.bmp *.png *.tif *.tiff *.ppm)|*.bmp *.png *.tif *.tiff *.ppm|all files (*)|*|"});
+        QCOMPARE(test::prompts(run.dialogs),
+                 QStringList{"coffee.png is 600 x 400, not 1024 x 768. Fit it: scale it to cover 1024 x 768 and cut "
+                             "out the centre?"});
+        QCOMPARE(test::child<QLabel>(key, "lblcover").text(), QStringLiteral("Cover: coffee.png, 600 x 400, fitted"));
+        run.dialogs.messages.clear();
+
+        type(key, "txtkeyfile", keyPath);
+        type(key, "txtid", QStringLiteral("coffee-1"));
+        const QString sealed = run.homeFile(QStringLiteral("sealed.png"));
+        run.dialogs.replies = {"8"};
+        run.dialogs.saveNames = {run.homeFile(QStringLiteral("sealed.jpg")), sealed};
+        test::click(key, "cmduse");
+        QVERIFY(settled(&key));
+        // A lossy name is refused with the tool's reason; the screen stays.
+        QTRY_COMPARE(test::prompts(run.dialogs),
+                     QStringList{run.homeFile(QStringLiteral("sealed.jpg")) +
+                                 QStringLiteral(": .jpg is a lossy format, and lossy compression destroys the "
+                                                "watermark; name it .bmp, .png, .tif, .tiff, .ppm or .pgm")});
+        QCOMPARE(run.dialogs.filters, QStringList{"png picture (*.png)|*.png|bmp picture (*.bmp)|*.bmp|"});
+        QVERIFY(key.isVisible());
+        QVERIFY(!QFile::exists(run.homeFile(QStringLiteral("sealed.jpg"))));
+        run.dialogs.messages.clear();
+
+        run.dialogs.replies = {"8"};
+        test::click(key, "cmduse");
+        QVERIFY(settled(&key));
+        QTRY_COMPARE(test::prompts(run.dialogs), QStringList{"The sealed picture is saved in " + sealed});
+        QVERIFY(!registry().loaded<FrmKey>());
+        QVERIFY(registry().get<FrmEncode2>().isVisible());
+
+        const QString byTool = run.homeFile(QStringLiteral("tool.png"));
+        QCOMPARE(tool({"embed", s(photo), s(run.homeFile("watermark.bmp")), "-t", "8", "--fit", "-o", s(byTool),
+                       "--key-file", s(keyPath), "--id", "coffee-1"}),
+                 0);
+        QVERIFY(!bytesOf(byTool).isEmpty());
+        QVERIFY(bytesOf(sealed) == bytesOf(byTool));
+        registry().get<FrmEncode2>().hide();
+    }
+
+    // A cover declined at the fit question, or unreadable, is not taken.
+    void pickedCoverRefusals_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fit declined") << "declined";
+        QTest::newRow("not a picture") << "garbage";
+    }
+    void pickedCoverRefusals() {
+        QFETCH(QString, kind);
+        test::GuiRun run;
+        putSamples(run);
+        FrmKey &key = openKeyScreen(run, toEmbedding(run));
+        QString picked = run.homeFile(QStringLiteral("coffee.png"));
+        if (kind == "declined") {
+            QVERIFY(QFile::copy(QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/coffee.png"), picked));
+            run.dialogs.answers = {platform::Answer::No};
+        } else {
+            picked = run.homeFile(QStringLiteral("notes.png"));
+            putFile(picked, QByteArray("not a picture at all"), 0644);
+        }
+        run.dialogs.openNames = {picked};
+        test::click(key, "cmdcover");
+        QCOMPARE(test::prompts(run.dialogs).size(), 1);
+        if (kind == "garbage")
+            QVERIFY2(test::prompts(run.dialogs)[0].startsWith(picked + QStringLiteral(": ")),
+                     qPrintable(test::prompts(run.dialogs)[0]));
+        QCOMPARE(test::child<QLabel>(key, "lblcover").text(), QStringLiteral("Cover: the embedding screen's"));
+        // The sealing then takes the embedding screen's cover, as ever.
+        type(key, "txtkeyfile", putKey(run));
+        run.dialogs.replies = {"0"};
+        run.dialogs.saveNames = {run.homeFile(QStringLiteral("sealed.bmp"))};
+        test::click(key, "cmduse");
+        QVERIFY(settled(&key));
+        QTRY_VERIFY(registry().loaded<FrmEncode3>() && registry().get<FrmEncode3>().isVisible());
         registry().get<FrmEncode3>().hide();
     }
 
