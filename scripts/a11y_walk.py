@@ -7,8 +7,11 @@ reader offers (choosing a file, pressing a button), prints what it reads of
 each window and fails when a role or name is missing, or when a drive list
 does not say where it stands.
 
-Argument: the program's home folder, which its drive list shows as "c:".
+Arguments: the program's home folder, which its drive list shows as "c:",
+and the tool (build/ombrel), whose keyed outputs the walk's must equal.
 """
+import os
+import subprocess
 import sys
 import time
 
@@ -16,7 +19,7 @@ import pyatspi
 
 TIMEOUT = 20
 # X key symbols, for keys sent through the accessibility bus.
-KEY_UP, KEY_DOWN, KEY_RETURN = 0xff52, 0xff54, 0xff0d
+KEY_UP, KEY_DOWN, KEY_RETURN, KEY_TAB = 0xff52, 0xff54, 0xff0d, 0xff09
 faults = []
 
 
@@ -136,6 +139,109 @@ def answer_ok(title):
     wait(f"message box {title!r} to close", lambda: window(title) is None)
 
 
+def value(acc):
+    """What a reader reads as a field's value: its text."""
+    text = acc.queryText()
+    return text.getText(0, text.characterCount)
+
+
+def type_into(field, text):
+    """Focuses a field and types into it with keys sent over the bus."""
+    field.queryComponent().grabFocus()
+    wait(f"{field.name!r} to take the focus", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+    pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
+    wait(f"{field.name!r} to read {text!r}", lambda: value(field).endswith(text))
+
+
+def keys(*keysyms):
+    for keysym in keysyms:
+        pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+
+
+def any_window(test):
+    app = program()
+    if app is None:
+        return None
+    return next((w for w in children(app) if test(w) and w.getState().contains(pyatspi.STATE_SHOWING)), None)
+
+
+def same_bytes(a, b):
+    with open(a, "rb") as fa, open(b, "rb") as fb:
+        return fa.read() == fb.read()
+
+
+def same_pixels(a, b):
+    from PIL import Image
+    with Image.open(a) as ia, Image.open(b) as ib:
+        return ia.convert("RGB").tobytes() == ib.convert("RGB").tobytes()
+
+
+def key_screen(parts_extra=()):
+    return check("Key and id", "dialog", [
+        ("radio button", "A key file:", None), ("text", "Key file", None),
+        ("push button", "Choose a key file...", None), ("push button", "Make a new key...", None),
+        ("radio button", "A passphrase:", None), ("password text", "Passphrase", None),
+        ("text", "The image's id:", None), ("push button", "Use this key", None),
+        ("push button", "Without a key", None), ("push button", "Cancel", None)] + list(parts_extra))
+
+
+def field(win, name):
+    return wait(f"field {name!r}", lambda: find(win, lambda a: a.name == name and
+                                                   a.getRoleName() in ("text", "password text")))
+
+
+def sealed_walk(embedding, home, tool):
+    """The keyed embedding and the keyed extraction, from the keyboard."""
+    key_file = os.path.join(home, "a11y.key")
+    sealed = os.path.join(home, "sealed.bmp")
+    press(embedding, "Seal with a key...")
+    key = key_screen([("password text", "The passphrase again:", None)])
+    type_into(field(key, "The image's id:"), "a11y-1")
+    type_into(field(key, "Key file"), key_file)
+    for name in ("Key file", "The image's id:"):
+        print(f"Key and id: {name!r} reads {value(field(key, name))!r}")
+    if value(field(key, "Key file")) != key_file or value(field(key, "The image's id:")) != "a11y-1":
+        faults.append("the key screen's fields do not read what was typed")
+    keys(KEY_RETURN)  # Enter in a field is "Use this key"
+    wait("the threshold question", lambda: window("Threshould"))
+    pyatspi.Registry.generateKeyboardEvent(0, "0", pyatspi.KEY_STRING)
+    keys(KEY_RETURN)
+    save = wait("the save dialog", lambda: any_window(lambda w: w.getRoleName() == "dialog" and "Save" in w.name))
+    print(f"save dialog: {save.name!r}")
+    time.sleep(0.5)
+    pyatspi.Registry.generateKeyboardEvent(0, sealed, pyatspi.KEY_STRING)
+    keys(KEY_RETURN)
+    done = check("Success .... ", "frame", [])
+    by_tool = os.path.join(home, "tool-sealed.bmp")
+    subprocess.run([tool, "embed", os.path.join(home, "cover.bmp"), os.path.join(home, "watermark.bmp"),
+                    "-o", by_tool, "--key-file", key_file, "--id", "a11y-1"], check=True, capture_output=True)
+    if not same_bytes(sealed, by_tool):
+        faults.append("the sealed picture differs from the tool's")
+    else:
+        print("sealed.bmp: byte for byte the tool's keyed embed")
+
+    press(done, "Go to Main menu")
+    main_win = wait("the main window", lambda: window("Digital Image watermarking in wavelet domain"))
+    choose(main_win, "sealed.bmp")
+    press(main_win, "Extract the watermark from the image")
+    answer_ok("Image is suitable")
+    extraction = check("Extracting the watermark", "dialog", [("push button", "Extract with a key...", None)])
+    press(extraction, "Extract with a key...")
+    key = key_screen()
+    print(f"Key and id, again: 'Key file' reads {value(field(key, 'Key file'))!r}")
+    field(key, "The image's id:").queryComponent().grabFocus()
+    keys(KEY_RETURN)
+    check("The watermark", "frame", [])
+    by_tool = os.path.join(home, "tool-extracted.bmp")
+    subprocess.run([tool, "extract", sealed, "-o", by_tool, "--key-file", key_file, "--id", "a11y-1"],
+                   check=True, capture_output=True)
+    # The extraction writes watermark.bmp in the home folder.
+    if not same_pixels(os.path.join(home, "watermark.bmp"), by_tool):
+        faults.append("the keyed extraction differs from the tool's")
+    else:
+        print("watermark.bmp: the tool's keyed extraction")
+
+
 def dump(acc, depth=0):
     line = "  " * depth + f"{acc.getRoleName()} {acc.name!r}"
     if acc.description:
@@ -172,7 +278,7 @@ def check(title, role, parts):
 
 
 def main():
-    home = sys.argv[1]
+    home, tool = sys.argv[1], sys.argv[2]
     wait("the program on the accessibility bus", program)
     main_title = "Digital Image watermarking in wavelet domain"
     main_win = wait("the main window", lambda: window(main_title))
@@ -202,15 +308,18 @@ def main():
 
     press(chooser, "Next  >>")
     answer_ok("Image is suitable")
-    check("Wavelet transform and embedding", "frame", [
+    embedding = check("Wavelet transform and embedding", "frame", [
         ("image", "Cover image properties", "cover.bmp, 1024 x 768 pixels"),
-        ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels")])
+        ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels"),
+        ("push button", "Seal with a key...", None)])
+    sealed_walk(embedding, home, tool)
 
     print()
     if faults:
         print("check-a11y: " + "\n  ".join(["faults:"] + faults))
         return 1
-    print("check-a11y: 4 windows read, every role and name present, both drive lists tell their drive")
+    print("check-a11y: 8 windows read, every role and name present, both drive lists tell their drive,"
+          " both keyed paths walked from the keyboard")
     return 0
 
 

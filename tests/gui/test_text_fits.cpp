@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -31,6 +32,15 @@ QSize roomOf(const QPushButton &button, int &flags) {
         option.features |= QStyleOptionButton::DefaultButton;
     flags = Qt::AlignCenter | Qt::TextShowMnemonic;
     return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
+}
+
+// A radio button's text goes beside its indicator.
+QSize roomOf(const QRadioButton &button, int &flags) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
+    return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button).size();
 }
 
 } // namespace
@@ -72,16 +82,19 @@ class TextFits : public QObject {
 private slots:
     void initTestCase() {
         ombrel::windows::useWindowFonts();
-        ombrel::test::tourWindows(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [this](QWidget &window) {
+        const auto stop = [this](QWidget &window) {
             windows_ << window.objectName();
             check<QLabel>(window);
             check<QPushButton>(window);
-        });
+            check<QRadioButton>(window);
+        };
+        ombrel::test::tourWindows(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), stop);
+        ombrel::test::tourKeyScreen(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), stop);
     }
 
     void everyUserFacingWindowIsChecked() {
         QCOMPARE(windows_, (QStringList{"frmmain", "frmEncode1", "frmencode2", "frmencode3", "frmloading",
-                                        "frmAbout", "frmDecode1", "frmdecode2"}));
+                                        "frmAbout", "frmDecode1", "frmdecode2", "frmkey"}));
     }
 
     void everyTextFits() { QVERIFY2(misfits_.isEmpty(), qPrintable(misfits_.join(QLatin1Char('\n')))); }
@@ -96,6 +109,10 @@ private slots:
         QTest::newRow("watermark height") << "frmencode2.lblwatery" << "Height:  512";
         QTest::newRow("application title") << "frmAbout.lblTitle" << "Ombrel's Colored Digital Watermarking ";
         QTest::newRow("version") << "frmAbout.lblVersion" << "Version 1.0.0";
+        QTest::newRow("sealing button") << "frmencode2.cmdkey" << "Seal with a key...";
+        QTest::newRow("extraction button") << "frmDecode1.cmdkey" << "Extract with a key...";
+        QTest::newRow("key screen's default button") << "frmkey.cmduse" << "Use this key";
+        QTest::newRow("passphrase option") << "frmkey.optpass" << "A passphrase:";
     }
     void programSetTextsAreChecked() {
         QFETCH(QString, control);
