@@ -7,6 +7,7 @@
 #include "support/folder.h"
 
 #include <QImage>
+#include <QImageReader>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,22 @@ TEST(PictureFile, EveryFormatGivesEveryColourBack) {
     EXPECT_EQ(byteAt(dir.file("grey.png"), 25), 0);
     EXPECT_EQ(byteAt(dir.file("colour.png"), 25), 2);
     EXPECT_EQ(byteAt(dir.file("colour.png"), 24), 8);
+}
+
+// Qt's image allocation limit is the process's: reading a picture leaves
+// whatever the host set.
+TEST(PictureFile, ReadingLeavesTheProcessLimitAlone) {
+    test::TempDir dir;
+    const Image colour = test::randomImage(9, 7, 3);
+    const int before = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(777);
+    for (const char *name : {"limit.bmp", "limit.png"}) {
+        const std::string path = dir.file(name);
+        ASSERT_TRUE(savePictures({{&colour, path, PictureKind::Rgb24, *formatForName(path)}})) << name;
+        ASSERT_TRUE(loadPicture(path).ok()) << name;
+        EXPECT_EQ(QImageReader::allocationLimit(), 777) << name;
+    }
+    QImageReader::setAllocationLimit(before);
 }
 
 TEST(PictureFile, ContentDecidesNotTheName) {

@@ -23,16 +23,13 @@ namespace ombrel {
 
 namespace {
 
-// Qt's allocation limit is in megabytes of 32-bit pixels.
-constexpr int kAllocationLimitMiB = static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024));
-
 // A refusal still to be given its path.
 FileError refused(FileProblem problem, std::string detail = {}) { return {{}, problem, std::move(detail)}; }
 
-void limitAllocation(QImageReader &reader) {
-    reader.setAutoTransform(false);
-    reader.setAllocationLimit(kAllocationLimitMiB);
-}
+// Qt's allocation limit belongs to the whole process (the setter is
+// static), so it is the host's to set; the size checks here refuse a picture
+// over kMaxPicturePixels before Qt allocates anything.
+void readAsStored(QImageReader &reader) { reader.setAutoTransform(false); }
 
 // A 24-bit file decodes straight into the colour words' own memory; only
 // red and blue change places afterwards.
@@ -49,8 +46,7 @@ std::optional<Image> decodeInPlace(QImageReader &reader) {
     return image;
 }
 
-// Everything after the file itself was found: header checks, then Qt's decoder
-// with its allocation capped.
+// Everything after the file itself was found: header checks, then Qt's decoder.
 LoadedPicture decodeBmp(QIODevice &device, qint64 size) {
     if (size == 0)
         return refused(FileProblem::Empty);
@@ -59,7 +55,7 @@ LoadedPicture decodeBmp(QIODevice &device, qint64 size) {
     if (!bits)
         return bits.error();
     QImageReader reader(&device, "bmp");
-    limitAllocation(reader);
+    readAsStored(reader);
     std::optional<Image> decoded;
     if (*bits == 24 && !reader.size().isEmpty()) {
         decoded = decodeInPlace(reader);
@@ -156,7 +152,7 @@ LoadedPicture decodeOther(QIODevice &device) {
     }
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
-    limitAllocation(reader);
+    readAsStored(reader);
     if (!reader.canRead())
         return refused(FileProblem::NotPicture);
     const QSize size = reader.size();
