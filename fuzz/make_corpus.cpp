@@ -6,6 +6,7 @@
 #include "support/bmp_builder.h"
 
 #include "imaging/picture_out.h"
+#include "imaging/sampled_picture.h"
 
 #include <fstream>
 #include <iostream>
@@ -49,6 +50,35 @@ bool pictures(const std::string &dir) {
         return false;
     }
     return bitmaps(dir) && write(dir + "/plain.ppm", "P3\n2 1\n255\n255 0 0 0 0 255\n");
+}
+
+// The pictures, and 16-bit grey, grey and alpha, RGB and RGBA in PNG and
+// TIFF, and 16-bit PPM/PGM, as the seal reads them.
+bool deepPictures(const std::string &dir) {
+    if (!pictures(dir))
+        return false;
+    for (const int channels : {1, 2, 3, 4}) {
+        SampledPicture p;
+        p.width = 5;
+        p.height = 3;
+        p.channels = channels;
+        p.bitDepth = 16;
+        for (std::size_t i = 0; i < p.samples(); ++i)
+            p.wide.push_back(static_cast<std::uint16_t>(i * 4099u + 17u));
+        const std::string stem = dir + "/deep" + std::to_string(channels);
+        std::vector<std::pair<std::string, FileFormat>> outs = {{stem + ".png", FileFormat::Png},
+                                                                {stem + ".tif", FileFormat::Tiff}};
+        if (channels == 1)
+            outs.push_back({stem + ".pgm", FileFormat::Pgm});
+        if (channels == 3)
+            outs.push_back({stem + ".ppm", FileFormat::Ppm});
+        for (const auto &[path, format] : outs)
+            if (!saveSamples(p, path, format, Durability::Renamed).ok()) {
+                std::cerr << "cannot write " << path << "\n";
+                return false;
+            }
+    }
+    return true;
 }
 
 // The table of a whole run, one cut in a row, and the header alone.
@@ -136,6 +166,8 @@ int main(int argc, char **argv) {
         seeds = commandLines;
     else if (target == "fuzz_key_reader")
         seeds = keyFiles;
+    else if (target == "fuzz_samples")
+        seeds = deepPictures;
     else if (target == "fuzz_seal")
         seeds = sealPictures;
     if (!seeds) {
