@@ -100,21 +100,14 @@ def pictures(small):
     return out
 
 
-def unit_index(n):
-    """The unit each pixel of a side of n pixels belongs to: blocks of 8, a
-    remainder under 8 joining the last whole block."""
-    return np.minimum(np.arange(n) // 8, max(1, n // 8) - 1)
-
-
 def changed_units(before, after):
-    """Per unit: does any of its samples differ."""
+    """Per unit: does any of its samples differ. Units start every 8 pixels,
+    the last of a row or column running to the edge."""
     differs = before != after
     if differs.ndim == 3:
         differs = differs.any(axis=2)
-    rows, columns = unit_index(differs.shape[0]), unit_index(differs.shape[1])
-    out = np.zeros((rows[-1] + 1, columns[-1] + 1), bool)
-    np.logical_or.at(out, (rows[:, None], columns[None, :]), differs)
-    return out
+    down, across = (np.arange(max(1, n // 8)) * 8 for n in differs.shape)
+    return np.logical_or.reduceat(np.logical_or.reduceat(differs, down, axis=0), across, axis=1)
 
 
 def psnr(before, after):
@@ -130,9 +123,13 @@ def region(rng, shape, share):
     return int(rng.integers(0, h - height + 1)), int(rng.integers(0, w - width + 1)), height, width
 
 
-def blurred(picture, box):
-    out = Image.fromarray(picture).filter(ImageFilter.GaussianBlur(2))
-    return np.asarray(out)[box]
+def blurred(picture, top, left, height, width):
+    """The rectangle as a blur of the whole picture would leave it."""
+    margin = 8
+    t, l = max(0, top - margin), max(0, left - margin)
+    around = picture[t:top + height + margin, l:left + width + margin]
+    out = np.asarray(Image.fromarray(around).filter(ImageFilter.GaussianBlur(2)))
+    return out[top - t:top - t + height, left - l:left - l + width]
 
 
 def texted(picture, top, left, height, width):
@@ -174,7 +171,7 @@ def tampered(kind, sealed, other, twin, rng, share):
     elif kind == "text":
         out[box] = texted(sealed, top, left, height, width)
     elif kind == "blur":
-        out[box] = blurred(sealed, box)
+        out[box] = blurred(sealed, top, left, height, width)
     elif kind == "collage":
         out[box] = other[box]
     elif kind == "twin":

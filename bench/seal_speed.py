@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
+"""Speed and peak memory of `ombrel seal` and `ombrel check` on a large PNG.
+
+A PNG of about 24 megapixels (6000 x 4000 by default) is tiled from
+scikit-image's photographs. In every round, in turn so all see the same load:
+Qt's bare decode, its bare decode and encode at the tool's PNG settings (the
+yardstick), the yardstick with the library's seal or check between them, and
+the tool's seal and check. Prints the median wall time of each, the ratios
+and the peak resident memory of each child, then the goals:
+
+- seal at most 1.2 x the bare decode and encode;
+- check at most 1.2 x the bare decode;
+- the peak of either at most the decoded picture twice plus 64 MiB.
+
+Exits 1 when a goal is missed, 2 when a run fails or the tool's output is not
+what the library seals.
+
+    /usr/bin/python3 bench/seal_speed.py --tool build/ombrel \\
+        --yardstick build/bench/ombrel_seal_yardstick [--rounds 5] [--size 6000x4000]
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+from PIL import Image
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from seal_scores import RGB_PHOTOS, load, mosaic  # noqa: E402
+
+KEY = bytes(range(7, 39))
+ID = "mosaic-24"
+MIB = 1 << 20
+SEAL_GOAL, CHECK_GOAL = 1.2, 1.2
+
+
+def run(args):
+    """Wall seconds, peak resident bytes and exit status of one child."""
+    started = time.perf_counter()
+    child = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
+    seconds = time.perf_counter() - started
+    err = child.stderr.read().decode(errors="replace").strip()
+    child.stderr.close()
+    child.returncode = os.waitstatus_to_exitcode(status)
+    return seconds, usage.ru_maxrss * 1024, child.returncode, err
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--tool", required=True, help="the ombrel tool to time")
+    parser.add_argument("--yardstick", required=True, help="bench/ombrel_seal_yardstick")
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--size", default="6000x4000", help="WIDTHxHEIGHT of the picture")
+    parser.add_argument("--folder", help="where the pictures go (default: a temporary folder)")
+    args = parser.parse_args()
+    width, height = (int(v) for v in args.size.split("x"))
+
+    with tempfile.TemporaryDirectory(prefix="sealspeed-", dir=args.folder) as folder:
+        picture = mosaic([load(n, False) for n in RGB_PHOTOS], height, width)
+        photo = os.path.join(folder, "mosaic.png")
+        Image.fromarray(picture).save(photo)  # zlib's default level, as most cameras' tools write
+        key = os.path.join(folder, "seal.key")
+        with open(os.open(key, os.O_WRONLY | os.O_CREAT, 0o600), "wb") as f:
+            f.write(KEY)
+        out = {name: os.path.join(folder, name + ".png") for name in ("recoded", "floor", "tool")}
+
+        steps = [
+            ("bare decode", [args.yardstick, "decode", photo]),
+            ("bare decode+encode", [args.yardstick, "recode", photo, out["recoded"]]),
+            ("library seal (floor)", [args.yardstick, "seal", photo, out["floor"], key, ID]),
+            ("ombrel seal", [args.tool, "seal", photo, "-o", out["tool"], "--key-file", key, "--id", ID]),
+            ("library check (floor)", [args.yardstick, "check", out["floor"], key, ID]),
+            ("ombrel check", [args.tool, "check", out["tool"], "--key-file", key, "--id", ID]),
+        ]
+        times = {name: [] for name, _ in steps}
+        peaks = {name: 0 for name, _ in steps}
+        for _ in range(args.rounds):
+            for name, command in steps:
+                seconds, peak, status, err = run(command)
+                if status != 0:
+                    print(f"seal_speed: {name} failed with status {status}: {err}", file=sys.stderr)
+                    return 2
+                times[name].append(seconds)
+                peaks[name] = max(peaks[name], peak)
+
+        # The tool's seal is the library's, sample for sample.
+        tool_samples, floor_samples = np.asarray(Image.open(out["tool"])), np.asarray(Image.open(out["floor"]))
+        if not np.array_equal(tool_samples, floor_samples):
+            print("seal_speed: the tool's sealed picture differs from the library's", file=sys.stderr)
+            return 2
+        sizes = {name: os.path.getsize(path) for name, path in out.items()}
+
+    decoded = width * height * 3
+    limit = 2 * decoded + 64 * MIB
+    median = {name: statistics.median(v) for name, v in times.items()}
+    bases = {"library seal (floor)": "bare decode+encode", "ombrel seal": "bare decode+encode",
+             "library check (floor)": "bare decode", "ombrel check": "bare decode"}
+    print(f"{width} x {height} RGB PNG ({width * height / 1e6:.1f} megapixels, "
+          f"{os.cpu_count()} cores), median of {args.rounds} rounds; "
+          f"decoded {decoded / MIB:.0f} MiB, memory limit {limit / MIB:.0f} MiB")
+    print(f"{'run':22} {'seconds':>8} {'against':>19} {'ratio':>6} {'peak MiB':>9}")
+    for name, _ in steps:
+        base = bases.get(name)
+        ratio = f"{median[name] / median[base]:6.2f}" if base else f"{'':6}"
+        print(f"{name:22} {median[name]:8.3f} {base or '':>19} {ratio} {peaks[name] / MIB:9.0f}")
+    print(f"written: bare {sizes['recoded'] / MIB:.1f} MiB, sealed {sizes['tool'] / MIB:.1f} MiB")
+
+    seal_ratio = median["ombrel seal"] / median["bare decode+encode"]
+    check_ratio = median["ombrel check"] / median["bare decode"]
+    goals = [
+        (f"seal {seal_ratio:.2f} x bare decode+encode", seal_ratio <= SEAL_GOAL, f"<= {SEAL_GOAL}"),
+        (f"check {check_ratio:.2f} x bare decode", check_ratio <= CHECK_GOAL, f"<= {CHECK_GOAL}"),
+        (f"seal peak {peaks['ombrel seal'] / MIB:.0f} MiB", peaks["ombrel seal"] <= limit,
+         f"<= {limit / MIB:.0f} MiB"),
+        (f"check peak {peaks['ombrel check'] / MIB:.0f} MiB", peaks["ombrel check"] <= limit,
+         f"<= {limit / MIB:.0f} MiB"),
+    ]
+    print()
+    for text, met, goal in goals:
+        print(f"{text:34} goal {goal:12} {'met' if met else 'MISSED'}")
+    return 0 if all(met for _, met, _ in goals) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
