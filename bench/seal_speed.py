@@ -18,7 +18,8 @@ Exits 1 when a goal is missed, 2 when a run fails or the tool's output is not
 what the library seals.
 
     /usr/bin/python3 bench/seal_speed.py --tool build/ombrel \\
-        --yardstick build/bench/ombrel_seal_yardstick [--rounds 5] [--size 6000x4000]
+        --yardstick build/bench/ombrel_seal_yardstick [--rounds 5] [--size 6000x4000] \\
+        [--other ANOTHER_BUILD/ombrel]
 """
 
 import argparse
@@ -77,6 +78,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--tool", required=True, help="the ombrel tool to time")
     parser.add_argument("--yardstick", required=True, help="bench/ombrel_seal_yardstick")
+    parser.add_argument("--other", help="another build of the tool, timed in the same rounds (no goals)")
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--size", default="6000x4000", help="WIDTHxHEIGHT of the picture")
     parser.add_argument("--folder", help="where the pictures go (default: a temporary folder)")
@@ -107,6 +109,12 @@ def main():
             ("library check (floor)", [args.yardstick, "check", out["floor"], key, ID]),
             ("ombrel check", [args.tool, "check", out["tool"], "--key-file", key, "--id", ID]),
         ]
+        if args.other:
+            out["other"] = os.path.join(folder, "other.png")
+            steps += [
+                ("other seal", [args.other, "seal", photo, "-o", out["other"], "--key-file", key, "--id", ID]),
+                ("other check", [args.other, "check", out["other"], "--key-file", key, "--id", ID]),
+            ]
         times = {name: [] for name, _ in steps}
         cpu = {name: [] for name, _ in steps}
         peaks = {name: 0 for name, _ in steps}
@@ -121,9 +129,11 @@ def main():
                 peaks[name] = max(peaks[name], peak)
 
         # The tool's seal is the library's, sample for sample.
-        if subprocess.run([sys.executable, os.path.abspath(__file__), "--same", out["tool"], out["floor"]]).returncode:
-            print("seal_speed: the tool's sealed picture differs from the library's", file=sys.stderr)
-            return 2
+        for made in ("tool", "other") if args.other else ("tool",):
+            if subprocess.run([sys.executable, os.path.abspath(__file__), "--same", out[made], out["floor"]]).returncode:
+                print(f"seal_speed: {args.tool if made == 'tool' else args.other}'s sealed picture differs "
+                      "from the library's", file=sys.stderr)
+                return 2
         sizes = {name: os.path.getsize(path) for name, path in out.items()}
 
     decoded = width * height * 3
@@ -135,7 +145,8 @@ def main():
     processor = {name: statistics.median(v) for name, v in cpu.items()}
     bases = {"same of a sealed copy": "bare decode+encode",
              "library seal (floor)": "bare decode+encode", "ombrel seal": "bare decode+encode",
-             "library check (floor)": "bare decode", "ombrel check": "bare decode"}
+             "library check (floor)": "bare decode", "ombrel check": "bare decode",
+             "other seal": "bare decode+encode", "other check": "bare decode"}
     print(f"{width} x {height} RGB PNG ({width * height / 1e6:.1f} megapixels) on {os.cpu_count()} cores, "
           f"{args.rounds} rounds; decoded {decoded / MIB:.0f} MiB, memory limit {limit / MIB:.0f} MiB")
     print(f"{'run':22} {'best s':>7} {'median s':>8} {'cpu s':>6}   {'against':18} {'ratio':>5} {'cpu':>5} "
