@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cassert>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -68,24 +70,57 @@ struct SealKey {
     SealKey &operator=(const SealKey &) = delete;
 };
 
+// Where the carrying sample of each pixel of a unit row lies, and what of
+// each sample the message takes, for each of the kColour phases a row can
+// start in (pixel (x, y) carries in channel (x + y) mod kColour): worked out
+// once, so a row is gathered as a masked copy rather than sample by sample.
+template <class T, int kChannels, int kColour>
+struct CarrierTables {
+    std::array<std::array<int, kMaxUnit>, kColour> offset{};
+    std::array<std::array<T, kMaxUnit * kChannels>, kColour> keep{};
+
+    constexpr CarrierTables() {
+        for (int p = 0; p < kColour; ++p)
+            for (int x = 0; x < kMaxUnit; ++x) {
+                const int carrier = (p + x) % kColour;
+                offset[p][x] = x * kChannels + carrier;
+                for (int c = 0; c < kChannels; ++c)
+                    keep[p][x * kChannels + c] = static_cast<T>(c == carrier ? ~1u : ~0u);
+            }
+    }
+};
+
+// Bits k to k + n - 1 of the tag (n at most 15), bit k lowest: the tag's bit
+// k is bit k mod 8 of its byte k / 8. The tag has two spare bytes after it.
+unsigned tagBits(const unsigned char *tag, int k, int n) {
+    const unsigned char *b = tag + (k >> 3);
+    const unsigned word = b[0] | unsigned(b[1]) << 8 | unsigned(b[2]) << 16;
+    return word >> (k & 7) & ((1u << n) - 1);
+}
+
 // One unit row's work, for samples of type T in pictures of kChannels
 // channels: each unit is gathered into one message (the image key, its
 // position, its samples with the tag bits cleared), hashed, and its tag
-// written or compared. The carrying channel of pixel (x, y) is (x + y) mod
-// the colour channels.
+// written or compared.
 template <class T, int kChannels>
 struct UnitRows {
     static constexpr int kColour = kChannels == 2 || kChannels == 4 ? kChannels - 1 : kChannels;
+    static constexpr CarrierTables<T, kChannels, kColour> kTables{};
+    // Room for the largest tag and the two bytes tagBits may read past it.
+    static constexpr std::size_t kTagRoom = std::max(kMaxTagBytes, kMinTagBytes) + 2;
 
     const SealPixels &picture;
     const SealKey &key;
 
     T *row(int y) const { return static_cast<T *>(picture.samples) + y * picture.rowStride; }
+    static int phase(int left, int y) { return (left + y) % kColour; }
 
-    // Hashes unit (ux, uy) into tag, tagBytes long.
-    void tagOf(int ux, int uy, unsigned char *tag, std::size_t tagBytes) const {
+    // Hashes unit (ux, uy) into tag, tagBytes long; with held, also gathers
+    // the bits the unit's pixels hold, a row of the unit to an entry.
+    void tagOf(int ux, int uy, unsigned char *tag, std::size_t tagBytes, unsigned *held) const {
         const SealUnits &u = key.units;
         const int left = u.left(ux), width = u.unitWidth(ux), top = u.top(uy), height = u.unitHeight(uy);
+        const int rowSamples = width * kChannels;
         unsigned char message[kMaxMessage];
         std::copy(key.imageKey.begin(), key.imageKey.end(), message);
         littleEndian(message + kImageKeyBytes, static_cast<std::uint32_t>(ux), 4);
@@ -93,15 +128,27 @@ struct UnitRows {
         unsigned char *m = message + kImageKeyBytes + kPositionBytes;
         for (int y = top; y < top + height; ++y) {
             const T *s = row(y) + static_cast<std::ptrdiff_t>(left) * kChannels;
-            int carrier = (left + y) % kColour;
-            for (int x = 0; x < width; ++x, s += kChannels) {
-                for (int c = 0; c < kChannels; ++c) {
-                    const unsigned v = c == carrier ? s[c] & ~1u : s[c];
+            const int p = phase(left, y);
+            const T *keep = kTables.keep[p].data();
+            if constexpr (sizeof(T) == 1 || std::endian::native == std::endian::little) {
+                T masked[kMaxUnit * kChannels];
+                for (int i = 0; i < rowSamples; ++i)
+                    masked[i] = static_cast<T>(s[i] & keep[i]);
+                std::memcpy(m, masked, static_cast<std::size_t>(rowSamples) * sizeof(T));
+                m += static_cast<std::size_t>(rowSamples) * sizeof(T);
+            } else {
+                for (int i = 0; i < rowSamples; ++i) {
+                    const unsigned v = s[i] & keep[i];
                     *m++ = static_cast<unsigned char>(v);
-                    if constexpr (sizeof(T) == 2)
-                        *m++ = static_cast<unsigned char>(v >> 8);
+                    *m++ = static_cast<unsigned char>(v >> 8);
                 }
-                carrier = carrier + 1 == kColour ? 0 : carrier + 1;
+            }
+            if (held) {
+                const int *offset = kTables.offset[p].data();
+                unsigned bits = 0;
+                for (int x = 0; x < width; ++x)
+                    bits |= (s[offset[x]] & 1u) << x;
+                *held++ = bits;
             }
         }
         assert(m <= message + sizeof message);
@@ -116,20 +163,22 @@ struct UnitRows {
         const int left = u.left(ux), width = u.unitWidth(ux), top = u.top(uy), height = u.unitHeight(uy);
         const std::size_t tagBytes =
             std::max(kMinTagBytes, (static_cast<std::size_t>(width) * height + 7) / 8);
-        unsigned char tag[kMaxTagBytes > kMinTagBytes ? kMaxTagBytes : kMinTagBytes];
-        tagOf(ux, uy, tag, tagBytes);
+        unsigned char tag[kTagRoom] = {};
+        unsigned held[kMaxUnit];
+        tagOf(ux, uy, tag, tagBytes, kWrite ? nullptr : held);
         unsigned differs = 0;
-        int k = 0;
-        for (int y = top; y < top + height; ++y) {
-            T *s = row(y) + static_cast<std::ptrdiff_t>(left) * kChannels;
-            int carrier = (left + y) % kColour;
-            for (int x = 0; x < width; ++x, s += kChannels, ++k) {
-                const unsigned bit = tag[k >> 3] >> (k & 7) & 1u;
-                if constexpr (kWrite)
-                    s[carrier] = static_cast<T>((s[carrier] & ~1u) | bit);
-                else
-                    differs |= (s[carrier] ^ bit) & 1u;
-                carrier = carrier + 1 == kColour ? 0 : carrier + 1;
+        for (int r = 0; r < height; ++r) {
+            const unsigned bits = tagBits(tag, r * width, width);
+            if constexpr (kWrite) {
+                const int y = top + r;
+                T *s = row(y) + static_cast<std::ptrdiff_t>(left) * kChannels;
+                const int *offset = kTables.offset[phase(left, y)].data();
+                for (int x = 0; x < width; ++x) {
+                    T &sample = s[offset[x]];
+                    sample = static_cast<T>((sample & ~1u) | (bits >> x & 1u));
+                }
+            } else {
+                differs |= bits ^ held[r];
             }
         }
         return differs != 0;
