@@ -33,13 +33,15 @@ int main(int argc, char **argv) {
     ombrel::windows::useWindowFonts();
     int failed = 0;
     try {
-        ombrel::test::tourWindows(samples, [&](QWidget &window) {
+        const auto render = [&](QWidget &window) {
             const QString file = QDir(out).filePath(window.objectName() + QStringLiteral(".png"));
             if (!window.grab().save(file)) {
                 std::fprintf(stderr, "render_windows: cannot write %s\n", qPrintable(file));
                 ++failed;
             }
-        }, home);
+        };
+        ombrel::test::tourWindows(samples, render, home);
+        ombrel::test::tourCheck(samples, render, home);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "render_windows: %s\n", e.what());
         return 1;

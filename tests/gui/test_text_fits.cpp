@@ -6,6 +6,7 @@
 #include "gui/tour.h"
 #include "windows/fonts.h"
 
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMap>
@@ -33,6 +34,14 @@ QSize roomOf(const QPushButton &button, int &flags) {
     return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
 }
 
+QSize roomOf(const QCheckBox &box, int &flags) {
+    QStyleOptionButton option;
+    option.initFrom(&box);
+    option.text = box.text();
+    flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
+    return box.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &box).size();
+}
+
 } // namespace
 
 class TextFits : public QObject {
@@ -44,6 +53,7 @@ class TextFits : public QObject {
         double points;
     };
     QStringList windows_;
+    QStringList checkWindows_; // the walk through the check
     QMap<QString, Seen> seen_; // "window.control"
     QStringList misfits_;
 
@@ -77,7 +87,27 @@ private slots:
             check<QLabel>(window);
             check<QPushButton>(window);
         });
+        ombrel::test::tourCheck(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [this](QWidget &window) {
+            checkWindows_ << window.objectName();
+            check<QLabel>(window);
+            check<QPushButton>(window);
+            check<QCheckBox>(window);
+            // The longest verdicts a check can give, in the same label.
+            auto *verdict = window.findChild<QLabel *>(QStringLiteral("lblverdict"));
+            const QString shown = verdict->text();
+            for (const char *longest :
+                 {"No block matches: not sealed with this key and id, or replaced whole",
+                  "Altered: 11968 of 11968 blocks changed, in x 1000..1023, y 1000..1023",
+                  "Intact: every one of the 868035 carried bits is as it was marked"}) {
+                verdict->setText(QString::fromLatin1(longest));
+                check<QLabel>(window);
+            }
+            verdict->setText(shown);
+            seen_[QStringLiteral("frmcheck.lblverdict")].text = shown;
+        });
     }
+
+    void theCheckWindowIsChecked() { QCOMPARE(checkWindows_, QStringList{"frmcheck"}); }
 
     void everyUserFacingWindowIsChecked() {
         QCOMPARE(windows_, (QStringList{"frmmain", "frmEncode1", "frmencode2", "frmencode3", "frmloading",
@@ -96,6 +126,9 @@ private slots:
         QTest::newRow("watermark height") << "frmencode2.lblwatery" << "Height:  512";
         QTest::newRow("application title") << "frmAbout.lblTitle" << "Ombrel's Colored Digital Watermarking ";
         QTest::newRow("version") << "frmAbout.lblVersion" << "Version 1.0.0";
+        QTest::newRow("verdict of a check")
+            << "frmcheck.lblverdict" << "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423";
+        QTest::newRow("NC of a check") << "frmcheck.lblnc" << "NC of the extracted watermark: 0.975597";
     }
     void programSetTextsAreChecked() {
         QFETCH(QString, control);

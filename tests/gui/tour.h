@@ -34,4 +34,10 @@ QWidget &embedFromStart(GuiRun &run, const TourStop &stop);
 // home: an empty folder to stand for c:, or a fresh temporary one.
 void tourWindows(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
 
+// The check of a picture, the way a user does it: the sample cover marked
+// through the embedding wizard, a region of the copy painted over, the copy
+// chosen on the main window and checked against the sample watermark.
+// Stops at the check window with its verdict and map shown.
+void tourCheck(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
+
 } // namespace ombrel::test
