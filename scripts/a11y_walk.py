@@ -16,7 +16,7 @@ import pyatspi
 
 TIMEOUT = 20
 # X key symbols, for keys sent through the accessibility bus.
-KEY_UP, KEY_DOWN, KEY_RETURN = 0xff52, 0xff54, 0xff0d
+KEY_UP, KEY_DOWN, KEY_RETURN, KEY_TAB, KEY_SPACE = 0xff52, 0xff54, 0xff0d, 0xff09, 0x20
 faults = []
 
 
@@ -171,6 +171,84 @@ def check(title, role, parts):
     return win
 
 
+def keys(*keysyms):
+    for keysym in keysyms:
+        pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+
+
+def typed(text):
+    pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
+
+
+def focused(win):
+    return find(win, lambda a: a.getState().contains(pyatspi.STATE_FOCUSED), 3)
+
+
+def value_of(acc):
+    """What a reader reads as a control's value: its text or its number."""
+    if acc.getRoleName() in ("text", "password text"):
+        text = acc.queryText()
+        return text.getText(0, text.characterCount)
+    return acc.queryValue().currentValue
+
+
+def check_values(title, win, expected):
+    for role, name, value in expected:
+        part = find(win, named(role, name))
+        got = None if part is None else value_of(part)
+        print(f"{title}: {role} {name!r} = {got!r}")
+        if got != value:
+            faults.append(f"{title!r}: {role} {name!r} reads {got!r}, not {value!r}")
+
+
+def wait_for_focus(win, role, what):
+    return wait(what, lambda: (lambda f: f if f is not None and f.getRoleName() == role else None)(focused(win)))
+
+
+def walk_check(home):
+    """The check path from the keyboard alone: a changed copy chosen on the
+    main window, the watermark typed in, Enter to check, the verdict read
+    where the focus lands, and back to the main menu."""
+    main_title = "Digital Image watermarking in wavelet domain"
+    main_win = wait("the main window", lambda: window(main_title))
+    main_win = check(main_title, "frame", [("push button", "Check the image for changes", None)])
+    press(main_win, "Check the image for changes")
+    title = "Check the image for changes"
+    win = check(title, "frame", [
+        ("text", "The picture to check", None), ("push button", "Choose the picture", None),
+        ("text", "The watermark it should carry", None), ("push button", "Choose the watermark", None),
+        ("spin button", "The threshold it was marked with", None),
+        ("text", "Key file", None), ("push button", "Choose the key file", None),
+        ("password text", "Passphrase", None), ("text", "The image's id", None),
+        ("check box", "The id is the file name without its extension", None),
+        ("push button", "Check", None), ("push button", "Save the map", None),
+        ("push button", "Go to main menu", None), ("label", "Not checked yet", None),
+        ("image", "Altered blocks in red, the altered area framed", "no picture")])
+    # The main window came back afresh, with nothing chosen; the watermark
+    # chosen for the embedding is kept for the run.
+    check_values(title, win, [("text", "The picture to check", ""),
+                              ("text", "The watermark it should carry", home + "/watermark.bmp"),
+                              ("spin button", "The threshold it was marked with", 0.0)])
+    field = find(win, named("text", "The picture to check"))
+    wait("the focus in the picture's field", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+    typed(home + "/changed.bmp")
+    wait("the picture typed in", lambda: value_of(field) == home + "/changed.bmp")
+    keys(KEY_RETURN)
+    verdict = "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423"
+    lbl = wait("the verdict", lambda: find(win, named("label", verdict)))
+    wait("the focus on the verdict", lambda: lbl.getState().contains(pyatspi.STATE_FOCUSED))
+    print(f"{title}: focus on the verdict {lbl.name!r}")
+    win = check(title, "frame", [
+        ("label", "NC of the extracted watermark: 0.975597", None),
+        ("image", "Altered blocks in red, the altered area framed", "changed.bmp: " + verdict)])
+    keys(KEY_TAB)
+    wait("the focus on Save the map", lambda: focused(win) is not None and focused(win).name == "Save the map")
+    keys(KEY_TAB, KEY_SPACE)
+    wait("the main window again", lambda: window(main_title))
+    if window(title) is not None:
+        faults.append(f"{title!r} still shows after Go to main menu")
+
+
 def main():
     home = sys.argv[1]
     wait("the program on the accessibility bus", program)
@@ -206,11 +284,17 @@ def main():
         ("image", "Cover image properties", "cover.bmp, 1024 x 768 pixels"),
         ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels")])
 
+    embedding = wait("the embedding screen", lambda: window("Wavelet transform and embedding"))
+    press(embedding, "<<  Back")
+    press(wait("the watermark chooser", lambda: window("Choosing the water mark")), "<<  Back")
+    walk_check(home)
+
     print()
     if faults:
         print("check-a11y: " + "\n  ".join(["faults:"] + faults))
         return 1
-    print("check-a11y: 4 windows read, every role and name present, both drive lists tell their drive")
+    print("check-a11y: 5 windows read, every role and name present, both drive lists tell their drive, "
+          "the check walked from the keyboard")
     return 0
 
 

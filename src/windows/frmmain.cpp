@@ -166,7 +166,10 @@ void FrmMain::cmdabout_Click() {
 // took it: the check window reads and judges it itself.
 void FrmMain::cmdcheck_Click() {
     hide();
-    Registry::instance().reload<FrmCheck>().show();
+    FrmCheck &check = Registry::instance().reload<FrmCheck>();
+    check.show();
+    // The keyboard goes with the user to the new window, window manager or not.
+    check.activateWindow();
 }
 
 void FrmMain::cmdexit_Click() { platform::services().exit->end(); }
