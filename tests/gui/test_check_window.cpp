@@ -385,6 +385,7 @@ private slots:
         test::click(check, "cmdsave");
         QCOMPARE(test::titles(run.dialogs), QStringList{"Save the map"});
         QCOMPARE(QFile(bmp).size(), 0);
+        QVERIFY(QFile::exists(other));
         QCOMPARE(test::loadImage(other).width, 1024); // a bitmap, as the name asks
         QCOMPARE(test::entriesOf(run.home().toStdString()), (std::set<std::string>{"map.bmp", "other.bmp"}));
         test::click(check, "cmdmain");
