@@ -41,8 +41,8 @@ namespace {
 const std::string kTool = OMBREL_BINARY;
 const QString kCoffee = QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/coffee.png");
 
-// The pictures every test checks, made once with the tool itself: a keyless
-// mark of the sample cover, a photograph sealed with a key file and one
+// The pictures every test checks, made once with the tool itself, at a
+// threshold that writes other bits than 0 does: a keyless mark of the sample cover, a photograph sealed with a key file and one
 // with a passphrase, and copies of each with a region painted over.
 struct Fixtures {
     test::TempDir dir;
@@ -106,13 +106,13 @@ private slots:
         fixtures = new Fixtures;
         const std::string wm = OMBREL_SOURCE_DIR "/samples/watermark.bmp";
         const auto at = [](const char *name) { return fixtures->dir.file(name); };
-        tool({"embed", OMBREL_SOURCE_DIR "/samples/cover.bmp", wm, "-t", "10", "-o", at("marked.bmp")});
+        tool({"embed", OMBREL_SOURCE_DIR "/samples/cover.bmp", wm, "-t", "40", "-o", at("marked.bmp")});
         tool({"keygen", at("key")});
         tool({"keygen", at("other-key")});
-        tool({"embed", kCoffee.toStdString(), wm, "--fit", "-t", "10", "-o", at("sealed.png"), "--key-file",
+        tool({"embed", kCoffee.toStdString(), wm, "--fit", "-t", "40", "-o", at("sealed.png"), "--key-file",
               at("key"), "--id", "coffee"});
         fixtures->dir.writePrivate("passphrase", "open sesame\n");
-        tool({"embed", kCoffee.toStdString(), wm, "--fit", "-t", "10", "-o", at("coffee.png"),
+        tool({"embed", kCoffee.toStdString(), wm, "--fit", "-t", "40", "-o", at("coffee.png"),
               "--passphrase-file", at("passphrase"), "--id-from-name"});
         paint(fixtures->file("marked.bmp"), fixtures->file("marked-painted.png"), QRect(100, 200, 100, 64));
         paint(fixtures->file("sealed.png"), fixtures->file("sealed-painted.png"), QRect(560, 296, 200, 128));
@@ -169,18 +169,18 @@ private slots:
         QTest::addColumn<QStringList>("toolLines");
         const QString intact = QStringLiteral("Intact: every one of the 868035 carried bits is as it was %1");
         const QString none = QStringLiteral("No block matches: not sealed with this key and id, or replaced whole");
-        const QString sealedNc = QStringLiteral("NC of the extracted watermark: 0.997318");
+        const QString untouchedNc = QStringLiteral("NC of the extracted watermark: 0.996882");
         QTest::newRow("keyless, untouched")
             << "marked.bmp" << "" << "" << "" << intact.arg("marked")
-            << QStringList{"Altered 8x8 blocks: 0 of 11968 checked", sealedNc};
+            << QStringList{"Altered 8x8 blocks: 0 of 11968 checked", untouchedNc};
         QTest::newRow("keyless, painted over")
             << "marked-painted.png" << "" << "" << ""
             << "Altered: 104 of 11968 blocks changed, in x 96..199, y 200..263"
             << QStringList{"Altered 8x8 blocks: 104 of 11968 checked", "Altered area: x 96..199, y 200..263",
-                           "NC of the extracted watermark: 0.986483"};
+                           "NC of the extracted watermark: 0.986047"};
         QTest::newRow("sealed, untouched, right key")
             << "sealed.png" << "key" << "" << "coffee" << intact.arg("sealed")
-            << QStringList{"Altered 8x8 blocks: 0 of 11968 checked", sealedNc};
+            << QStringList{"Altered 8x8 blocks: 0 of 11968 checked", untouchedNc};
         QTest::newRow("sealed, painted over, right key")
             << "sealed-painted.png" << "key" << "" << "coffee"
             << "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423"
@@ -193,7 +193,7 @@ private slots:
             << QStringList{"Altered 8x8 blocks: 11968 of 11968 checked"};
         QTest::newRow("passphrase, id from the name")
             << "coffee.png" << "" << "open sesame" << "*" << intact.arg("sealed")
-            << QStringList{"Altered 8x8 blocks: 0 of 11968 checked", sealedNc};
+            << QStringList{"Altered 8x8 blocks: 0 of 11968 checked", untouchedNc};
     }
     void verdictsAgreeWithTheTool() {
         QFETCH(QString, picture);
@@ -208,7 +208,7 @@ private slots:
         type(check, "txtwatermark", fixtures->file("watermark.bmp"));
         auto &threshold = child<QSpinBox>(check, "spnthreshold");
         threshold.selectAll();
-        QTest::keyClicks(&threshold, QStringLiteral("10"));
+        QTest::keyClicks(&threshold, QStringLiteral("40"));
         if (!keyFile.isEmpty())
             type(check, "txtkeyfile", fixtures->file(qPrintable(keyFile)));
         type(check, "txtpassphrase", passphrase);
@@ -231,7 +231,7 @@ private slots:
 
         const QString toolMap = run.homeFile(QStringLiteral("tool-map.png"));
         std::vector<std::string> args = {"verify", fixtures->dir.file(picture.toStdString()), "--watermark",
-                                         fixtures->dir.file("watermark.bmp"), "-t", "10", "--map",
+                                         fixtures->dir.file("watermark.bmp"), "-t", "40", "--map",
                                          toolMap.toStdString()};
         if (!keyFile.isEmpty())
             args.insert(args.end(), {"--key-file", fixtures->dir.file(keyFile.toStdString())});
@@ -266,7 +266,7 @@ private slots:
     // outside it; with no block matching, the picture itself.
     void theMapAsShown() {
         const Surface sealed(marking::load(fixtures->dir.file("sealed-painted.png")));
-        CheckRequest asked{fixtures->dir.file("sealed-painted.png"), fixtures->dir.file("watermark.bmp"), 10, {}};
+        CheckRequest asked{fixtures->dir.file("sealed-painted.png"), fixtures->dir.file("watermark.bmp"), 40, {}};
         asked.key.source = marking::KeyChoice::Source::KeyFile;
         asked.key.path = fixtures->dir.file("key");
         asked.key.ids.id = "coffee";
@@ -343,7 +343,7 @@ private slots:
         type(check, "txtkeyfile", QString());
         type(check, "txtpassphrase", QString());
         type(check, "txtid", QString());
-        child<QSpinBox>(check, "spnthreshold").setValue(10);
+        child<QSpinBox>(check, "spnthreshold").setValue(40);
         test::click(check, "cmdrun");
         QVERIFY(waitForCheck(check));
         QCOMPARE(labelText(check, "lblverdict"),
@@ -360,7 +360,7 @@ private slots:
         QWidget &check = openCheck(run);
         type(check, "txtpicture", fixtures->file("marked-painted.png"));
         type(check, "txtwatermark", fixtures->file("watermark.bmp"));
-        child<QSpinBox>(check, "spnthreshold").setValue(10);
+        child<QSpinBox>(check, "spnthreshold").setValue(40);
         test::click(check, "cmdrun");
         QVERIFY(waitForCheck(check));
         const QString jpg = run.homeFile(QStringLiteral("map.jpg"));
@@ -431,6 +431,8 @@ private slots:
         type(check, "txtwatermark", fixtures->file("watermark.bmp"));
         type(check, "txtpassphrase", QStringLiteral("not the one"));
         test::click(check, "cmdrun");
+        // Under way on a thread of its own, the window free meanwhile.
+        QVERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
         QVERIFY(static_cast<FrmCheck &>(check).busy());
         QVERIFY(child<QProgressBar>(check, "prgbusy").isVisible());
         QVERIFY(child<QLabel>(check, "lblbusy").isVisible());
