@@ -302,7 +302,9 @@ void FrmCheck::clearOutcome() {
     shown_.reset();
     imgmap->clear();
     lblverdict->setText(QStringLiteral("Not checked yet"));
+    // Hidden while empty, so a screen reader meets no nameless label.
     lblnc->clear();
+    lblnc->hide();
     cmdsave->setEnabled(false);
 }
 
@@ -319,6 +321,7 @@ void FrmCheck::showOutcome(CheckOutcome outcome) {
     imgmap->setAccessibleDescription(name + QStringLiteral(": ") + verdict);
     lblverdict->setText(verdict);
     lblnc->setText(ncLine(outcome.check));
+    lblnc->show();
     shown_ = std::move(outcome);
     cmdsave->setEnabled(true);
     lblverdict->setFocus();
