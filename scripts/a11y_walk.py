@@ -7,8 +7,13 @@ reader offers (choosing a file, pressing a button), prints what it reads of
 each window and fails when a role or name is missing, or when a drive list
 does not say where it stands.
 
-Argument: the program's home folder, which its drive list shows as "c:".
+Arguments: the program's home folder, which its drive list shows as "c:",
+the tool (build/ombrel), whose keyed outputs the walk's must equal, and the
+folder with the check's pictures (watermark.bmp, and changed.bmp: a marked
+copy of the cover with a region painted over).
 """
+import os
+import subprocess
 import sys
 import time
 
@@ -16,7 +21,8 @@ import pyatspi
 
 TIMEOUT = 20
 # X key symbols, for keys sent through the accessibility bus.
-KEY_UP, KEY_DOWN, KEY_RETURN, KEY_TAB, KEY_SPACE = 0xff52, 0xff54, 0xff0d, 0xff09, 0x20
+KEY_UP, KEY_DOWN, KEY_RETURN, KEY_TAB = 0xff52, 0xff54, 0xff0d, 0xff09
+KEY_SPACE, KEY_END, KEY_BACKSPACE = 0x20, 0xff57, 0xff08
 faults = []
 
 
@@ -136,6 +142,168 @@ def answer_ok(title):
     wait(f"message box {title!r} to close", lambda: window(title) is None)
 
 
+def value(acc):
+    """What a reader reads as a field's value: its text."""
+    text = acc.queryText()
+    return text.getText(0, text.characterCount)
+
+
+def type_into(field, text):
+    """Focuses a field and types into it with keys sent over the bus."""
+    field.queryComponent().grabFocus()
+    wait(f"{field.name!r} to take the focus", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+    pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
+    wait(f"{field.name!r} to read {text!r}", lambda: value(field).endswith(text))
+
+
+def keys(*keysyms):
+    for keysym in keysyms:
+        pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+
+
+def any_window(test):
+    app = program()
+    if app is None:
+        return None
+    return next((w for w in children(app) if test(w) and w.getState().contains(pyatspi.STATE_SHOWING)), None)
+
+
+def same_bytes(a, b):
+    with open(a, "rb") as fa, open(b, "rb") as fb:
+        return fa.read() == fb.read()
+
+
+def same_pixels(a, b):
+    from PIL import Image
+    with Image.open(a) as ia, Image.open(b) as ib:
+        return ia.convert("RGB").tobytes() == ib.convert("RGB").tobytes()
+
+
+def key_screen(parts_extra=()):
+    return check("Key and id", "dialog", [
+        ("radio button", "A key file:", None), ("text", "Key file", None),
+        ("push button", "Choose a key file...", None), ("push button", "Make a new key...", None),
+        ("radio button", "A passphrase:", None), ("password text", "Passphrase", None),
+        ("text", "The image's id:", None), ("push button", "Use this key", None),
+        ("push button", "Without a key", None), ("push button", "Cancel", None)] + list(parts_extra))
+
+
+def field(win, name):
+    return wait(f"field {name!r}", lambda: find(win, lambda a: a.name == name and
+                                                   a.getRoleName() in ("text", "password text")))
+
+
+def sealed_walk(embedding, home, tool):
+    """The keyed embedding and the keyed extraction, from the keyboard."""
+    key_file = os.path.join(home, "a11y.key")
+    sealed = os.path.join(home, "sealed.bmp")
+    press(embedding, "Seal with a key...")
+    key = key_screen([("password text", "The passphrase again:", None)])
+    type_into(field(key, "The image's id:"), "a11y-1")
+    type_into(field(key, "Key file"), key_file)
+    for name in ("Key file", "The image's id:"):
+        print(f"Key and id: {name!r} reads {value(field(key, name))!r}")
+    if value(field(key, "Key file")) != key_file or value(field(key, "The image's id:")) != "a11y-1":
+        faults.append("the key screen's fields do not read what was typed")
+    keys(KEY_RETURN)  # Enter in a field is "Use this key"
+    wait("the threshold question", lambda: window("Threshould"))
+    pyatspi.Registry.generateKeyboardEvent(0, "0", pyatspi.KEY_STRING)
+    keys(KEY_RETURN)
+    save = wait("the save dialog", lambda: any_window(lambda w: w.getRoleName() == "dialog" and "Save" in w.name))
+    print(f"save dialog: {save.name!r}")
+    time.sleep(0.5)
+    pyatspi.Registry.generateKeyboardEvent(0, sealed, pyatspi.KEY_STRING)
+    keys(KEY_RETURN)
+    done = check("Success .... ", "frame", [])
+    by_tool = os.path.join(home, "tool-sealed.bmp")
+    subprocess.run([tool, "embed", os.path.join(home, "cover.bmp"), os.path.join(home, "watermark.bmp"),
+                    "-o", by_tool, "--key-file", key_file, "--id", "a11y-1"], check=True, capture_output=True)
+    if not same_bytes(sealed, by_tool):
+        faults.append("the sealed picture differs from the tool's")
+    else:
+        print("sealed.bmp: byte for byte the tool's keyed embed")
+
+    press(done, "Go to Main menu")
+    main_win = wait("the main window", lambda: window("Digital Image watermarking in wavelet domain"))
+    choose(main_win, "sealed.bmp")
+    press(main_win, "Extract the watermark from the image")
+    answer_ok("Image is suitable")
+    extraction = check("Extracting the watermark", "dialog", [("push button", "Extract with a key...", None)])
+    press(extraction, "Extract with a key...")
+    key = key_screen()
+    print(f"Key and id, again: 'Key file' reads {value(field(key, 'Key file'))!r}")
+    field(key, "The image's id:").queryComponent().grabFocus()
+    keys(KEY_RETURN)
+    result = check("The watermark", "frame", [])
+    by_tool = os.path.join(home, "tool-extracted.bmp")
+    subprocess.run([tool, "extract", sealed, "-o", by_tool, "--key-file", key_file, "--id", "a11y-1"],
+                   check=True, capture_output=True)
+    # The extraction writes watermark.bmp in the home folder.
+    if not same_pixels(os.path.join(home, "watermark.bmp"), by_tool):
+        faults.append("the keyed extraction differs from the tool's")
+    else:
+        print("watermark.bmp: the tool's keyed extraction")
+    return result
+
+
+def focused(win):
+    return find(win, lambda a: a.getState().contains(pyatspi.STATE_FOCUSED), 3)
+
+
+def spin_value(acc):
+    return acc.queryValue().currentValue
+
+
+def check_walk(result, pictures):
+    """The check from the keyboard alone: the picture typed in, the watermark
+    the chooser left in its field replaced, Enter to check, the verdict read
+    where the focus lands, then back to the main menu."""
+    press(result, "Go to main menu")
+    main_title = "Digital Image watermarking in wavelet domain"
+    main_win = check(main_title, "frame", [("push button", "Check the image for changes", None)])
+    press(main_win, "Check the image for changes")
+    title = "Check the image for changes"
+    win = check(title, "frame", [
+        ("text", "The picture to check", None), ("push button", "Choose the picture", None),
+        ("text", "The watermark it should carry", None), ("push button", "Choose the watermark", None),
+        ("spin button", "The threshold it was marked with", None),
+        ("text", "Key file", None), ("push button", "Choose the key file", None),
+        ("password text", "Passphrase", None), ("text", "The image's id", None),
+        ("check box", "The id is the file name without its extension", None),
+        ("push button", "Check", None), ("push button", "Save the map", None),
+        ("push button", "Go to main menu", None), ("label", "Not checked yet", None),
+        ("image", "Altered blocks in red, the altered area framed", "no picture")])
+    picture, watermark = field(win, "The picture to check"), field(win, "The watermark it should carry")
+    threshold = find(win, named("spin button", "The threshold it was marked with"))
+    # The main window came back afresh, with nothing chosen; the watermark
+    # chosen for the embedding stays for the run.
+    shown = {"picture": value(picture), "watermark": value(watermark), "threshold": spin_value(threshold)}
+    print(f"{title}: reads {shown}")
+    if shown["picture"] != "" or not shown["watermark"].endswith("/watermark.bmp") or shown["threshold"] != 0:
+        faults.append(f"{title!r} opens with {shown}")
+    wait("the focus in the picture's field", lambda: picture.getState().contains(pyatspi.STATE_FOCUSED))
+    type_into(picture, os.path.join(pictures, "changed.bmp"))
+    watermark.queryComponent().grabFocus()
+    wait("the focus in the watermark's field", lambda: watermark.getState().contains(pyatspi.STATE_FOCUSED))
+    keys(KEY_END, *[KEY_BACKSPACE] * len(value(watermark)))
+    wait("the watermark's field emptied", lambda: value(watermark) == "")
+    type_into(watermark, os.path.join(pictures, "watermark.bmp"))
+    keys(KEY_RETURN)  # Enter in a field checks
+    verdict = "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423"
+    said = wait("the verdict", lambda: find(win, named("label", verdict)))
+    wait("the focus on the verdict", lambda: said.getState().contains(pyatspi.STATE_FOCUSED))
+    print(f"{title}: the focus is on the verdict {said.name!r}")
+    win = check(title, "frame", [
+        ("label", "NC of the extracted watermark: 0.975597", None),
+        ("image", "Altered blocks in red, the altered area framed", "changed.bmp: " + verdict)])
+    keys(KEY_TAB)
+    wait("the focus on 'Save the map'", lambda: (focused(win) or win).name == "Save the map")
+    keys(KEY_TAB, KEY_SPACE)
+    wait("the main window again", lambda: window(main_title))
+    if window(title) is not None:
+        faults.append(f"{title!r} still shows after 'Go to main menu'")
+
+
 def dump(acc, depth=0):
     line = "  " * depth + f"{acc.getRoleName()} {acc.name!r}"
     if acc.description:
@@ -171,86 +339,8 @@ def check(title, role, parts):
     return win
 
 
-def keys(*keysyms):
-    for keysym in keysyms:
-        pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
-
-
-def typed(text):
-    pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
-
-
-def focused(win):
-    return find(win, lambda a: a.getState().contains(pyatspi.STATE_FOCUSED), 3)
-
-
-def value_of(acc):
-    """What a reader reads as a control's value: its text or its number."""
-    if acc.getRoleName() in ("text", "password text"):
-        text = acc.queryText()
-        return text.getText(0, text.characterCount)
-    return acc.queryValue().currentValue
-
-
-def check_values(title, win, expected):
-    for role, name, value in expected:
-        part = find(win, named(role, name))
-        got = None if part is None else value_of(part)
-        print(f"{title}: {role} {name!r} = {got!r}")
-        if got != value:
-            faults.append(f"{title!r}: {role} {name!r} reads {got!r}, not {value!r}")
-
-
-def wait_for_focus(win, role, what):
-    return wait(what, lambda: (lambda f: f if f is not None and f.getRoleName() == role else None)(focused(win)))
-
-
-def walk_check(home):
-    """The check path from the keyboard alone: a changed copy chosen on the
-    main window, the watermark typed in, Enter to check, the verdict read
-    where the focus lands, and back to the main menu."""
-    main_title = "Digital Image watermarking in wavelet domain"
-    main_win = wait("the main window", lambda: window(main_title))
-    main_win = check(main_title, "frame", [("push button", "Check the image for changes", None)])
-    press(main_win, "Check the image for changes")
-    title = "Check the image for changes"
-    win = check(title, "frame", [
-        ("text", "The picture to check", None), ("push button", "Choose the picture", None),
-        ("text", "The watermark it should carry", None), ("push button", "Choose the watermark", None),
-        ("spin button", "The threshold it was marked with", None),
-        ("text", "Key file", None), ("push button", "Choose the key file", None),
-        ("password text", "Passphrase", None), ("text", "The image's id", None),
-        ("check box", "The id is the file name without its extension", None),
-        ("push button", "Check", None), ("push button", "Save the map", None),
-        ("push button", "Go to main menu", None), ("label", "Not checked yet", None),
-        ("image", "Altered blocks in red, the altered area framed", "no picture")])
-    # The main window came back afresh, with nothing chosen; the watermark
-    # chosen for the embedding is kept for the run.
-    check_values(title, win, [("text", "The picture to check", ""),
-                              ("text", "The watermark it should carry", home + "/watermark.bmp"),
-                              ("spin button", "The threshold it was marked with", 0.0)])
-    field = find(win, named("text", "The picture to check"))
-    wait("the focus in the picture's field", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
-    typed(home + "/changed.bmp")
-    wait("the picture typed in", lambda: value_of(field) == home + "/changed.bmp")
-    keys(KEY_RETURN)
-    verdict = "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423"
-    lbl = wait("the verdict", lambda: find(win, named("label", verdict)))
-    wait("the focus on the verdict", lambda: lbl.getState().contains(pyatspi.STATE_FOCUSED))
-    print(f"{title}: focus on the verdict {lbl.name!r}")
-    win = check(title, "frame", [
-        ("label", "NC of the extracted watermark: 0.975597", None),
-        ("image", "Altered blocks in red, the altered area framed", "changed.bmp: " + verdict)])
-    keys(KEY_TAB)
-    wait("the focus on Save the map", lambda: focused(win) is not None and focused(win).name == "Save the map")
-    keys(KEY_TAB, KEY_SPACE)
-    wait("the main window again", lambda: window(main_title))
-    if window(title) is not None:
-        faults.append(f"{title!r} still shows after Go to main menu")
-
-
 def main():
-    home = sys.argv[1]
+    home, tool, pictures = sys.argv[1], sys.argv[2], sys.argv[3]
     wait("the program on the accessibility bus", program)
     main_title = "Digital Image watermarking in wavelet domain"
     main_win = wait("the main window", lambda: window(main_title))
@@ -280,21 +370,19 @@ def main():
 
     press(chooser, "Next  >>")
     answer_ok("Image is suitable")
-    check("Wavelet transform and embedding", "frame", [
+    embedding = check("Wavelet transform and embedding", "frame", [
         ("image", "Cover image properties", "cover.bmp, 1024 x 768 pixels"),
-        ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels")])
-
-    embedding = wait("the embedding screen", lambda: window("Wavelet transform and embedding"))
-    press(embedding, "<<  Back")
-    press(wait("the watermark chooser", lambda: window("Choosing the water mark")), "<<  Back")
-    walk_check(home)
+        ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels"),
+        ("push button", "Seal with a key...", None)])
+    result = sealed_walk(embedding, home, tool)
+    check_walk(result, pictures)
 
     print()
     if faults:
         print("check-a11y: " + "\n  ".join(["faults:"] + faults))
         return 1
-    print("check-a11y: 5 windows read, every role and name present, both drive lists tell their drive, "
-          "the check walked from the keyboard")
+    print("check-a11y: 9 windows read, every role and name present, both drive lists tell their drive,"
+          " both keyed paths and the check walked from the keyboard")
     return 0
 
 

@@ -38,15 +38,18 @@ const std::string kHelp =
     "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
     "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
     "  keygen FILE                    write a new key for keyed marks (--key-file FILE)\n"
-    "embed, extract and verify also take many files in one call: see their --help.\n"
+    "  seal PICTURE -o OUT            seal a picture of any size as it is (--key-file KEY)\n"
+    "  check PICTURE                  is a sealed picture unchanged? where not? (--key-file KEY)\n"
+    "embed, extract, verify, seal and check also take many files in one call: see their\n"
+    "--help.\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help, or a command's help after the command\n"
     "  --version       show the version\n"
     "\n"
     "Exit status: 0 done (verify: intact), 1 input refused or work failed, 2 usage error,\n"
-    "3 verify found the image altered; 130, 143 or 129 a run over many files stopped by\n"
-    "Ctrl-C, SIGTERM or SIGHUP.\n";
+    "3 verify or check found the image altered; 130, 143 or 129 a run over many files\n"
+    "stopped by Ctrl-C, SIGTERM or SIGHUP.\n";
 
 class Cli : public test::CoverAndWatermark {
 protected:
@@ -200,6 +203,8 @@ TEST_F(Cli, HelpAndVersion) {
         {"attack", "Usage: ombrel attack IMAGE [--watermark W [-t N]] [--csv FILE] [--chart PNG]"},
         {"evaluate", "Usage: ombrel evaluate COVER... --watermark W [-t LIST] [--fit] -o DIR [-j N]"},
         {"keygen", "Usage: ombrel keygen FILE"},
+        {"seal", "Usage: ombrel seal PICTURE -o OUT KEY [--id TEXT | --id-from-name]"},
+        {"check", "Usage: ombrel check PICTURE KEY [--id TEXT | --id-from-name] [--map MAP]"},
     };
     for (const auto &[command, usage] : usages) {
         const Result r = runCli({command, "--help"});

@@ -27,15 +27,18 @@ constexpr const char *kUsageText =
     "  attack IMAGE [--watermark W]   what the mark survives: a table of attacks\n"
     "  evaluate COVER... -o DIR       mark, measure and attack many covers (--watermark W)\n"
     "  keygen FILE                    write a new key for keyed marks (--key-file FILE)\n"
-    "embed, extract and verify also take many files in one call: see their --help.\n"
+    "  seal PICTURE -o OUT            seal a picture of any size as it is (--key-file KEY)\n"
+    "  check PICTURE                  is a sealed picture unchanged? where not? (--key-file KEY)\n"
+    "embed, extract, verify, seal and check also take many files in one call: see their\n"
+    "--help.\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help, or a command's help after the command\n"
     "  --version       show the version\n"
     "\n"
     "Exit status: 0 done (verify: intact), 1 input refused or work failed, 2 usage error,\n"
-    "3 verify found the image altered; 130, 143 or 129 a run over many files stopped by\n"
-    "Ctrl-C, SIGTERM or SIGHUP.\n";
+    "3 verify or check found the image altered; 130, 143 or 129 a run over many files\n"
+    "stopped by Ctrl-C, SIGTERM or SIGHUP.\n";
 
 // An option naming a picture to write, and whether that picture has colour;
 // in a command's form over many files it names a folder instead.
@@ -108,6 +111,12 @@ const std::map<std::string, CommandEntry, std::less<>> &commands() {
           withKey({kWatermark, kThreshold, kOutput, kFit, kJobs, kShard, kResume, kOverwrite, kFileList,
                    kProgress, kJoin})}},
         {"keygen", {keygenCommand, kKeygenHelp, {}}},
+        {"seal",
+         {sealCommand, kSealHelp, withKey({kOutput, kJobs, kFileList, kProgress}), {{kOutput.name, false, true}},
+          sealIsBatch}},
+        {"check",
+         {checkCommand, kCheckHelp, withKey({kMap, kCsv, kJobs, kQuiet, kFileList, kProgress}),
+          {{kMap.name, true, true}}, checkIsBatch}},
     };
     return table;
 }

@@ -4,6 +4,11 @@
 // The tool's commands, each in its own file with its help.
 
 #include "cli/command.h"
+#include "cli/key_option.h"
+#include "imaging/sampled_picture.h"
+#include "stego/seal.h"
+
+#include <string>
 
 namespace ombrel::cli {
 
@@ -35,5 +40,20 @@ int evaluateCommand(const Parsed &p, std::ostream &out, std::ostream &err);
 
 extern const char kKeygenHelp[];
 int keygenCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+
+extern const char kSealHelp[];
+int sealCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+bool sealIsBatch(const Parsed &p);
+
+extern const char kCheckHelp[];
+int checkCommand(const Parsed &p, std::ostream &out, std::ostream &err);
+bool checkIsBatch(const Parsed &p);
+
+// What seal and check share: a picture's samples as stored, or the tool's
+// refusal; the seal's view of them; the key, a usage error when none was
+// given (a seal has no keyless form).
+SampledPicture readSampled(const std::string &path);
+SealPixels sealView(SampledPicture &picture);
+const SecretBytes &sealSecret(const KeyOption &key, const char *command);
 
 } // namespace ombrel::cli

@@ -4,7 +4,9 @@
 // A picture checked against the bits of its mark, and the report in words:
 // the verdict, the altered area, and the tamper map written as a file.
 
+#include "imaging/sampled_picture.h"
 #include "imaging/surface.h"
+#include "stego/seal.h"
 #include "stego/verify.h"
 
 #include <string>
@@ -36,5 +38,15 @@ std::string boxText(const MarkReport &report);
 bool noMatch(const MarkReport &report, bool keyed);
 // "intact", "altered", or the keyed words for no block matching.
 std::string verdict(const MarkReport &report, bool keyed);
+
+// The seal's report in the same words: "intact", "altered", or when every
+// unit fails the words for a picture not sealed under this key, id and size.
+std::string sealVerdict(const SealReport &report);
+// "x L..R, y T..B" around the altered units, or "" when none is.
+std::string sealBoxText(const SealReport &report);
+// The seal's map: the picture at full size, dimmed grey as verify's map has
+// it, every altered unit in verify's red; written as its name asks.
+Image sealMap(const SampledPicture &picture, const SealReport &report);
+void saveSealMap(const SampledPicture &picture, const SealReport &report, const std::string &path);
 
 } // namespace ombrel::marking

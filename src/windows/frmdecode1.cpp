@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "windows/frmdecode1.h"
 
+#include "marking/keying.h"
 #include "platform/platform.h"
 #include "stego/extraction.h"
 #include "windows/controls.h"
 #include "windows/flow.h"
+#include "windows/frmkey.h"
 #include "windows/frmloading.h"
 #include "windows/picture_files.h"
 #include "windows/progress_maxima.h"
@@ -12,6 +14,7 @@
 #include "windows/session.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace ombrel::windows {
 
@@ -27,8 +30,16 @@ FrmDecode1::FrmDecode1(Session &session)
               QRect(16, 356, 563, 48), Qt::AlignLeft | Qt::AlignTop, makeFont("", 9.75));
     cmdback = makeButton(this, "cmdback", QStringLiteral("<<   Back"), QRect(16, 466, 130, 32));
     cmdnext = makeButton(this, "cmdnext", QStringLiteral("Next   >>"), QRect(449, 466, 130, 32));
+    // Added last, so the screen's own controls keep their tab order.
+    cmdkey = makeButton(this, "cmdkey", QStringLiteral("Extract with a key..."), QRect(222, 466, 150, 32));
     connect(cmdback, &QPushButton::clicked, this, &FrmDecode1::cmdback_Click);
     connect(cmdnext, &QPushButton::clicked, this, &FrmDecode1::cmdnext_Click);
+    connect(cmdkey, &QPushButton::clicked, this, [this] {
+        cmdkey_Click(KeyUse::Extracting, [screen = QPointer<FrmDecode1>(this)](const marking::Keying &key) {
+            if (screen)
+                screen->extractWith(key);
+        });
+    });
 }
 
 void FrmDecode1::formLoad() {
@@ -38,13 +49,16 @@ void FrmDecode1::formLoad() {
 
 void FrmDecode1::cmdback_Click() { extraction_flow::back(*this); }
 
-void FrmDecode1::cmdnext_Click() {
+void FrmDecode1::cmdnext_Click() { extractWith(marking::Keying{}); }
+
+void FrmDecode1::extractWith(const marking::Keying &key) {
     FrmLoading &loading = Registry::instance().get<FrmLoading>();
     loading.show();
     Progress progress(loading.progress());
     progress.start(kExtractProgressMax);
     Surface &picture = session.buffers.decwater();
-    session.extraction().run(session.buffers.piccover(), picture, progress);
+    const std::optional<Keystream> keystream = key.keystreamFor(session.cover.path.toStdString());
+    session.extraction().run(session.buffers.piccover(), picture, progress, marking::keyed(keystream));
     const bool written = saveOrReport(picture, fixed_files::path(fixed_files::kExtracted));
     loading.hide();
     if (written)

@@ -5,6 +5,10 @@
 
 class QPushButton;
 
+namespace ombrel::marking {
+struct Keying;
+}
+
 namespace ombrel::windows {
 
 class ImageBox;
@@ -25,10 +29,12 @@ private:
     Session &session;
 
     ImageBox *imgmod;
-    QPushButton *cmdback, *cmdnext;
+    QPushButton *cmdback, *cmdnext, *cmdkey;
 
     void cmdback_Click();
     void cmdnext_Click();
+    // The extraction, the keystream taken off first when the key screen gave a key.
+    void extractWith(const marking::Keying &key);
 };
 
 } // namespace ombrel::windows

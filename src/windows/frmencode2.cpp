@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "windows/frmencode2.h"
 
+#include "marking/keying.h"
 #include "platform/platform.h"
 #include "stego/embedding.h"
 #include "stego/intake.h"
@@ -8,6 +9,7 @@
 #include "windows/controls.h"
 #include "windows/flow.h"
 #include "windows/frmencode3.h"
+#include "windows/frmkey.h"
 #include "windows/frmloading.h"
 #include "windows/picture_files.h"
 #include "windows/progress_maxima.h"
@@ -15,6 +17,7 @@
 #include "windows/session.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace ombrel::windows {
 
@@ -38,8 +41,16 @@ FrmEncode2::FrmEncode2(Session &session)
     cmdnext = makeButton(this, "cmdnext", QStringLiteral("Start the Embedding"), QRect(374, 520, 180, 32));
     cmdnext->setToolTip(QStringLiteral(
         "create matrices, and saves the watermark image as text \" c:\\wateroutput.txt \" "));
+    // Added last, so the screen's own controls keep their tab order.
+    cmdkey = makeButton(this, "cmdkey", QStringLiteral("Seal with a key..."), QRect(210, 520, 150, 32));
     connect(cmdnext, &QPushButton::clicked, this, &FrmEncode2::cmdnext_Click);
     connect(cmdback, &QPushButton::clicked, this, &FrmEncode2::cmdback_Click);
+    connect(cmdkey, &QPushButton::clicked, this, [this] {
+        cmdkey_Click(KeyUse::Sealing, [screen = QPointer<FrmEncode2>(this)](const marking::Keying &key) {
+            if (screen)
+                screen->embedWith(key);
+        });
+    });
 }
 
 void FrmEncode2::formLoad() {
@@ -56,7 +67,9 @@ void FrmEncode2::formLoad() {
     lblwatery->setText(QStringLiteral("Height: ") + numberText(waterHeight));
 }
 
-void FrmEncode2::cmdnext_Click() {
+void FrmEncode2::cmdnext_Click() { embedWith(marking::Keying{}); }
+
+void FrmEncode2::embedWith(const marking::Keying &key) {
     FrmLoading &loading = Registry::instance().get<FrmLoading>();
     Progress progress(loading.progress());
     progress.start(kEmbedProgressMax);
@@ -71,7 +84,7 @@ void FrmEncode2::cmdnext_Click() {
         loading.hide();
         return;
     }
-    embed(*mark, progress);
+    embed(*mark, key, progress);
     loading.hide();
     if (!writeWatermarked() || !saveUnderChosenName())
         return;
@@ -109,8 +122,12 @@ std::optional<EmbedQuantised> FrmEncode2::transformAndWriteFixedFiles(EmbedRead 
     return mark;
 }
 
-void FrmEncode2::embed(const EmbedQuantised &mark, Progress &progress) {
+void FrmEncode2::embed(const EmbedQuantised &mark, const marking::Keying &key, Progress &progress) {
     mark.embedInto(session.buffers.piccover(), progress);
+    // A keyed mark is the keyless one with every carried bit XORed with the
+    // keystream; the id is the one given, so the name saved under is not needed.
+    if (const std::optional<Keystream> keystream = key.keystreamFor(std::string()))
+        keystream->apply(session.buffers.piccover().image());
 }
 
 bool FrmEncode2::writeWatermarked() {

@@ -9,6 +9,9 @@ class QLabel;
 class QPushButton;
 
 namespace ombrel {
+namespace marking {
+struct Keying;
+}
 class EmbedQuantised;
 class EmbedRead;
 class Progress;
@@ -37,13 +40,15 @@ private:
 
     ImageBox *imgcover, *imgwater;
     QLabel *lblcoverx, *lblcovery, *lblwaterx, *lblwatery;
-    QPushButton *cmdnext, *cmdback;
+    QPushButton *cmdnext, *cmdback, *cmdkey;
 
     // Sizes recorded at load; the pipeline reads a picture only when they fit.
     int coverWidth = 0, coverHeight = 0, waterWidth = 0, waterHeight = 0;
 
     void cmdnext_Click();
     void cmdback_Click();
+    // The embedding, keyed when the key screen gave a key.
+    void embedWith(const marking::Keying &key);
 
     // One embedding: the pipeline's steps, with the threshold question and
     // the fixed files between them.
@@ -52,7 +57,7 @@ private:
     // None when a fixed file could not be written (reported by then).
     std::optional<EmbedQuantised> transformAndWriteFixedFiles(EmbedRead read, int threshold,
                                                               Progress &progress);
-    void embed(const EmbedQuantised &mark, Progress &progress);
+    void embed(const EmbedQuantised &mark, const marking::Keying &key, Progress &progress);
     bool writeWatermarked();
     // False when the user cancelled at the overwrite question.
     bool saveUnderChosenName();

@@ -70,9 +70,17 @@ public:
         QString folder;
     };
 
+    // Where the key screen's key file lives and the id given there, for this
+    // run alone: never the key itself, and never in the settings.
+    struct KeyPlace {
+        QString file;
+        QString id;
+    };
+
     Cover cover;
     Watermark watermark;
     Place browsing;
+    KeyPlace key;
     PixelBuffers buffers;
 
     // Created at first use; every run overwrites the entries it uses.

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -34,6 +35,15 @@ QSize roomOf(const QPushButton &button, int &flags) {
     return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
 }
 
+// A radio button's text goes beside its indicator.
+QSize roomOf(const QRadioButton &button, int &flags) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
+    return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button).size();
+}
+
 QSize roomOf(const QCheckBox &box, int &flags) {
     QStyleOptionButton option;
     option.initFrom(&box);
@@ -53,7 +63,6 @@ class TextFits : public QObject {
         double points;
     };
     QStringList windows_;
-    QStringList checkWindows_; // the walk through the check
     QMap<QString, Seen> seen_; // "window.control"
     QStringList misfits_;
 
@@ -82,16 +91,17 @@ class TextFits : public QObject {
 private slots:
     void initTestCase() {
         ombrel::windows::useWindowFonts();
-        ombrel::test::tourWindows(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [this](QWidget &window) {
+        const auto stop = [this](QWidget &window) {
             windows_ << window.objectName();
             check<QLabel>(window);
             check<QPushButton>(window);
-        });
-        ombrel::test::tourCheck(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [this](QWidget &window) {
-            checkWindows_ << window.objectName();
-            check<QLabel>(window);
-            check<QPushButton>(window);
+            check<QRadioButton>(window);
             check<QCheckBox>(window);
+        };
+        ombrel::test::tourWindows(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), stop);
+        ombrel::test::tourKeyScreen(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), stop);
+        ombrel::test::tourCheck(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [&](QWidget &window) {
+            stop(window);
             // The longest verdicts a check can give, in the same label.
             auto *verdict = window.findChild<QLabel *>(QStringLiteral("lblverdict"));
             const QString shown = verdict->text();
@@ -107,11 +117,9 @@ private slots:
         });
     }
 
-    void theCheckWindowIsChecked() { QCOMPARE(checkWindows_, QStringList{"frmcheck"}); }
-
     void everyUserFacingWindowIsChecked() {
         QCOMPARE(windows_, (QStringList{"frmmain", "frmEncode1", "frmencode2", "frmencode3", "frmloading",
-                                        "frmAbout", "frmDecode1", "frmdecode2"}));
+                                        "frmAbout", "frmDecode1", "frmdecode2", "frmkey", "frmcheck"}));
     }
 
     void everyTextFits() { QVERIFY2(misfits_.isEmpty(), qPrintable(misfits_.join(QLatin1Char('\n')))); }
@@ -126,6 +134,10 @@ private slots:
         QTest::newRow("watermark height") << "frmencode2.lblwatery" << "Height:  512";
         QTest::newRow("application title") << "frmAbout.lblTitle" << "Ombrel's Colored Digital Watermarking ";
         QTest::newRow("version") << "frmAbout.lblVersion" << "Version 1.0.0";
+        QTest::newRow("sealing button") << "frmencode2.cmdkey" << "Seal with a key...";
+        QTest::newRow("extraction button") << "frmDecode1.cmdkey" << "Extract with a key...";
+        QTest::newRow("key screen's default button") << "frmkey.cmduse" << "Use this key";
+        QTest::newRow("passphrase option") << "frmkey.optpass" << "A passphrase:";
         QTest::newRow("verdict of a check")
             << "frmcheck.lblverdict" << "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423";
         QTest::newRow("NC of a check") << "frmcheck.lblnc" << "NC of the extracted watermark: 0.975597";

@@ -92,6 +92,32 @@ void tourWindows(const QString &samplesFolder, const TourStop &stop, const QStri
     extracted.hide();
 }
 
+void tourKeyScreen(const QString &samplesFolder, const TourStop &stop, const QString &home) {
+    GuiRun run(home);
+    for (const char *name : {"cover.bmp", "watermark.bmp"}) {
+        const QString to = run.homeFile(QLatin1String(name));
+        QFile::remove(to);
+        if (!QFile::copy(samplesFolder + QLatin1Char('/') + QLatin1String(name), to))
+            throw std::runtime_error(std::string("cannot copy the sample ") + name);
+    }
+    QWidget &main = run.start();
+    clickFile(main, "File1", QStringLiteral("cover.bmp"));
+    QWidget &chooser = press(main, "cmdencode", "frmEncode1");
+    clickFile(chooser, "File2", QStringLiteral("watermark.bmp"));
+    QWidget &embedding = press(chooser, "cmdnext", "frmencode2");
+    QWidget &key = press(embedding, "cmdkey", "frmkey");
+    const QString keyFile = run.homeFile(QStringLiteral("photos.key"));
+    QFile::remove(keyFile);
+    run.dialogs.saveNames = {keyFile};
+    click(key, "cmdnewkey");
+    if (auto *id = key.findChild<QLineEdit *>(QStringLiteral("txtid")))
+        id->setText(QStringLiteral("holiday-7"));
+    stop(key);
+    QFile::remove(keyFile);
+    click(key, "cmdcancel");
+    embedding.hide();
+}
+
 void tourCheck(const QString &samplesFolder, const TourStop &stop, const QString &home) {
     GuiRun run(home);
     copySamples(samplesFolder, run);

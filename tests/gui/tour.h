@@ -34,6 +34,11 @@ QWidget &embedFromStart(GuiRun &run, const TourStop &stop);
 // home: an empty folder to stand for c:, or a fresh temporary one.
 void tourWindows(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
 
+// The key screen as "Seal with a key..." opens it on the embedding screen,
+// with a key just made in the home folder and an id typed: a walk of its
+// own, after tourWindows (whose windows stay the specification's).
+void tourKeyScreen(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
+
 // The check of a picture, the way a user does it: the sample cover marked
 // through the embedding wizard, a region of the copy painted over, the copy
 // chosen on the main window and checked against the sample watermark.
