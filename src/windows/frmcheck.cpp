@@ -102,15 +102,17 @@ Image shownMap(const Surface &image, const marking::PictureCheck &check) {
         return image.image();
     Image map = tamperMap(image.image(), check.report);
     if (const auto &box = check.report.alteredBox) {
-        // Drawn just outside the box, so the altered blocks stay in view.
-        const int left = box->left - kFrameWidth, right = box->right + kFrameWidth;
-        const int top = box->top - kFrameWidth, bottom = box->bottom + kFrameWidth;
-        for (int y = std::max(top, 0); y <= std::min(bottom, map.height - 1); ++y)
-            for (int x = std::max(left, 0); x <= std::min(right, map.width - 1); ++x) {
-                const bool inside = x > box->right || x < box->left || y > box->bottom || y < box->top;
-                if (inside)
+        // Drawn just outside the box, so the altered blocks stay in view; at
+        // the picture's edge, just inside it.
+        const int left = std::max(box->left - kFrameWidth, 0);
+        const int right = std::min(box->right + kFrameWidth, map.width - 1);
+        const int top = std::max(box->top - kFrameWidth, 0);
+        const int bottom = std::min(box->bottom + kFrameWidth, map.height - 1);
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x)
+                if (x < left + kFrameWidth || x > right - kFrameWidth || y < top + kFrameWidth ||
+                    y > bottom - kFrameWidth)
                     map.at(x, y) = kFrameColour;
-            }
     }
     return map;
 }

@@ -282,6 +282,14 @@ private slots:
                                                                    {10, 10}})
             QCOMPARE(shown.at(x, y), map.at(x, y));
 
+        // A box that reaches the picture's edges is framed inside them.
+        MarkReport whole = altered.check.report;
+        whole.alteredBox = {0, 0, 1023, 767};
+        const Image edge = shownMap(altered.image, {whole, true, 0});
+        for (const auto &[x, y] : std::vector<std::pair<int, int>>{{0, 0}, {3, 400}, {1020, 767}, {500, 764}})
+            QCOMPARE(edge.at(x, y), frame);
+        QCOMPARE(edge.at(4, 400), tamperMap(altered.image.image(), whole).at(4, 400));
+
         asked.key.ids.id = "tea";
         const CheckOutcome none = runCheck(asked);
         QVERIFY(shownMap(none.image, none.check) == sealed.image());
