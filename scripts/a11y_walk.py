@@ -8,7 +8,9 @@ each window and fails when a role or name is missing, or when a drive list
 does not say where it stands.
 
 Arguments: the program's home folder, which its drive list shows as "c:",
-and the tool (build/ombrel), whose keyed outputs the walk's must equal.
+the tool (build/ombrel), whose keyed outputs the walk's must equal, and the
+folder with the check's pictures (watermark.bmp, and changed.bmp: a marked
+copy of the cover with a region painted over).
 """
 import os
 import subprocess
@@ -20,6 +22,7 @@ import pyatspi
 TIMEOUT = 20
 # X key symbols, for keys sent through the accessibility bus.
 KEY_UP, KEY_DOWN, KEY_RETURN, KEY_TAB = 0xff52, 0xff54, 0xff0d, 0xff09
+KEY_SPACE, KEY_END, KEY_BACKSPACE = 0x20, 0xff57, 0xff08
 faults = []
 
 
@@ -231,7 +234,7 @@ def sealed_walk(embedding, home, tool):
     print(f"Key and id, again: 'Key file' reads {value(field(key, 'Key file'))!r}")
     field(key, "The image's id:").queryComponent().grabFocus()
     keys(KEY_RETURN)
-    check("The watermark", "frame", [])
+    result = check("The watermark", "frame", [])
     by_tool = os.path.join(home, "tool-extracted.bmp")
     subprocess.run([tool, "extract", sealed, "-o", by_tool, "--key-file", key_file, "--id", "a11y-1"],
                    check=True, capture_output=True)
@@ -240,6 +243,65 @@ def sealed_walk(embedding, home, tool):
         faults.append("the keyed extraction differs from the tool's")
     else:
         print("watermark.bmp: the tool's keyed extraction")
+    return result
+
+
+def focused(win):
+    return find(win, lambda a: a.getState().contains(pyatspi.STATE_FOCUSED), 3)
+
+
+def spin_value(acc):
+    return acc.queryValue().currentValue
+
+
+def check_walk(result, pictures):
+    """The check from the keyboard alone: the picture typed in, the watermark
+    the chooser left in its field replaced, Enter to check, the verdict read
+    where the focus lands, then back to the main menu."""
+    press(result, "Go to main menu")
+    main_title = "Digital Image watermarking in wavelet domain"
+    main_win = check(main_title, "frame", [("push button", "Check the image for changes", None)])
+    press(main_win, "Check the image for changes")
+    title = "Check the image for changes"
+    win = check(title, "frame", [
+        ("text", "The picture to check", None), ("push button", "Choose the picture", None),
+        ("text", "The watermark it should carry", None), ("push button", "Choose the watermark", None),
+        ("spin button", "The threshold it was marked with", None),
+        ("text", "Key file", None), ("push button", "Choose the key file", None),
+        ("password text", "Passphrase", None), ("text", "The image's id", None),
+        ("check box", "The id is the file name without its extension", None),
+        ("push button", "Check", None), ("push button", "Save the map", None),
+        ("push button", "Go to main menu", None), ("label", "Not checked yet", None),
+        ("image", "Altered blocks in red, the altered area framed", "no picture")])
+    picture, watermark = field(win, "The picture to check"), field(win, "The watermark it should carry")
+    threshold = find(win, named("spin button", "The threshold it was marked with"))
+    # The main window came back afresh, with nothing chosen; the watermark
+    # chosen for the embedding stays for the run.
+    shown = {"picture": value(picture), "watermark": value(watermark), "threshold": spin_value(threshold)}
+    print(f"{title}: reads {shown}")
+    if shown["picture"] != "" or not shown["watermark"].endswith("/watermark.bmp") or shown["threshold"] != 0:
+        faults.append(f"{title!r} opens with {shown}")
+    wait("the focus in the picture's field", lambda: picture.getState().contains(pyatspi.STATE_FOCUSED))
+    type_into(picture, os.path.join(pictures, "changed.bmp"))
+    watermark.queryComponent().grabFocus()
+    wait("the focus in the watermark's field", lambda: watermark.getState().contains(pyatspi.STATE_FOCUSED))
+    keys(KEY_END, *[KEY_BACKSPACE] * len(value(watermark)))
+    wait("the watermark's field emptied", lambda: value(watermark) == "")
+    type_into(watermark, os.path.join(pictures, "watermark.bmp"))
+    keys(KEY_RETURN)  # Enter in a field checks
+    verdict = "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423"
+    said = wait("the verdict", lambda: find(win, named("label", verdict)))
+    wait("the focus on the verdict", lambda: said.getState().contains(pyatspi.STATE_FOCUSED))
+    print(f"{title}: the focus is on the verdict {said.name!r}")
+    win = check(title, "frame", [
+        ("label", "NC of the extracted watermark: 0.975597", None),
+        ("image", "Altered blocks in red, the altered area framed", "changed.bmp: " + verdict)])
+    keys(KEY_TAB)
+    wait("the focus on 'Save the map'", lambda: (focused(win) or win).name == "Save the map")
+    keys(KEY_TAB, KEY_SPACE)
+    wait("the main window again", lambda: window(main_title))
+    if window(title) is not None:
+        faults.append(f"{title!r} still shows after 'Go to main menu'")
 
 
 def dump(acc, depth=0):
@@ -278,7 +340,7 @@ def check(title, role, parts):
 
 
 def main():
-    home, tool = sys.argv[1], sys.argv[2]
+    home, tool, pictures = sys.argv[1], sys.argv[2], sys.argv[3]
     wait("the program on the accessibility bus", program)
     main_title = "Digital Image watermarking in wavelet domain"
     main_win = wait("the main window", lambda: window(main_title))
@@ -312,14 +374,15 @@ def main():
         ("image", "Cover image properties", "cover.bmp, 1024 x 768 pixels"),
         ("image", "Watermark image properties", "watermark.bmp, 512 x 512 pixels"),
         ("push button", "Seal with a key...", None)])
-    sealed_walk(embedding, home, tool)
+    result = sealed_walk(embedding, home, tool)
+    check_walk(result, pictures)
 
     print()
     if faults:
         print("check-a11y: " + "\n  ".join(["faults:"] + faults))
         return 1
-    print("check-a11y: 8 windows read, every role and name present, both drive lists tell their drive,"
-          " both keyed paths walked from the keyboard")
+    print("check-a11y: 9 windows read, every role and name present, both drive lists tell their drive,"
+          " both keyed paths and the check walked from the keyboard")
     return 0
 
 

@@ -7,6 +7,7 @@
 #include "windows/controls.h"
 #include "windows/flow.h"
 #include "windows/frmabout.h"
+#include "windows/frmcheck.h"
 #include "windows/frmloading.h"
 #include "windows/picture_files.h"
 #include "windows/progress_maxima.h"
@@ -47,6 +48,9 @@ FrmMain::FrmMain(Session &session)
                            QRect(329, 530, 313, 30));
     cmdabout = makeButton(this, "cmdabout", QStringLiteral("About this Application"), QRect(16, 600, 200, 30));
     cmdexit = makeButton(this, "cmdexit", QStringLiteral("Exit"), QRect(529, 600, 113, 30));
+    // Made last, so it comes last in the tab order; it sits in the room
+    // between About and Exit.
+    cmdcheck = makeButton(this, "cmdcheck", QStringLiteral("Check the image for changes"), QRect(226, 600, 293, 30));
 
     connect(Drive1, &DriveList::changed, this, &FrmMain::Drive1_Change);
     connect(Dir1, &DirList::changed, this, &FrmMain::Dir1_Change);
@@ -56,6 +60,7 @@ FrmMain::FrmMain(Session &session)
     connect(cmddecode, &QPushButton::clicked, this, &FrmMain::cmddecode_Click);
     connect(cmdabout, &QPushButton::clicked, this, &FrmMain::cmdabout_Click);
     connect(cmdexit, &QPushButton::clicked, this, &FrmMain::cmdexit_Click);
+    connect(cmdcheck, &QPushButton::clicked, this, &FrmMain::cmdcheck_Click);
 }
 
 void FrmMain::formLoad() {
@@ -155,6 +160,16 @@ void FrmMain::cmdabout_Click() {
     FrmAbout &about = Registry::instance().get<FrmAbout>();
     about.show();
     about.raise();
+}
+
+// Any picture can be checked, of any format and whether or not "Load image"
+// took it: the check window reads and judges it itself.
+void FrmMain::cmdcheck_Click() {
+    hide();
+    FrmCheck &check = Registry::instance().reload<FrmCheck>();
+    check.show();
+    // The keyboard goes with the user to the new window, window manager or not.
+    check.activateWindow();
 }
 
 void FrmMain::cmdexit_Click() { platform::services().exit->end(); }

@@ -35,7 +35,7 @@ private:
     FileList *File1;
     ImageBox *img1;
     QLabel *lblpro;
-    QPushButton *cmdload, *cmdencode, *cmddecode, *cmdabout, *cmdexit;
+    QPushButton *cmdload, *cmdencode, *cmddecode, *cmdabout, *cmdexit, *cmdcheck;
 
     // The browsing place, as the watermark chooser will open on it.
     void notePlace();
@@ -46,6 +46,7 @@ private:
     void cmdencode_Click();
     void cmddecode_Click();
     void cmdabout_Click();
+    void cmdcheck_Click();
     void cmdexit_Click();
 };
 

@@ -11,7 +11,7 @@ endif()
 set(expected
   "frmmain 666 647" "frmEncode1 579 579" "frmencode2 570 569" "frmencode3 610 567"
   "frmloading 439 38" "frmAbout 407 307" "frmDecode1 595 515" "frmdecode2 585 505"
-  "frmkey 480 316")
+  "frmkey 480 316" "frmcheck 880 610")
 foreach(entry IN LISTS expected)
   separate_arguments(entry)
   list(GET entry 0 name)

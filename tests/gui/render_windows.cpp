@@ -42,6 +42,7 @@ int main(int argc, char **argv) {
         };
         ombrel::test::tourWindows(samples, render, home);
         ombrel::test::tourKeyScreen(samples, render, home);
+        ombrel::test::tourCheck(samples, render, home);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "render_windows: %s\n", e.what());
         return 1;

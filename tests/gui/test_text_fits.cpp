@@ -6,6 +6,7 @@
 #include "gui/tour.h"
 #include "windows/fonts.h"
 
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMap>
@@ -41,6 +42,14 @@ QSize roomOf(const QRadioButton &button, int &flags) {
     option.text = button.text();
     flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
     return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button).size();
+}
+
+QSize roomOf(const QCheckBox &box, int &flags) {
+    QStyleOptionButton option;
+    option.initFrom(&box);
+    option.text = box.text();
+    flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
+    return box.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &box).size();
 }
 
 } // namespace
@@ -87,14 +96,30 @@ private slots:
             check<QLabel>(window);
             check<QPushButton>(window);
             check<QRadioButton>(window);
+            check<QCheckBox>(window);
         };
         ombrel::test::tourWindows(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), stop);
         ombrel::test::tourKeyScreen(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), stop);
+        ombrel::test::tourCheck(QStringLiteral(OMBREL_SOURCE_DIR "/samples"), [&](QWidget &window) {
+            stop(window);
+            // The longest verdicts a check can give, in the same label.
+            auto *verdict = window.findChild<QLabel *>(QStringLiteral("lblverdict"));
+            const QString shown = verdict->text();
+            for (const char *longest :
+                 {"No block matches: not sealed with this key and id, or replaced whole",
+                  "Altered: 11968 of 11968 blocks changed, in x 1000..1023, y 1000..1023",
+                  "Intact: every one of the 868035 carried bits is as it was marked"}) {
+                verdict->setText(QString::fromLatin1(longest));
+                check<QLabel>(window);
+            }
+            verdict->setText(shown);
+            seen_[QStringLiteral("frmcheck.lblverdict")].text = shown;
+        });
     }
 
     void everyUserFacingWindowIsChecked() {
         QCOMPARE(windows_, (QStringList{"frmmain", "frmEncode1", "frmencode2", "frmencode3", "frmloading",
-                                        "frmAbout", "frmDecode1", "frmdecode2", "frmkey"}));
+                                        "frmAbout", "frmDecode1", "frmdecode2", "frmkey", "frmcheck"}));
     }
 
     void everyTextFits() { QVERIFY2(misfits_.isEmpty(), qPrintable(misfits_.join(QLatin1Char('\n')))); }
@@ -113,6 +138,9 @@ private slots:
         QTest::newRow("extraction button") << "frmDecode1.cmdkey" << "Extract with a key...";
         QTest::newRow("key screen's default button") << "frmkey.cmduse" << "Use this key";
         QTest::newRow("passphrase option") << "frmkey.optpass" << "A passphrase:";
+        QTest::newRow("verdict of a check")
+            << "frmcheck.lblverdict" << "Altered: 400 of 11968 blocks changed, in x 560..759, y 296..423";
+        QTest::newRow("NC of a check") << "frmcheck.lblnc" << "NC of the extracted watermark: 0.975597";
     }
     void programSetTextsAreChecked() {
         QFETCH(QString, control);

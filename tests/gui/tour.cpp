@@ -3,10 +3,14 @@
 
 #include "gui/harness.h"
 
+#include "imaging/colour.h"
+#include "windows/frmcheck.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTest>
 
 #include <stdexcept>
 
@@ -46,12 +50,22 @@ QWidget &embedFromStart(GuiRun &run, const TourStop &stop) {
     return success;
 }
 
-void tourWindows(const QString &samplesFolder, const TourStop &stop, const QString &home) {
-    GuiRun run(home);
-    for (const char *name : {"cover.bmp", "watermark.bmp"})
+namespace {
+
+void copySamples(const QString &samplesFolder, const GuiRun &run) {
+    for (const char *name : {"cover.bmp", "watermark.bmp"}) {
+        QFile::remove(run.homeFile(QLatin1String(name)));
         if (!QFile::copy(samplesFolder + QLatin1Char('/') + QLatin1String(name),
                          run.homeFile(QLatin1String(name))))
             throw std::runtime_error(std::string("cannot copy the sample ") + name);
+    }
+}
+
+} // namespace
+
+void tourWindows(const QString &samplesFolder, const TourStop &stop, const QString &home) {
+    GuiRun run(home);
+    copySamples(samplesFolder, run);
     run.dialogs.replies = {QStringLiteral("0")}; // the threshold
     run.dialogs.saveNames = {run.homeFile(QStringLiteral("watermarked.bmp"))};
     QWidget &success = embedFromStart(run, stop);
@@ -102,6 +116,33 @@ void tourKeyScreen(const QString &samplesFolder, const TourStop &stop, const QSt
     QFile::remove(keyFile);
     click(key, "cmdcancel");
     embedding.hide();
+}
+
+void tourCheck(const QString &samplesFolder, const TourStop &stop, const QString &home) {
+    GuiRun run(home);
+    copySamples(samplesFolder, run);
+    QFile::remove(run.homeFile(QStringLiteral("watermarked.bmp")));
+    run.dialogs.replies = {QStringLiteral("0")};
+    run.dialogs.saveNames = {run.homeFile(QStringLiteral("watermarked.bmp"))};
+    QWidget &success = embedFromStart(run, [](QWidget &) {});
+
+    // A region painted over, as in any image editor.
+    Image changed = loadImage(run.homeFile(QStringLiteral("watermarked.bmp")));
+    for (int y = 296; y < 424; ++y)
+        for (int x = 560; x < 760; ++x)
+            changed.at(x, y) = rgb(31, 63, 201);
+    run.putBitmap(QStringLiteral("changed.bmp"), changed);
+
+    QWidget &main = press(success, "cmdmain", "frmmain");
+    clickFile(main, "File1", QStringLiteral("changed.bmp"));
+    QWidget &check = press(main, "cmdcheck", "frmcheck");
+    run.dialogs.openNames = {run.homeFile(QStringLiteral("watermark.bmp"))};
+    click(check, "cmdwatermark");
+    click(check, "cmdrun");
+    if (!QTest::qWaitFor([&] { return !static_cast<windows::FrmCheck &>(check).busy(); }, 60000))
+        throw std::runtime_error("the check did not end");
+    stop(check);
+    check.hide();
 }
 
 } // namespace ombrel::test

@@ -39,4 +39,10 @@ void tourWindows(const QString &samplesFolder, const TourStop &stop, const QStri
 // own, after tourWindows (whose windows stay the specification's).
 void tourKeyScreen(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
 
+// The check of a picture, the way a user does it: the sample cover marked
+// through the embedding wizard, a region of the copy painted over, the copy
+// chosen on the main window and checked against the sample watermark.
+// Stops at the check window with its verdict and map shown.
+void tourCheck(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
+
 } // namespace ombrel::test
