@@ -187,6 +187,7 @@ void pngFlush(png_structp) {}
 constexpr std::size_t kStripeBytes = 256 * 1024; // filtered bytes a stripe, about
 constexpr std::size_t kIdatBytes = 64 * 1024;    // the data of a full IDAT chunk
 constexpr int kDeflateLevel = 6;                 // zlib's default, as libpng's
+constexpr std::size_t kDeflatePiece = 1u << 30;  // what zlib is given at a time
 
 // What libpng's adaptive filtering adds up for a filtered row: each byte as
 // a signed distance from zero. The lowest sum wins, the earlier filter on a tie.
@@ -261,23 +262,37 @@ Deflated deflateStripe(const SampledPicture &p, int from, int to, bool last) {
 
     Deflated d;
     d.length = static_cast<uLong>(filtered.size());
-    d.adler = adler32(1, filtered.data(), static_cast<uInt>(filtered.size()));
+    d.adler = adler32_z(1, filtered.data(), filtered.size());
     z_stream z{};
     // Raw deflate, with libpng's window, memory and strategy for filtered rows.
     if (deflateInit2(&z, kDeflateLevel, Z_DEFLATED, -15, 8, Z_FILTERED) != Z_OK)
         throw std::bad_alloc();
     const std::unique_ptr<z_stream, int (*)(z_stream *)> ending(&z, deflateEnd);
-    // deflateBound is for a finished stream; a full flush adds a few bytes more.
+    // deflateBound is for a finished stream; a full flush adds a few bytes
+    // more. zlib counts in 32 bits, and one row of a wide picture can be
+    // longer than that: the rows go in pieces.
     d.bytes.resize(deflateBound(&z, d.length) + 64);
-    z.next_in = filtered.data();
-    z.avail_in = static_cast<uInt>(filtered.size());
-    z.next_out = d.bytes.data();
-    z.avail_out = static_cast<uInt>(d.bytes.size());
-    const int done = deflate(&z, last ? Z_FINISH : Z_FULL_FLUSH);
-    if ((last ? done != Z_STREAM_END : done != Z_OK) || z.avail_in != 0 || z.avail_out == 0)
-        throw std::runtime_error("the image data could not be compressed");
-    d.bytes.resize(d.bytes.size() - z.avail_out);
-    return d;
+    const int flush = last ? Z_FINISH : Z_FULL_FLUSH;
+    for (std::size_t in = 0, out = 0;;) {
+        if (out == d.bytes.size())
+            d.bytes.resize(d.bytes.size() * 2);
+        const std::size_t inPiece = std::min(filtered.size() - in, kDeflatePiece);
+        const std::size_t outPiece = std::min(d.bytes.size() - out, kDeflatePiece);
+        const bool all = in + inPiece == filtered.size();
+        z.next_in = filtered.data() + in;
+        z.avail_in = static_cast<uInt>(inPiece);
+        z.next_out = d.bytes.data() + out;
+        z.avail_out = static_cast<uInt>(outPiece);
+        const int done = deflate(&z, all ? flush : Z_NO_FLUSH);
+        if (done == Z_STREAM_ERROR)
+            throw std::runtime_error("the image data could not be compressed");
+        in += inPiece - z.avail_in;
+        out += outPiece - z.avail_out;
+        if (all && z.avail_in == 0 && (last ? done == Z_STREAM_END : z.avail_out != 0)) {
+            d.bytes.resize(out);
+            return d;
+        }
+    }
 }
 
 // Runs its action when it goes, however.
