@@ -21,11 +21,11 @@
 #include <bit>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
