@@ -16,7 +16,7 @@ packages=(
   desktop-file-utils appstream groff-base
   pybind11-dev python3-dev python3-numpy python3-pil python3-pytest
   ccache dpkg-dev file lintian
-  libsodium-dev libpng-dev libtiff-dev python3-skimage imagemagick python3-distributed
+  libsodium-dev libpng-dev libtiff-dev zlib1g-dev python3-skimage imagemagick python3-distributed
 )
 fuzz_packages=(clang libfuzzer-14-dev libclang-rt-14-dev)
 

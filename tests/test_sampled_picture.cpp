@@ -8,10 +8,12 @@
 #include "support/process.h"
 
 #include <QColorSpace>
+#include <QColor>
 #include <QImage>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -340,6 +342,118 @@ TEST(SampledPicture, AWritableFileInALockedFolderIsRewrittenInPlace) {
         expectSameSamples(*back, p);
     }
     EXPECT_EQ(test::entriesOf(locked), (std::set<std::string>{"a.png", "a.ppm", "a.tif"}));
+}
+
+// The picture as libpng writes it with its own defaults, the writer the PNG
+// writer's image data must match.
+std::string writtenByLibpng(const SampledPicture &p, const std::string &path) {
+    static constexpr int kTypes[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                                     PNG_COLOR_TYPE_RGB_ALPHA};
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, p.width, p.height, p.bitDepth, kTypes[p.channels - 1], PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    if (p.bitDepth == 16)
+        png_set_swap(png); // host order is little-endian here
+    const std::size_t row = static_cast<std::size_t>(p.width) * p.channels;
+    for (int y = 0; y < p.height; ++y)
+        png_write_row(png, p.bitDepth == 16 ? reinterpret_cast<png_const_bytep>(p.wide.data() + y * row)
+                                            : p.narrow.data() + y * row);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return readFile(path);
+}
+
+// A PNG's image data: its IDAT chunks joined and inflated, the zlib stream's
+// Adler-32 checked; empty when the stream is damaged.
+std::string filteredRows(const std::string &png, std::size_t size) {
+    std::string deflated;
+    for (std::size_t at = 8; at + 8 <= png.size();) {
+        const auto *b = reinterpret_cast<const unsigned char *>(png.data() + at);
+        const std::size_t length = std::size_t(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+        if (png.compare(at + 4, 4, "IDAT") == 0)
+            deflated += png.substr(at + 8, length);
+        at += 12 + length;
+    }
+    std::string rows(size + 1, '\0'); // one more, to see a stream that runs on
+    uLongf got = rows.size();
+    if (uncompress(reinterpret_cast<Bytef *>(rows.data()), &got, reinterpret_cast<const Bytef *>(deflated.data()),
+                   deflated.size()) != Z_OK || got != size)
+        return {};
+    rows.resize(got);
+    return rows;
+}
+
+// How many of the picture's samples Qt reads otherwise, every one widened to
+// 16 bits as Qt does.
+std::size_t qtDifferences(const std::string &path, const SampledPicture &p) {
+    const QImage read(QString::fromStdString(path));
+    if (read.isNull() || read.width() != p.width || read.height() != p.height)
+        return p.samples() + 1;
+    const QImage qt = read.convertToFormat(QImage::Format_RGBA64);
+    std::size_t wrong = 0;
+    for (int y = 0; y < p.height; ++y) {
+        const auto *pixel = reinterpret_cast<const std::uint16_t *>(qt.constScanLine(y));
+        for (int x = 0; x < p.width; ++x, pixel += 4) {
+            const std::size_t at = (static_cast<std::size_t>(y) * p.width + x) * p.channels;
+            const auto sample = [&](int c) { return p.bitDepth == 16 ? p.at(at + c) : p.at(at + c) * 257u; };
+            const bool grey = p.channels <= 2;
+            for (int c = 0; c < 3; ++c)
+                wrong += pixel[c] != sample(grey ? 0 : c);
+            wrong += pixel[3] != (p.hasAlpha() ? sample(p.channels - 1) : 65535u);
+        }
+    }
+    return wrong;
+}
+
+// The PNG writer deflates its image data in stripes on every core: what it
+// writes reads back the same through libpng and Qt, its rows are filtered
+// exactly as libpng filters them, and it is no larger than libpng's own.
+TEST(SampledPicture, ThePngWritersStripesJoinIntoLibpngsImageData) {
+    struct Row {
+        const char *name;
+        int width, height, channels, depth;
+    };
+    const Row rows[] = {
+        {"rgb 8, five stripes", 700, 500, 3, 8},
+        {"rgba 16, eleven stripes", 700, 500, 4, 16},
+        {"grey 16", 700, 500, 1, 16},
+        {"grey-alpha 8", 600, 400, 2, 8},
+        {"one pixel", 1, 1, 3, 8},
+        {"three rows, two stripes", 90000, 3, 1, 8},
+        {"two rows, two stripes", 20000, 2, 4, 16},
+    };
+    TempDir dir;
+    std::vector<std::pair<std::string, SampledPicture>> pictures;
+    for (const Row &row : rows)
+        pictures.emplace_back(row.name, randomPicture(row.width, row.height, row.channels, row.depth, 11));
+    // Photographs, whose rows each filter suits differently.
+    for (const char *name : {"astronaut.png", "coffee.png", "camera.png"}) {
+        LoadedSamples photo = loadSamples(std::string("/usr/lib/python3/dist-packages/skimage/data/") + name);
+        ASSERT_TRUE(photo) << photo.error().message();
+        pictures.emplace_back(name, std::move(*photo));
+    }
+    for (const auto &[name, picture] : pictures) {
+        SCOPED_TRACE(name);
+        const std::string ours = dir.file("ours.png");
+        ASSERT_TRUE(saveSamples(picture, ours, FileFormat::Png, Durability::Renamed));
+        const LoadedSamples back = loadSamples(ours);
+        ASSERT_TRUE(back) << back.error().message();
+        expectSameSamples(*back, picture);
+        EXPECT_EQ(qtDifferences(ours, picture), 0u);
+
+        const std::string bytes = readFile(ours), libpng = writtenByLibpng(picture, dir.file("libpng.png"));
+        const std::size_t size =
+            static_cast<std::size_t>(picture.height) * (1 + picture.width * picture.channels * picture.bitDepth / 8);
+        const std::string filtered = filteredRows(bytes, size);
+        ASSERT_FALSE(filtered.empty()) << "a damaged zlib stream";
+        EXPECT_TRUE(filtered == filteredRows(libpng, size)) << "rows filtered otherwise than by libpng";
+        EXPECT_LE(bytes.size(), libpng.size() * 103 / 100 + 200) << "libpng's file has " << libpng.size();
+    }
 }
 
 // Palette and low-depth PNGs have no samples of their own: read as the

@@ -78,14 +78,20 @@ namespace {
 // Seals picture in place and gives its PSNR against the picture as it came,
 // over all samples: each changed sample moved by one, its lowest bit.
 double sealSamples(SampledPicture &picture, const SecretBytes &secret, const std::string &id) {
-    const std::size_t n = picture.samples();
-    std::vector<bool> lowest(n);
-    for (std::size_t i = 0; i < n; ++i)
-        lowest[i] = (picture.at(i) & 1u) != 0;
+    // A plain copy, compared in one pass the compiler vectorises: a few
+    // hundredths of a second at 24 megapixels, and the picture twice is
+    // within what a seal may hold.
+    const SampledPicture before = picture;
     sealPicture(sealView(picture), secret, id);
-    std::size_t changed = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        changed += lowest[i] != ((picture.at(i) & 1u) != 0);
+    const auto changedIn = [](const auto &was, const auto &is) {
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < was.size(); ++i)
+            changed += (was[i] ^ is[i]) & 1u;
+        return changed;
+    };
+    const std::size_t n = picture.samples();
+    const std::size_t changed =
+        picture.bitDepth == 16 ? changedIn(before.wide, picture.wide) : changedIn(before.narrow, picture.narrow);
     if (changed == 0)
         return INFINITY;
     const double peak = picture.bitDepth == 16 ? 65535.0 : 255.0;
