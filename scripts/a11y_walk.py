@@ -231,6 +231,11 @@ def sealed_walk(embedding, home, tool):
     extraction = check("Extracting the watermark", "dialog", [("push button", "Extract with a key...", None)])
     press(extraction, "Extract with a key...")
     key = key_screen()
+    # Extracting asks for neither a second passphrase nor a cover: a reader
+    # must not meet those controls, hidden or not.
+    for gone in ("The passphrase again:", "Another cover..."):
+        if find(key, lambda a: a.name == gone) is not None:
+            faults.append(f"the extraction's key screen still tells a reader of {gone!r}")
     print(f"Key and id, again: 'Key file' reads {value(field(key, 'Key file'))!r}")
     field(key, "The image's id:").queryComponent().grabFocus()
     keys(KEY_RETURN)
