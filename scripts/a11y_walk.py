@@ -198,7 +198,7 @@ def sealed_walk(embedding, home, tool):
     key_file = os.path.join(home, "a11y.key")
     sealed = os.path.join(home, "sealed.bmp")
     press(embedding, "Seal with a key...")
-    key = key_screen([("password text", "The passphrase again:", None)])
+    key = key_screen([("password text", "The passphrase again:", None), ("push button", "Another cover...", None)])
     type_into(field(key, "The image's id:"), "a11y-1")
     type_into(field(key, "Key file"), key_file)
     for name in ("Key file", "The image's id:"):
