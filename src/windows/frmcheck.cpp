@@ -40,6 +40,9 @@ const QString kKeyFilter = QStringLiteral("Key files|*|");
 // The map has colour, so no PGM; other lossless names are written as the tool writes them.
 const QString kMapFilter = QStringLiteral("PNG picture|*.png|BMP picture|*.bmp|");
 const QString kSaveTitle = QStringLiteral("Save the map");
+const QString kMapHeading = QStringLiteral("Altered blocks in red, the altered area framed");
+// Over the picture itself, when there is no map worth drawing.
+const QString kPlainHeading = QStringLiteral("The picture as it is: no block matches, so nothing is marked");
 
 // The frame round the altered area, in the map's own pixels: wide enough to
 // stay two pixels wide when the map is shown at half its size.
@@ -173,7 +176,7 @@ FrmCheck::FrmCheck(Session &session)
     prgbusy->setAccessibleName(QStringLiteral("Checking"));
     lblbusy = makeLabel(this, "lblbusy", QStringLiteral("Checking the picture ..."), QRect(16, 510, 272, 18));
 
-    QLabel *lblmap = makeLabel(this, "lblmap", QStringLiteral("Altered blocks in red, the altered area framed"),
+    lblmap = makeLabel(this, "lblmap", kMapHeading,
                                QRect(304, 56, 560, 18), Qt::AlignCenter, makeFont("", 8.25, true));
     imgmap = new ImageBox(this, "imgmap", QRect(304, 76, 560, 420), lblmap);
     lblverdict = makeLabel(this, "lblverdict", QString(), QRect(304, 502, 560, 36), Qt::AlignLeft | Qt::AlignTop,
@@ -303,11 +306,17 @@ void FrmCheck::setBusy(bool busy) {
 void FrmCheck::clearOutcome() {
     shown_.reset();
     imgmap->clear();
+    headMap(kMapHeading);
     lblverdict->setText(QStringLiteral("Not checked yet"));
     // Hidden while empty, so a screen reader meets no nameless label.
     lblnc->clear();
     lblnc->hide();
     cmdsave->setEnabled(false);
+}
+
+void FrmCheck::headMap(const QString &heading) {
+    lblmap->setText(heading);
+    nameAfter(imgmap, lblmap);
 }
 
 void FrmCheck::showOutcome(CheckOutcome outcome) {
@@ -319,6 +328,7 @@ void FrmCheck::showOutcome(CheckOutcome outcome) {
     }
     const QString verdict = verdictSentence(outcome.check);
     const QString name = QFileInfo(txtpicture->text()).fileName();
+    headMap(marking::noMatch(outcome.check.report, outcome.check.keyed) ? kPlainHeading : kMapHeading);
     imgmap->showPicture(shownMap(outcome.image, outcome.check), name);
     imgmap->setAccessibleDescription(name + QStringLiteral(": ") + verdict);
     lblverdict->setText(verdict);

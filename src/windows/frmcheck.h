@@ -77,7 +77,7 @@ private:
     QSpinBox *spnthreshold;
     QCheckBox *chkidfromname;
     QProgressBar *prgbusy;
-    QLabel *lblbusy, *lblverdict, *lblnc;
+    QLabel *lblbusy, *lblverdict, *lblnc, *lblmap;
     ImageBox *imgmap;
 
     bool busy_ = false;
@@ -96,6 +96,8 @@ private:
     void setBusy(bool busy);
     void showOutcome(CheckOutcome outcome);
     void clearOutcome();
+    // The map's heading, and the picture's name for a screen reader, say what is shown.
+    void headMap(const QString &heading);
     // The file dialog for one of the fields, opening where its file is.
     void chooseInto(QLineEdit *field, const QString &filter, const QString &title);
 };

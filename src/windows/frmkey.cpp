@@ -120,12 +120,19 @@ void FrmKey::ask(KeyUse use, WithKey then) {
     use_ = use;
     then_ = std::move(then);
     const bool sealing = use == KeyUse::Sealing;
-    lblagain->setVisible(sealing);
-    txtagain->setVisible(sealing);
     cmdnewkey->setEnabled(sealing);
-    lblcover->setVisible(sealing);
-    cmdcover->setVisible(sealing);
     lblcover->setText(QStringLiteral("Cover: the embedding screen's"));
+    // Extracting needs no second passphrase and no cover. Hidden controls
+    // stay in the accessible tree, so they leave the window instead; the
+    // screen is made afresh for each use, so they never come back.
+    if (!sealing) {
+        if (!offstage_)
+            offstage_ = std::make_unique<QWidget>();
+        for (QWidget *w : std::initializer_list<QWidget *>{lblagain, txtagain, lblcover, cmdcover}) {
+            w->setParent(offstage_.get());
+            w->hide();
+        }
+    }
     setWindowTitle(kTitle);
 }
 

@@ -6,6 +6,7 @@
 #include "windows/window.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -80,6 +81,10 @@ private:
     void sealPickedCover(const marking::Keying &keying);
     // Work off the window's thread; done gets its refusal, empty when none.
     void inBackground(std::function<std::string()> work, std::function<void(const std::string &)> done);
+
+    // Where the controls that do not belong to this use are put: off the
+    // window, so a screen reader never meets them. Never shown.
+    std::unique_ptr<QWidget> offstage_;
 
     std::thread worker_;
     bool done_ = false;

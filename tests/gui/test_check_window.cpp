@@ -220,6 +220,13 @@ private slots:
         QVERIFY(waitForCheck(check));
         QCOMPARE(labelText(check, "lblverdict"), verdict);
         QCOMPARE(run.dialogs.messages.size(), 0);
+        // The heading says what is shown: a map, or the picture as it is
+        // when no block matches; a screen reader hears the same.
+        const QString heading = verdict.startsWith(QLatin1String("No block matches"))
+                                    ? QStringLiteral("The picture as it is: no block matches, so nothing is marked")
+                                    : QStringLiteral("Altered blocks in red, the altered area framed");
+        QCOMPARE(labelText(check, "lblmap"), heading);
+        QCOMPARE(child<ImageBox>(check, "imgmap").accessibleName(), heading);
         // The verdict has the focus, so a screen reader reads it out.
         QCOMPARE(QApplication::focusWidget(), &child<QLabel>(check, "lblverdict"));
         QCOMPARE(child<ImageBox>(check, "imgmap").accessibleDescription(), picture + QStringLiteral(": ") + verdict);
