@@ -21,6 +21,7 @@
 #include <random>
 #include <set>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace ombrel {
@@ -156,6 +157,13 @@ TEST(SampledPicture, FilesWithNoSamplesAsStoredAreRefusedInOneLine) {
         {"empty", "", "the file is empty"},
         {"text", "hello there", "not a picture this program reads (BMP, PNG, TIFF, PPM or PGM)"},
         {"absurd pgm", "P5\n100000 100000\n255\n", "the picture claims 100000 x 100000 pixels, more than this program accepts"},
+        // Sides whose product overflows a 64-bit count.
+        {"overflowing pgm", "P5\n53\n6553556555535355655\n255\n",
+         "the picture claims 53 x 6553556555535355655 pixels, more than this program accepts"},
+        // Within the size limit, but a few bytes can hold no such picture:
+        // refused before a picture-sized buffer is taken.
+        {"short binary pgm", "P5\n16384 16384\n65535\n\x01\x02", "not a readable PPM/PGM (truncated pixel data)"},
+        {"short text ppm", "P3\n16384 16384\n255\n1 2 3", "not a readable PPM/PGM (truncated pixel data)"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -164,6 +172,10 @@ TEST(SampledPicture, FilesWithNoSamplesAsStoredAreRefusedInOneLine) {
         ASSERT_FALSE(loaded);
         EXPECT_EQ(loaded.error().message(), path + ": " + row.reason);
     }
+    // The text forms at their tightest still read: one digit and one blank a sample.
+    const LoadedSamples text = loadSamples(dir.write("tight.ppm", "P3\n2 1\n255\n9 0 7 1 2 3"));
+    ASSERT_TRUE(text) << text.error().message();
+    EXPECT_EQ(std::vector<std::uint8_t>(text->narrow), (std::vector<std::uint8_t>{9, 0, 7, 1, 2, 3}));
     // A PNG cut short says so in libpng's words, and nothing reaches stderr.
     SampledPicture p = randomPicture(64, 64, 3, 8);
     ASSERT_TRUE(saveSamples(p, dir.file("whole.png"), FileFormat::Png, Durability::Renamed));
@@ -172,6 +184,69 @@ TEST(SampledPicture, FilesWithNoSamplesAsStoredAreRefusedInOneLine) {
     const LoadedSamples loaded = loadSamples(cut);
     ASSERT_FALSE(loaded);
     EXPECT_EQ(loaded.error().message(), cut + ": not a readable picture (the file ends early)");
+}
+
+// The most this process has held in memory so far.
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::string bigEndian32(std::uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+std::string pngChunk(const std::string &type, const std::string &data) {
+    const std::string body = type + data;
+    const auto crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()));
+    return bigEndian32(static_cast<std::uint32_t>(data.size())) + body + bigEndian32(static_cast<std::uint32_t>(crc));
+}
+
+// A header of a few bytes may claim a picture of gigabytes: the reader
+// refuses it having taken memory for what came, not for what was claimed.
+TEST(SampledPicture, AHugeClaimOverAFewBytesCostsFewBytes) {
+    TempDir dir;
+    // 20000 x 20000 RGBA at 16 bits: 3 GiB of samples, over 40 bytes of data.
+    const std::string ihdr = bigEndian32(20000) + bigEndian32(20000) + std::string("\x10\x06\0\0\0", 5);
+    std::string zeros(100, '\0'), deflated(200, '\0');
+    uLongf size = static_cast<uLongf>(deflated.size());
+    ASSERT_EQ(compress(reinterpret_cast<Bytef *>(deflated.data()), &size, reinterpret_cast<const Bytef *>(zeros.data()),
+                       static_cast<uLong>(zeros.size())), Z_OK);
+    deflated.resize(size);
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", deflated) +
+                            pngChunk("IEND", "");
+    // The same claim in an uncompressed TIFF of one strip.
+    std::string tiff("II*\0\x08\0\0\0", 8);
+    const auto le16 = [&](std::uint16_t v) { tiff += static_cast<char>(v), tiff += static_cast<char>(v >> 8); };
+    const auto le32 = [&](std::uint32_t v) { le16(static_cast<std::uint16_t>(v)), le16(static_cast<std::uint16_t>(v >> 16)); };
+    const std::pair<std::uint16_t, std::uint32_t> tags[] = {{256, 20000}, {257, 20000}, {258, 16}, {259, 1}, {262, 2},
+                                                            {273, 200},   {277, 3},     {278, 20000}, {279, 16}, {284, 1}};
+    le16(static_cast<std::uint16_t>(std::size(tags)));
+    for (const auto &[tag, value] : tags) {
+        le16(tag), le16(4), le32(1), le32(value); // every value as a LONG
+    }
+    le32(0);
+    tiff.resize(200, '\0');
+    tiff += std::string(16, '\x01');
+    struct Row {
+        const char *name;
+        std::string bytes;
+        std::string reason; // the start of the refusal
+    };
+    const Row rows[] = {
+        {"png", png, "not a readable PNG (the file is too short for the size it claims)"},
+        {"tiff", tiff, "not a readable TIFF ("},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = dir.write(row.name, row.bytes);
+        const long before = peakResidentKiB();
+        const LoadedSamples loaded = loadSamples(path);
+        ASSERT_FALSE(loaded);
+        EXPECT_EQ(loaded.error().message().rfind(path + ": " + row.reason, 0), 0u) << loaded.error().message();
+        EXPECT_LT(peakResidentKiB() - before, 64 * 1024) << "KiB more at the peak";
+    }
 }
 
 // The names of a PNG's chunks, in order.

@@ -33,6 +33,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ombrel {
@@ -52,7 +53,8 @@ struct Refused : std::runtime_error {
 void checkSize(long long width, long long height, const char *kind) {
     if (width <= 0 || height <= 0)
         undecodable(std::string(kind) + " (no pixels)");
-    if (width * height > kMaxSampledPixels)
+    // Each side first: two sides of a damaged header would overflow the product.
+    if (width > kMaxSampledPixels || height > kMaxSampledPixels || width * height > kMaxSampledPixels)
         throw Refused(FileProblem::TooLarge, sizeClaim(kind, width, height));
 }
 
@@ -61,6 +63,20 @@ void allocate(SampledPicture &p) {
         p.wide.resize(p.samples());
     else
         p.narrow.resize(p.samples());
+}
+
+// Room for the whole picture, taken but not touched, and the first rows
+// made: a header claiming a huge picture over a few bytes of data then
+// costs the rows that really came, not the size it claims.
+void allocateRows(SampledPicture &p, int rows) {
+    const std::size_t n = static_cast<std::size_t>(rows) * p.width * p.channels;
+    if (p.bitDepth == 16) {
+        p.wide.reserve(p.samples());
+        p.wide.resize(n);
+    } else {
+        p.narrow.reserve(p.samples());
+        p.narrow.resize(n);
+    }
 }
 
 std::uint8_t *rowBytes(SampledPicture &p, int y) {
@@ -156,6 +172,12 @@ SampledPicture readPng(std::FILE *file) {
     if (png_fixed_point c[8]; png_get_cHRM_fixed(r.png, r.info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]))
         p.colour.chrm = std::array<long, 8>{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
 
+    // Deflate spells at most 1032 bytes in one byte, so a file too short for
+    // the rows it claims is refused before they are allocated.
+    struct stat st {};
+    const unsigned long long decoded = (static_cast<unsigned long long>(rowSize(p)) + 1) * p.height;
+    if (::fstat(fileno(file), &st) == 0 && decoded > 1032ULL * static_cast<unsigned long long>(st.st_size) + 65536)
+        undecodable("PNG (the file is too short for the size it claims)");
     allocate(p);
     std::vector<png_bytep> rows(static_cast<std::size_t>(p.height));
     for (int y = 0; y < p.height; ++y)
@@ -537,10 +559,11 @@ SampledPicture readTiff(int fd, const std::string &path) {
         p.colour.iccProfile.assign(static_cast<const char *>(profile), profileLength);
     if (static_cast<std::size_t>(TIFFScanlineSize64(t.tiff)) != rowSize(p))
         why("an unexpected row length");
-    allocate(p);
-    for (int y = 0; y < p.height; ++y)
+    for (int y = 0; y < p.height; ++y) {
+        allocateRows(p, y + 1);
         if (TIFFReadScanline(t.tiff, rowBytes(p, y), static_cast<std::uint32_t>(y), 0) < 0)
             undecodable("TIFF (" + t.error + ")");
+    }
     return p;
 }
 
@@ -638,8 +661,18 @@ SampledPicture readNetpbm(const std::string &path) {
     p.channels = h.kind == '3' || h.kind == '6' ? 3 : 1;
     p.bitDepth = h.maximum == 255 ? 8 : 16;
     p.readAs = p.channels == 3 ? FileFormat::Ppm : FileFormat::Pgm;
-    allocate(p);
     const std::size_t n = p.samples();
+    // A header is a few bytes: what it claims is believed only when the file
+    // holds that many samples (a digit and a blank each, written as text), so
+    // a short file never makes a picture-sized allocation.
+    const std::streamoff at = in.tellg();
+    in.seekg(0, std::ios::end);
+    const std::streamoff left = in.tellg() - at;
+    in.seekg(at);
+    const auto needed = static_cast<std::streamoff>(text ? 2 * n - 1 : n * (p.bitDepth / 8));
+    if (!in || at < 0 || left < needed)
+        undecodable("PPM/PGM (truncated pixel data)");
+    allocate(p);
     if (text) {
         for (std::size_t i = 0; i < n; ++i) {
             long long v = -1;
