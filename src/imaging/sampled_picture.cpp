@@ -323,6 +323,9 @@ struct OnLeaving {
     F action;
     ~OnLeaving() { action(); }
 };
+// Clang 14 deduces no aggregate's arguments by itself.
+template <class F>
+OnLeaving(F) -> OnLeaving<F>;
 
 // The compressed image data as IDAT chunks of kIdatBytes, the last shorter.
 class IdatChunks {
