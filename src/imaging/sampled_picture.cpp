@@ -65,18 +65,24 @@ void allocate(SampledPicture &p) {
         p.narrow.resize(p.samples());
 }
 
-// Room for the whole picture, taken but not touched, and the first rows
-// made: a header claiming a huge picture over a few bytes of data then
-// costs the rows that really came, not the size it claims.
+// The first rows made, the room for them growing twofold up to the whole
+// picture: a header claiming a huge picture over a few bytes of data then
+// costs about the rows that really came, not the size it claims. (Room
+// taken whole but untouched would do as much, except under a sanitizer,
+// which writes its own record of every byte taken.)
+template <class T>
+void growRows(std::vector<T> &samples, std::size_t n, std::size_t whole) {
+    if (n > samples.capacity())
+        samples.reserve(std::min(whole, std::max(n, 2 * samples.capacity())));
+    samples.resize(n);
+}
+
 void allocateRows(SampledPicture &p, int rows) {
     const std::size_t n = static_cast<std::size_t>(rows) * p.width * p.channels;
-    if (p.bitDepth == 16) {
-        p.wide.reserve(p.samples());
-        p.wide.resize(n);
-    } else {
-        p.narrow.reserve(p.samples());
-        p.narrow.resize(n);
-    }
+    if (p.bitDepth == 16)
+        growRows(p.wide, n, p.samples());
+    else
+        growRows(p.narrow, n, p.samples());
 }
 
 std::uint8_t *rowBytes(SampledPicture &p, int y) {
