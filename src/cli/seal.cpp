@@ -132,16 +132,9 @@ int sealMany(const Parsed &p, const KeyOption &key, std::ostream &out, std::ostr
 
 } // namespace
 
-bool sealIsBatch(const Parsed &p) {
-    if (p.positional.size() > 1 || option(p, options::kFileList.name))
-        return true;
-    std::error_code ec;
-    if (!p.positional.empty() && std::filesystem::is_directory(p.positional[0], ec))
-        return true;
-    // As extract: one picture into a folder is written there under its name.
-    const auto output = option(p, options::kOutput.name);
-    return output && (output->ends_with('/') || std::filesystem::is_directory(*output, ec));
-}
+// Exactly extract's rule: one picture into a folder is written there under
+// its name.
+bool sealIsBatch(const Parsed &p) { return extractIsBatch(p); }
 
 int sealCommand(const Parsed &p, std::ostream &out, std::ostream &err) {
     if (p.positional.empty())

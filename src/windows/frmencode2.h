@@ -28,6 +28,9 @@ class Session;
 class FrmEncode2 : public Window {
     Q_OBJECT
 public:
+    // The threshold question, asked until it has a number; the key screen's
+    // sealing of a picked cover asks it too.
+    static int askThreshold();
     explicit FrmEncode2(Session &session);
     void formLoad() override;
 
@@ -53,7 +56,6 @@ private:
     // One embedding: the pipeline's steps, with the threshold question and
     // the fixed files between them.
     EmbedRead readInputs(Progress &progress);
-    static int askThreshold();
     // None when a fixed file could not be written (reported by then).
     std::optional<EmbedQuantised> transformAndWriteFixedFiles(EmbedRead read, int threshold,
                                                               Progress &progress);

@@ -8,6 +8,7 @@
 #include "text/texts.h"
 #include "platform/platform.h"
 #include "windows/controls.h"
+#include "windows/frmencode2.h"
 #include "windows/registry.h"
 #include "windows/session.h"
 
@@ -265,13 +266,7 @@ void FrmKey::keyRead(std::optional<marking::Keying> keying, const std::string &r
 
 void FrmKey::sealPickedCover(const marking::Keying &keying) {
     platform::Services &s = platform::services();
-    std::optional<int> threshold;
-    while (!(threshold = parseThreshold(
-                 s.input->ask(QStringLiteral("Please enter the threshold value"), QStringLiteral("Threshould"),
-                              QStringLiteral("0"))
-                     .toStdString())))
-        s.messages->show(platform::fromStd(text::kThresholdInvalid), platform::Buttons::Ok,
-                         QStringLiteral("Error in threshold value"));
+    const int threshold = FrmEncode2::askThreshold();
     const QString output = s.save->ask(kSealedFilter, platform::homeDrive());
     if (output.isEmpty())
         return;
@@ -288,7 +283,7 @@ void FrmKey::sealPickedCover(const marking::Keying &keying) {
     request.cover = coverPath_.toStdString();
     request.watermark = session.watermark.path.toStdString();
     request.output = output.toStdString();
-    request.threshold = *threshold;
+    request.threshold = threshold;
     request.fit = fit_;
     request.key = keying;
     inBackground([request] {

@@ -36,7 +36,7 @@ void tourWindows(const QString &samplesFolder, const TourStop &stop, const QStri
 
 // The key screen as "Seal with a key..." opens it on the embedding screen,
 // with a key just made in the home folder and an id typed: a walk of its
-// own, after tourWindows (whose windows stay the specification's).
+// own, after tourWindows (whose walk keeps to the original windows).
 void tourKeyScreen(const QString &samplesFolder, const TourStop &stop, const QString &home = {});
 
 // The check of a picture, the way a user does it: the sample cover marked
